@@ -1,0 +1,32 @@
+# PCRE 8.39 from Debian's pcre3 source (fetched by scripts/setup.sh), built once
+# as a static library for the target inside the build tree.
+include(ExternalProject)
+
+set(KVL_PCRE_SOURCE ${CMAKE_SOURCE_DIR}/build/deps/pcre3 CACHE PATH "pcre3 source folder")
+set(KVL_PCRE_PREFIX ${CMAKE_BINARY_DIR}/deps/pcre-install)
+if(NOT EXISTS ${KVL_PCRE_SOURCE}/configure)
+  message(FATAL_ERROR "No PCRE source in ${KVL_PCRE_SOURCE}: run scripts/setup.sh first")
+endif()
+
+ExternalProject_Add(pcre_build
+  SOURCE_DIR ${KVL_PCRE_SOURCE}
+  BINARY_DIR ${CMAKE_BINARY_DIR}/deps/pcre-build
+  INSTALL_DIR ${KVL_PCRE_PREFIX}
+  CONFIGURE_COMMAND ${KVL_PCRE_SOURCE}/configure --quiet --host=${KVL_TRIPLET}
+    --disable-shared --enable-static --disable-cpp --enable-utf8 --enable-unicode-properties
+    --disable-pcregrep-libz --disable-pcregrep-libbz2
+    --prefix=<INSTALL_DIR>
+    CC=${CMAKE_C_COMPILER} "CFLAGS=-O2"
+  BUILD_COMMAND make -j2 libpcre.la
+  INSTALL_COMMAND make install-libLTLIBRARIES install-includeHEADERS install-nodist_includeHEADERS
+  BUILD_BYPRODUCTS ${KVL_PCRE_PREFIX}/lib/libpcre.a
+  LOG_CONFIGURE ON LOG_BUILD ON LOG_INSTALL ON
+)
+
+file(MAKE_DIRECTORY ${KVL_PCRE_PREFIX}/include)
+add_library(pcre STATIC IMPORTED GLOBAL)
+set_target_properties(pcre PROPERTIES
+  IMPORTED_LOCATION ${KVL_PCRE_PREFIX}/lib/libpcre.a
+  INTERFACE_INCLUDE_DIRECTORIES ${KVL_PCRE_PREFIX}/include
+  INTERFACE_COMPILE_DEFINITIONS PCRE_STATIC)
+add_dependencies(pcre pcre_build)

@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# Installs everything the build and the tests need on a Debian 12 machine,
+# and fetches the PCRE 8.39 source that the build compiles for the target.
+# Idempotent: a second run installs nothing and returns quickly.
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")/.." && pwd)
+pcre_dir="$here/build/deps/pcre3"
+
+packages=(
+  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
+  mingw-w64-i686-dev libz-mingw-w64-dev
+  cmake ninja-build make
+  wine wine32:i386
+  xvfb xauth
+  googletest nlohmann-json3-dev
+  dpkg-dev locales
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+sudo_cmd=()
+[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    "${sudo_cmd[@]}" dpkg --add-architecture i386
+  fi
+  # apt-get source needs a deb-src entry beside the binary one.
+  if [ ! -e /etc/apt/sources.list.d/debian-src.sources ] && [ -e /etc/apt/sources.list.d/debian.sources ]; then
+    sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources \
+      | "${sudo_cmd[@]}" tee /etc/apt/sources.list.d/debian-src.sources >/dev/null
+  fi
+  "${sudo_cmd[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# Wine converts command-line arguments with the Unix locale's character set, so
+# the locales the tests pin must exist (UTF-8 throughout).
+wanted_locales=(en_US.UTF-8 de_DE.UTF-8 ru_RU.UTF-8)
+missing_locales=()
+for l in "${wanted_locales[@]}"; do
+  locale -a 2>/dev/null | grep -qix "$(echo "$l" | sed 's/UTF-8/utf8/')" || missing_locales+=("$l")
+done
+if [ ${#missing_locales[@]} -gt 0 ]; then
+  echo "setup: generating locales ${missing_locales[*]}"
+  for l in "${missing_locales[@]}"; do
+    grep -q "^$l UTF-8" /etc/locale.gen 2>/dev/null || echo "$l UTF-8" | "${sudo_cmd[@]}" tee -a /etc/locale.gen >/dev/null
+  done
+  "${sudo_cmd[@]}" locale-gen >/dev/null
+fi
+
+# PCRE 8.39 from Debian's pcre3 source package; the build compiles it (cached).
+if [ ! -f "$pcre_dir/pcre.h.generic" ]; then
+  if [ ! -e /etc/apt/sources.list.d/debian-src.sources ] && [ -e /etc/apt/sources.list.d/debian.sources ]; then
+    sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources \
+      | "${sudo_cmd[@]}" tee /etc/apt/sources.list.d/debian-src.sources >/dev/null
+    "${sudo_cmd[@]}" apt-get update -qq
+  fi
+  echo "setup: fetching the pcre3 source"
+  tmp=$(mktemp -d)
+  (cd "$tmp" && apt-get source -qq pcre3 >/dev/null 2>&1 || { cd "$tmp" && apt-get source pcre3; })
+  src=$(find "$tmp" -maxdepth 1 -type d -name 'pcre3-*' | head -n 1)
+  [ -n "$src" ] || { echo "setup: apt-get source pcre3 gave no source folder" >&2; exit 1; }
+  mkdir -p "$(dirname "$pcre_dir")"
+  rm -rf "$pcre_dir"
+  mv "$src" "$pcre_dir"
+  rm -rf "$tmp"
+fi
+
+# Debian's patches leave configure.ac newer than configure; put the generated
+# files back in order so make never calls the autotools.
+if [ ! -f "$pcre_dir/.kvl-timestamps" ]; then
+  (cd "$pcre_dir" &&
+    find . -type f -exec touch -d '2000-01-01 00:00' {} + &&
+    touch -d '2000-01-02 00:00' aclocal.m4 &&
+    touch -d '2000-01-03 00:00' configure Makefile.in &&
+    touch -d '2000-01-04 00:00' config.h.in &&
+    touch .kvl-timestamps)
+fi
+
+echo "setup: ready"
