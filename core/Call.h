@@ -1,0 +1,36 @@
+#pragma once
+// One macro call as a handler sees it: its arguments (numbered from 1), the
+// host's data items and the host round trip. Holds no windows.h types.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+struct IZRPDataProvider;
+
+namespace kvl {
+
+class Call {
+ public:
+  Call(IZRPDataProvider* context, IZRPDataProvider* params);
+
+  int count() const { return count_; }
+  std::string text(int n) const;
+  std::int32_t integer(int n) const;
+  // The argument when it was given, else the default.
+  std::string textOr(int n, std::string_view dflt) const;
+  std::int32_t integerOr(int n, std::int32_t dflt) const;
+  // A data item of the message being written (218 name, 223 subject, ...).
+  std::string item(std::int32_t id) const;
+  // Hands template text to the host and answers what its expansion produced.
+  std::string process(std::string_view hostText);
+
+ private:
+  IZRPDataProvider* context_;
+  IZRPDataProvider* params_;
+  int count_;
+};
+
+// Reads an item by the two-step length/copy protocol; any failure reads as empty.
+std::string ReadItemText(IZRPDataProvider* provider, std::int32_t id);
+
+}  // namespace kvl

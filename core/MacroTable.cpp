@@ -1,0 +1,62 @@
+#include "core/MacroTable.h"
+
+#include <array>
+#include <new>
+
+#include "core/ControlMacros.h"
+#include "core/Errors.h"
+#include "core/Limits.h"
+#include "core/TextUtil.h"
+
+namespace kvl {
+
+namespace {
+// Rows in the order of the macro list; macro families add theirs in place.
+constexpr std::array kRows{
+    MacroRow{"KVL_PlugPath", macros::PlugPath, 0, kAnyCount},
+    MacroRow{"KVL_PlugVer", macros::PlugVer, 0, kAnyCount},
+    MacroRow{"KVL_ArgCount", macros::ArgCount, 1, 3},
+    MacroRow{"KVL_ArgItem", macros::ArgItem, 2, 4},
+    MacroRow{"KVL_ClearLines", macros::ClearLines, 1, 4},
+    MacroRow{"KVL_Const", macros::Const, 1, 3},
+    MacroRow{"KVL_FirstNE", macros::FirstNE, 2, kAnyCount},
+    MacroRow{"KVL_For", macros::For, 4, 4},
+    MacroRow{"KVL_LineBetw", macros::LineBetw, 3, 5},
+    MacroRow{"KVL_Until", macros::Until, 3, 3},
+    MacroRow{"KVL_Test", macros::Test, 0, kAnyCount},
+};
+}  // namespace
+
+std::span<const MacroRow> MacroTable() { return kRows; }
+
+const MacroRow* FindMacro(std::string_view name) {
+  for (const MacroRow& row : kRows)
+    if (EqualsIgnoringAsciiCase(row.name, name)) return &row;
+  return nullptr;
+}
+
+std::string MacroListText() {
+  std::string list;
+  for (const MacroRow& row : kRows) {
+    list += row.name;
+    list += "\r\n";
+  }
+  return list;
+}
+
+std::string RunMacro(const MacroRow& row, Call& call) {
+  try {
+    if (call.count() < row.minArgs || call.count() > row.maxArgs) return std::string(ErrParamCount);
+    std::string result = row.handler(call);
+    if (result.size() > kResultCap) return std::string(ErrParamValue);
+    return result;
+  } catch (const std::bad_alloc&) {
+    return std::string(ErrParamValue);  // a result the 32-bit host cannot hold
+  } catch (const std::length_error&) {
+    return std::string(ErrParamValue);
+  } catch (...) {
+    return std::string(ErrNoSuccess);
+  }
+}
+
+}  // namespace kvl

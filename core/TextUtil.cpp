@@ -1,0 +1,161 @@
+#include "core/TextUtil.h"
+
+#include "core/Numbers.h"
+
+namespace kvl {
+
+std::string FieldAt(std::string_view text, std::string_view delimiter, int n) {
+  if (delimiter.empty() || n < 1) return {};
+  std::size_t start = 0;
+  for (int item = 1;; ++item) {
+    const std::size_t found = text.find(delimiter, start);
+    if (item == n) return std::string(text.substr(start, found == std::string_view::npos ? text.npos : found - start));
+    if (found == std::string_view::npos) return {};
+    start = found + delimiter.size();
+  }
+}
+
+std::size_t CountOf(std::string_view text, std::string_view part) {
+  if (part.empty()) return 0;
+  std::size_t count = 0;
+  for (std::size_t at = text.find(part); at != std::string_view::npos; at = text.find(part, at + part.size()))
+    ++count;
+  return count;
+}
+
+namespace {
+void SetRange(CharClassSet& set, int first, int last) {
+  for (int c = first; c <= last; ++c) set.set(static_cast<std::size_t>(c));
+}
+}  // namespace
+
+CharClassSet TrimClassSet(std::string_view classes) {
+  CharClassSet set;
+  for (char letter : classes) {
+    switch (letter) {
+      case ' ': SetRange(set, 0, 32); set.set(160); set.set(255); break;
+      case '8': SetRange(set, 128, 255); break;
+      case 'S': SetRange(set, 192, 255); break;
+      case '1': SetRange(set, '0', '9'); break;
+      case 'A': SetRange(set, 'A', 'Z'); break;
+      case 'a': SetRange(set, 'a', 'z'); break;
+      case '!':
+        SetRange(set, 33, 38); SetRange(set, 40, 47); SetRange(set, 58, 64);
+        SetRange(set, 91, 96); SetRange(set, 123, 126); SetRange(set, 161, 191);
+        set.set(215); set.set(247); set.set(27);
+        break;
+      default: break;
+    }
+  }
+  return set;
+}
+
+bool InClasses(const CharClassSet& set, char c) { return set.test(static_cast<unsigned char>(c)); }
+
+namespace {
+std::size_t RightEnd(std::string_view text, const CharClassSet& set) {
+  std::size_t end = text.size();
+  while (end > 0 && InClasses(set, text[end - 1])) --end;
+  return end;
+}
+std::size_t LeftStart(std::string_view text, const CharClassSet& set) {
+  std::size_t start = 0;
+  while (start + 1 < text.size() && InClasses(set, text[start])) ++start;
+  return start;
+}
+}  // namespace
+
+std::string TrimRightClasses(std::string_view text, std::string_view classes) {
+  return std::string(text.substr(0, RightEnd(text, TrimClassSet(classes))));
+}
+
+std::string TrimLeftClasses(std::string_view text, std::string_view classes) {
+  return std::string(text.substr(LeftStart(text, TrimClassSet(classes))));
+}
+
+std::string TrimClasses(std::string_view text, std::string_view classes) {
+  const CharClassSet set = TrimClassSet(classes);
+  const std::string_view right = text.substr(0, RightEnd(text, set));
+  return std::string(right.substr(LeftStart(right, set)));
+}
+
+std::string_view Trimmed(std::string_view text) {
+  auto isControl = [](char c) { return static_cast<unsigned char>(c) <= 32; };
+  while (!text.empty() && isControl(text.front())) text.remove_prefix(1);
+  while (!text.empty() && isControl(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+char HexPairToChar(std::string_view pair) {
+  static constexpr std::string_view kDigits = "123456789ABCDEF";
+  auto value = [](char c) -> int {
+    const std::size_t at = kDigits.find(AsciiUpper(c));
+    return at == std::string_view::npos ? 0 : static_cast<int>(at) + 1;
+  };
+  const int high = pair.size() > 0 ? value(pair[0]) : 0;
+  const int low = pair.size() > 1 ? value(pair[1]) : 0;
+  return static_cast<char>(high * 16 + low);
+}
+
+std::string UnescapeText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const char c = text[i];
+    if (c != '\\' || i + 1 == text.size()) {
+      out += c;
+      ++i;
+      continue;
+    }
+    const char kind = text[i + 1];
+    switch (kind) {
+      case '\\': out += '\\'; i += 2; continue;
+      case 't': out += '\t'; i += 2; continue;
+      case 'n': out += '\n'; i += 2; continue;
+      case 'r': out += '\r'; i += 2; continue;
+      case 'w': out += "\r\n"; i += 2; continue;
+      case 'c': {
+        const std::string_view digits = text.substr(i + 2, 3);
+        const auto code = ReadInteger(digits);
+        if (code && *code >= 0 && *code <= 255) {
+          out += static_cast<char>(*code);
+          i += 2 + digits.size();
+        } else {
+          ++i;  // out of range or not a number: only the backslash goes
+        }
+        continue;
+      }
+      case 'x': {
+        const std::string_view pair = text.substr(i + 2, 2);
+        if (pair.empty()) {
+          ++i;  // "\x" ends the text: drop the backslash as for other escapes
+        } else {
+          out += HexPairToChar(pair);
+          i += 2 + pair.size();
+        }
+        continue;
+      }
+      default: ++i; continue;  // unknown escape: the backslash is dropped
+    }
+  }
+  return out;
+}
+
+char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string AsciiLowered(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = AsciiLower(c);
+  return out;
+}
+
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
+  return true;
+}
+
+}  // namespace kvl

@@ -1,0 +1,56 @@
+#pragma once
+// Small routines on 8-bit text that every macro family shares. Positions count from 1.
+#include <bitset>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace kvl {
+
+// Item n of `text` cut at every occurrence of `delimiter`; empty items count.
+std::string FieldAt(std::string_view text, std::string_view delimiter, int n);
+
+// Non-overlapping occurrences of `part`; 0 for an empty part.
+std::size_t CountOf(std::string_view text, std::string_view part);
+
+// The characters that a classes text (" ", "8", "S", "1", "A", "a", "!") switches on.
+using CharClassSet = std::bitset<256>;
+CharClassSet TrimClassSet(std::string_view classes);
+bool InClasses(const CharClassSet& set, char c);
+
+std::string TrimClasses(std::string_view text, std::string_view classes);
+// Never examines the last character, so a non-empty text keeps at least one.
+std::string TrimLeftClasses(std::string_view text, std::string_view classes);
+std::string TrimRightClasses(std::string_view text, std::string_view classes);
+
+// Codes 0-32 removed at both ends (what "trimmed" means without further words).
+std::string_view Trimmed(std::string_view text);
+
+// \\ \t \n \r \w \cDDD \xHH; other escaped characters lose their backslash.
+std::string UnescapeText(std::string_view text);
+
+// Two hexadecimal digits to one character; "0" and non-digits count as 0.
+char HexPairToChar(std::string_view pair);
+
+char AsciiUpper(char c);
+char AsciiLower(char c);
+std::string AsciiLowered(std::string_view text);
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
+
+// Calls `visit(line)` for every line of `text` cut at CR LF (line without its CR LF).
+// A text ending in CR LF has no empty line after it; the empty text has no lines.
+template <typename Visit>
+void ForEachLine(std::string_view text, Visit&& visit) {
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const std::size_t end = text.find("\r\n", start);
+    if (end == std::string_view::npos) {
+      visit(text.substr(start));
+      return;
+    }
+    visit(text.substr(start, end - start));
+    start = end + 2;
+  }
+}
+
+}  // namespace kvl
