@@ -1,0 +1,645 @@
+#include "host/MessageReader.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <utility>
+
+#include "core/TextUtil.h"
+#include "host/Charset.h"
+
+namespace kvlhost {
+
+namespace {
+
+constexpr std::string_view kCrLf = "\r\n";
+constexpr std::size_t kNotFound = std::string_view::npos;
+// Real mail nests a handful of levels; the cap also bounds the rescans per byte.
+constexpr int kMaxPartDepth = 32;
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsWhitespace(char c) { return IsBlank(c) || c == '\r' || c == '\n'; }
+bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (kvl::AsciiUpper(c) >= 'A' && kvl::AsciiUpper(c) <= 'F'); }
+
+bool IsAllWhitespace(std::string_view text) { return std::all_of(text.begin(), text.end(), IsWhitespace); }
+
+// ---------------------------------------------------------------------------------------------
+// Line ends and 8-bit text
+
+std::string WithCrLfLineEnds(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 32 + 2);
+  std::size_t start = 0;
+  for (std::size_t lf = text.find('\n'); lf != kNotFound; lf = text.find('\n', start)) {
+    out.append(text.substr(start, lf - start));
+    if (lf == 0 || text[lf - 1] != '\r') out += '\r';
+    out += '\n';
+    start = lf + 1;
+  }
+  out.append(text.substr(start));
+  return out;
+}
+
+std::size_t Utf8SequenceLength(unsigned char lead) {
+  if (lead >= 0xC2 && lead <= 0xDF) return 2;
+  if (lead >= 0xE0 && lead <= 0xEF) return 3;
+  if (lead >= 0xF0 && lead <= 0xF4) return 4;
+  return 0;
+}
+
+// Undeclared 8-bit text is UTF-8 in modern mail; legacy text almost never forms valid UTF-8.
+bool IsUtf8WithNonAscii(std::string_view text) {
+  bool nonAscii = false;
+  for (std::size_t at = 0; at < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    if (lead < 0x80) {
+      ++at;
+      continue;
+    }
+    const std::size_t length = Utf8SequenceLength(lead);
+    if (length == 0 || at + length > text.size()) return false;
+    for (std::size_t i = 1; i < length; ++i)
+      if ((static_cast<unsigned char>(text[at + i]) & 0xC0) != 0x80) return false;
+    nonAscii = true;
+    at += length;
+  }
+  return nonAscii;
+}
+
+std::string UndeclaredTextToAnsi(std::string_view bytes) {
+  return IsUtf8WithNonAscii(bytes) ? Utf8ToAnsi(bytes) : std::string(bytes);
+}
+
+// US-ASCII is a subset of every ANSI code page; 8-bit bytes under that label are mislabelled.
+std::string TextToAnsi(std::string_view bytes, std::string_view charset) {
+  const std::string_view name = kvl::Trimmed(charset);
+  if (name.empty() || kvl::EqualsIgnoringAsciiCase(name, "us-ascii") || kvl::EqualsIgnoringAsciiCase(name, "ascii"))
+    return UndeclaredTextToAnsi(bytes);
+  return CharsetToAnsi(bytes, name);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Transfer encodings
+
+constexpr std::array<std::int8_t, 256> kBase64Values = [] {
+  std::array<std::int8_t, 256> values{};
+  values.fill(-1);
+  constexpr std::string_view kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  for (std::size_t i = 0; i < kAlphabet.size(); ++i)
+    values[static_cast<unsigned char>(kAlphabet[i])] = static_cast<std::int8_t>(i);
+  return values;
+}();
+
+std::string Base64Decoded(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() / 4 * 3 + 3);
+  std::uint32_t bits = 0;
+  int bitCount = 0;
+  for (const char c : text) {
+    if (c == '=') break;
+    const int value = kBase64Values[static_cast<unsigned char>(c)];
+    if (value < 0) continue;  // line breaks, blanks and stray characters
+    bits = (bits << 6) | static_cast<std::uint32_t>(value);
+    bitCount += 6;
+    if (bitCount >= 8) {
+      bitCount -= 8;
+      out += static_cast<char>((bits >> bitCount) & 0xFF);
+      bits &= (1u << bitCount) - 1;
+    }
+  }
+  return out;
+}
+
+// Decodes the escape at text[at] == '=' into `out`; returns where reading goes on.
+std::size_t DecodeQuotedPrintableEscape(std::string_view text, std::size_t at, std::string& out) {
+  if (at + 2 < text.size() && IsHexDigit(text[at + 1]) && IsHexDigit(text[at + 2])) {
+    out += kvl::HexPairToChar(text.substr(at + 1, 2));
+    return at + 3;
+  }
+  // Soft line break; some gateways leave blanks between the '=' and the line end.
+  std::size_t next = at + 1;
+  while (next < text.size() && IsBlank(text[next])) ++next;
+  if (next == text.size()) return next;
+  if (text.substr(next, 2) == kCrLf) return next + 2;
+  out += '=';
+  return at + 1;
+}
+
+// Expects CR LF line ends.
+std::string QuotedPrintableDecoded(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const std::size_t equals = text.find('=', at);
+    out.append(text.substr(at, equals == kNotFound ? kNotFound : equals - at));
+    if (equals == kNotFound) break;
+    at = DecodeQuotedPrintableEscape(text, equals, out);
+  }
+  return out;
+}
+
+std::string TransferDecoded(std::string_view body, std::string_view encoding) {
+  if (encoding == "base64") return Base64Decoded(body);
+  if (encoding == "quoted-printable") return QuotedPrintableDecoded(body);
+  return std::string(body);  // 7bit, 8bit, binary and unknown encodings
+}
+
+// ---------------------------------------------------------------------------------------------
+// RFC 2047 encoded words
+
+struct EncodedWord {
+  std::string_view charset;
+  char encoding = 'Q';  // 'B' or 'Q'
+  std::string_view text;
+  std::size_t end = 0;  // just past "?="
+};
+
+std::string QEncodedWordDecoded(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    const char c = text[at];
+    if (c == '_') {
+      out += ' ';
+    } else if (c == '=' && at + 2 < text.size() && IsHexDigit(text[at + 1]) && IsHexDigit(text[at + 2])) {
+      out += kvl::HexPairToChar(text.substr(at + 1, 2));
+      at += 2;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+// First place at or after `from` where an encoded text must end: "?=", whitespace or the end.
+std::size_t EncodedTextStop(std::string_view text, std::size_t from) {
+  for (std::size_t at = from; at < text.size(); ++at)
+    if (IsWhitespace(text[at]) || (text[at] == '?' && at + 1 < text.size() && text[at + 1] == '=')) return at;
+  return text.size();
+}
+
+// The encoded word "=?charset?B|Q?text?=" at text[at], if well formed. `stopMemo` carries the
+// last EncodedTextStop across calls with growing `at`, so many unclosed "=?" stay linear.
+std::optional<EncodedWord> EncodedWordAt(std::string_view text, std::size_t at, std::size_t& stopMemo) {
+  constexpr std::size_t kMaxCharsetLength = 64;
+  const std::size_t charsetStart = at + 2;
+  std::size_t question = charsetStart;
+  while (question < text.size() && question - charsetStart < kMaxCharsetLength && text[question] != '?' &&
+         !IsWhitespace(text[question]))
+    ++question;
+  if (question == charsetStart || question + 2 >= text.size() || text[question] != '?' || text[question + 2] != '?')
+    return std::nullopt;
+  const char encoding = kvl::AsciiUpper(text[question + 1]);
+  if (encoding != 'B' && encoding != 'Q') return std::nullopt;
+  const std::size_t textStart = question + 3;
+  if (stopMemo < textStart) stopMemo = EncodedTextStop(text, textStart);
+  if (stopMemo >= text.size() || text[stopMemo] != '?') return std::nullopt;
+  std::string_view charset = text.substr(charsetStart, question - charsetStart);
+  charset = charset.substr(0, charset.find('*'));  // RFC 2231 language suffix
+  return EncodedWord{charset, encoding, text.substr(textStart, stopMemo - textStart), stopMemo + 2};
+}
+
+// Header text under construction. Adjacent encoded words of one charset are converted
+// together, so a character split across two words survives.
+class HeaderTextBuilder {
+ public:
+  void AddLiteral(std::string_view text) {
+    if (text.empty()) return;
+    FlushPending();
+    out_ += UndeclaredTextToAnsi(text);
+  }
+  void AddDecoded(std::string_view bytes, std::string_view charset) {
+    if (!kvl::EqualsIgnoringAsciiCase(charset, pendingCharset_)) FlushPending();
+    pendingCharset_ = charset;
+    pendingBytes_ += bytes;
+  }
+  std::string Finish() {
+    FlushPending();
+    return std::move(out_);
+  }
+
+ private:
+  void FlushPending() {
+    if (!pendingBytes_.empty()) out_ += TextToAnsi(pendingBytes_, pendingCharset_);
+    pendingBytes_.clear();
+  }
+  std::string out_;
+  std::string pendingBytes_;
+  std::string pendingCharset_;
+};
+
+std::string DecodedEncodedWords(std::string_view text) {
+  HeaderTextBuilder builder;
+  std::size_t stopMemo = 0;
+  std::size_t literalStart = 0;
+  for (std::size_t at = text.find("=?"); at != kNotFound; at = text.find("=?", at)) {
+    const std::optional<EncodedWord> word = EncodedWordAt(text, at, stopMemo);
+    if (!word) {
+      at += 2;
+      continue;
+    }
+    const std::string_view between = text.substr(literalStart, at - literalStart);
+    const bool afterWord = literalStart > 0;
+    if (!(afterWord && IsAllWhitespace(between))) builder.AddLiteral(between);
+    builder.AddDecoded(word->encoding == 'B' ? Base64Decoded(word->text) : QEncodedWordDecoded(word->text),
+                       word->charset);
+    literalStart = at = word->end;
+  }
+  builder.AddLiteral(text.substr(literalStart));
+  return builder.Finish();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Header fields
+
+struct HeaderField {
+  std::string line;  // unfolded, as received
+  std::size_t colon = kNotFound;
+
+  std::string_view Name() const { return kvl::Trimmed(std::string_view(line).substr(0, colon)); }
+  std::string_view Value() const {
+    return colon == kNotFound ? std::string_view() : kvl::Trimmed(std::string_view(line).substr(colon + 1));
+  }
+};
+using HeaderFields = std::vector<HeaderField>;
+
+HeaderFields UnfoldedFields(std::string_view block) {
+  HeaderFields fields;
+  kvl::ForEachLine(block, [&fields](std::string_view line) {
+    if (!fields.empty() && !line.empty() && IsBlank(line.front()))
+      fields.back().line += line;  // unfolding removes only the CR LF
+    else
+      fields.push_back({std::string(line)});
+  });
+  for (HeaderField& field : fields) field.colon = field.line.find(':');
+  return fields;
+}
+
+// Trimmed value of the first field named `name`; empty when there is none.
+std::string_view FieldValue(const HeaderFields& fields, std::string_view name) {
+  for (const HeaderField& field : fields)
+    if (field.colon != kNotFound && kvl::EqualsIgnoringAsciiCase(field.Name(), name)) return field.Value();
+  return {};
+}
+
+std::string JoinedHeaderLines(const HeaderFields& fields) {
+  std::size_t size = 0;
+  for (const HeaderField& field : fields) size += field.line.size() + 2;
+  std::string out;
+  out.reserve(size);
+  for (const HeaderField& field : fields) out.append(field.line).append(kCrLf);
+  return out;
+}
+
+struct Entity {
+  HeaderFields fields;
+  std::string_view body;
+};
+
+// Expects CR LF line ends. Without an empty line everything is header.
+Entity SplitEntity(std::string_view text) {
+  if (text.starts_with(kCrLf)) return {{}, text.substr(2)};
+  const std::size_t blankLine = text.find("\r\n\r\n");
+  if (blankLine == kNotFound) return {UnfoldedFields(text), {}};
+  return {UnfoldedFields(text.substr(0, blankLine)), text.substr(blankLine + 4)};
+}
+
+// ---------------------------------------------------------------------------------------------
+// Structured values: quoted strings, comments, parameters
+
+// Reads the quoted string at text[at] == '"' without quotes and escapes; leaves `at` past it.
+std::string ReadQuoted(std::string_view text, std::size_t& at) {
+  std::string out;
+  for (++at; at < text.size(); ++at) {
+    if (text[at] == '"') {
+      ++at;
+      break;
+    }
+    if (text[at] == '\\' && at + 1 < text.size()) ++at;
+    out += text[at];
+  }
+  return out;
+}
+
+// Reads the (possibly nested) comment at text[at] == '(' without its outer parentheses.
+std::string ReadComment(std::string_view text, std::size_t& at) {
+  std::string out;
+  int depth = 0;
+  for (; at < text.size(); ++at) {
+    const char c = text[at];
+    if (c == '\\' && at + 1 < text.size()) {
+      out += text[++at];
+      continue;
+    }
+    if (c == '(' && depth++ == 0) continue;
+    if (c == ')' && --depth == 0) {
+      ++at;
+      break;
+    }
+    out += c;
+  }
+  return out;
+}
+
+struct Parameter {
+  std::string name;  // lower case
+  std::string value;  // quotes and escapes removed
+};
+using Parameters = std::vector<Parameter>;
+
+struct ParameterizedValue {
+  std::string token;  // lower case, e.g. "text/plain" or "attachment"
+  Parameters parameters;
+};
+
+std::string ReadParameterToken(std::string_view text, std::size_t& at) {
+  const std::size_t end = std::min(text.find(';', at), text.size());
+  const std::string_view token = kvl::Trimmed(text.substr(at, end - at));
+  at = end;
+  return std::string(token);
+}
+
+Parameters ReadParameters(std::string_view text, std::size_t at) {
+  Parameters parameters;
+  while (at < text.size()) {
+    if (text[at] == ';' || IsWhitespace(text[at])) {
+      ++at;
+      continue;
+    }
+    const std::size_t nameEnd = text.find_first_of("=;", at);
+    if (nameEnd == kNotFound || text[nameEnd] == ';') {  // a name without value
+      at = nameEnd;
+      continue;
+    }
+    Parameter parameter{kvl::AsciiLowered(kvl::Trimmed(text.substr(at, nameEnd - at))), {}};
+    at = nameEnd + 1;
+    while (at < text.size() && IsWhitespace(text[at])) ++at;
+    parameter.value = at < text.size() && text[at] == '"' ? ReadQuoted(text, at) : ReadParameterToken(text, at);
+    parameters.push_back(std::move(parameter));
+  }
+  return parameters;
+}
+
+ParameterizedValue ParseParameterized(std::string_view text) {
+  const std::size_t semicolon = std::min(text.find(';'), text.size());
+  std::string_view token = kvl::Trimmed(text.substr(0, semicolon));
+  token = token.substr(0, token.find_first_of(" \t("));  // a trailing comment
+  return {kvl::AsciiLowered(token), ReadParameters(text, semicolon)};
+}
+
+const Parameter* FindParameter(const Parameters& parameters, std::string_view name) {
+  for (const Parameter& parameter : parameters)
+    if (parameter.name == name) return &parameter;
+  return nullptr;
+}
+
+std::string PercentDecoded(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    if (text[at] == '%' && at + 2 < text.size() && IsHexDigit(text[at + 1]) && IsHexDigit(text[at + 2])) {
+      out += kvl::HexPairToChar(text.substr(at + 1, 2));
+      at += 2;
+    } else {
+      out += text[at];
+    }
+  }
+  return out;
+}
+
+// One piece of an RFC 2231 parameter: name*=..., name*N=... or name*N*=...
+struct ExtendedSegment {
+  int index = 0;
+  bool encoded = false;
+  std::string_view value;
+};
+
+std::optional<ExtendedSegment> ExtendedSegmentOf(const Parameter& parameter, std::string_view name) {
+  const std::string_view full = parameter.name;
+  if (full.size() <= name.size() || !full.starts_with(name) || full[name.size()] != '*') return std::nullopt;
+  std::string_view suffix = full.substr(name.size() + 1);
+  if (suffix.empty()) return ExtendedSegment{0, true, parameter.value};
+  const bool encoded = suffix.ends_with('*');
+  if (encoded) suffix.remove_suffix(1);
+  if (suffix.empty() || suffix.size() > 4) return std::nullopt;
+  int index = 0;
+  for (const char c : suffix) {
+    if (c < '0' || c > '9') return std::nullopt;
+    index = index * 10 + (c - '0');
+  }
+  return ExtendedSegment{index, encoded, parameter.value};
+}
+
+// The value of an RFC 2231 parameter (charset''percent-encoded, possibly continued), in ANSI.
+std::optional<std::string> ExtendedParameterText(const Parameters& parameters, std::string_view name) {
+  std::vector<ExtendedSegment> segments;
+  for (const Parameter& parameter : parameters)
+    if (auto segment = ExtendedSegmentOf(parameter, name)) segments.push_back(*segment);
+  if (segments.empty()) return std::nullopt;
+  std::stable_sort(segments.begin(), segments.end(),
+                   [](const ExtendedSegment& a, const ExtendedSegment& b) { return a.index < b.index; });
+  std::string charset;
+  std::string bytes;
+  for (std::size_t i = 0; i < segments.size(); ++i) {
+    std::string_view value = segments[i].value;
+    if (!segments[i].encoded) {
+      bytes += value;
+      continue;
+    }
+    const std::size_t charsetEnd = value.find('\'');
+    const std::size_t languageEnd = charsetEnd == kNotFound ? kNotFound : value.find('\'', charsetEnd + 1);
+    if (i == 0 && languageEnd != kNotFound) {
+      charset = value.substr(0, charsetEnd);
+      value.remove_prefix(languageEnd + 1);
+    }
+    bytes += PercentDecoded(value);
+  }
+  return TextToAnsi(bytes, charset);
+}
+
+std::string ParameterText(const Parameters& parameters, std::string_view name) {
+  if (std::optional<std::string> extended = ExtendedParameterText(parameters, name)) return *std::move(extended);
+  const Parameter* plain = FindParameter(parameters, name);
+  return plain ? DecodedEncodedWords(plain->value) : std::string();  // many mailers put encoded words here
+}
+
+// ---------------------------------------------------------------------------------------------
+// Addresses
+
+struct Mailbox {
+  std::string name;
+  std::string address;
+};
+
+std::string ReadAngleAddress(std::string_view text, std::size_t& at) {
+  const std::size_t close = std::min(text.find('>', at), text.size());
+  std::string_view address = kvl::Trimmed(text.substr(at + 1, close - at - 1));
+  const std::size_t routeEnd = address.find(':');
+  if (address.starts_with('@') && routeEnd != kNotFound) address.remove_prefix(routeEnd + 1);  // obsolete route
+  at = std::min(close + 1, text.size());
+  return std::string(address);
+}
+
+std::string DisplayName(std::string_view text) {
+  return std::string(kvl::Trimmed(DecodedEncodedWords(kvl::Trimmed(text))));
+}
+
+// The first mailbox of an address list: "Name" <addr>, Name <addr>, addr (Name) or addr.
+Mailbox FirstMailbox(std::string_view list) {
+  std::string phrase;
+  std::string comment;
+  std::string angle;
+  bool hasAngle = false;
+  for (std::size_t at = 0; at < list.size();) {
+    const char c = list[at];
+    if (c == '"') {
+      phrase += ReadQuoted(list, at);
+    } else if (c == '(') {
+      comment += ReadComment(list, at);
+    } else if (c == '<') {
+      angle = ReadAngleAddress(list, at);
+      hasAngle = true;
+    } else if (c == ':' && !hasAngle) {  // "Group: a@b, c@d;" - the group's name is no mailbox
+      phrase.clear();
+      comment.clear();
+      ++at;
+    } else if (c == ',' && !hasAngle && kvl::Trimmed(phrase).empty() && comment.empty()) {
+      phrase.clear();  // an empty list member; its blanks would be trimmed again at every comma
+      ++at;
+    } else if (c == ',' || c == ';') {
+      break;
+    } else {
+      phrase += c;
+      ++at;
+    }
+  }
+  if (hasAngle) return {DisplayName(kvl::Trimmed(phrase).empty() ? comment : phrase), std::move(angle)};
+  return {DisplayName(comment), std::string(kvl::Trimmed(phrase))};
+}
+
+// ---------------------------------------------------------------------------------------------
+// MIME structure
+
+struct ContentInfo {
+  ParameterizedValue type;
+  ParameterizedValue disposition;
+  std::string transferEncoding;  // lower case
+};
+
+ContentInfo ContentInfoOf(const HeaderFields& fields) {
+  ContentInfo info{ParseParameterized(FieldValue(fields, "Content-Type")),
+                   ParseParameterized(FieldValue(fields, "Content-Disposition")),
+                   kvl::AsciiLowered(FieldValue(fields, "Content-Transfer-Encoding"))};
+  if (info.type.token.find('/') == kNotFound) info.type.token = "text/plain";  // absent or unreadable
+  return info;
+}
+
+std::string FileNameOf(const ContentInfo& info) {
+  std::string name = ParameterText(info.disposition.parameters, "filename");
+  return name.empty() ? ParameterText(info.type.parameters, "name") : name;
+}
+
+enum class Delimiter { kNone, kNext, kClose };
+
+Delimiter DelimiterOf(std::string_view line, std::string_view boundary) {
+  if (!line.starts_with("--") || line.substr(2, boundary.size()) != boundary) return Delimiter::kNone;
+  std::string_view rest = line.substr(2 + boundary.size());
+  const bool closing = rest.starts_with("--");
+  if (closing) rest.remove_prefix(2);
+  if (!std::all_of(rest.begin(), rest.end(), IsBlank)) return Delimiter::kNone;
+  return closing ? Delimiter::kClose : Delimiter::kNext;
+}
+
+// The parts between "--boundary" lines, without preamble and epilogue. Without a closing
+// delimiter the last part runs to the end.
+std::vector<std::string_view> SplitMultipart(std::string_view body, std::string_view boundary) {
+  std::vector<std::string_view> parts;
+  std::size_t partStart = kNotFound;
+  for (std::size_t lineStart = 0; lineStart <= body.size();) {
+    const std::size_t lineEnd = std::min(body.find(kCrLf, lineStart), body.size());
+    const Delimiter delimiter = DelimiterOf(body.substr(lineStart, lineEnd - lineStart), boundary);
+    if (delimiter != Delimiter::kNone) {
+      if (partStart != kNotFound) {
+        // The CR LF before a delimiter belongs to the delimiter.
+        const std::size_t partEnd = lineStart >= partStart + 2 ? lineStart - 2 : partStart;
+        parts.push_back(body.substr(partStart, partEnd - partStart));
+      }
+      if (delimiter == Delimiter::kClose) return parts;
+      partStart = std::min(lineEnd + 2, body.size());
+    }
+    lineStart = lineEnd + 2;
+  }
+  if (partStart != kNotFound) parts.push_back(body.substr(partStart));
+  return parts;
+}
+
+class PartReader {
+ public:
+  explicit PartReader(Message& message) : message_(message) {}
+
+  void Read(const Entity& entity, int depth) {
+    const ContentInfo info = ContentInfoOf(entity.fields);
+    const Parameter* boundary = FindParameter(info.type.parameters, "boundary");
+    if (!info.type.token.starts_with("multipart/") || !boundary || boundary->value.empty()) {
+      ReadLeaf(info, entity.body);
+      return;
+    }
+    if (depth >= kMaxPartDepth) return;
+    for (const std::string_view part : SplitMultipart(entity.body, boundary->value)) Read(SplitEntity(part), depth + 1);
+  }
+
+ private:
+  void ReadLeaf(const ContentInfo& info, std::string_view body) {
+    const bool isAttachment = info.disposition.token == "attachment";
+    const bool isText = !textFound_ && !isAttachment && info.type.token == "text/plain";
+    std::string fileName = FileNameOf(info);
+    if (!isText && !isAttachment && fileName.empty()) return;
+    const std::string content = TransferDecoded(body, info.transferEncoding);
+    if (isText) {
+      const Parameter* charset = FindParameter(info.type.parameters, "charset");
+      message_.text = WithCrLfLineEnds(TextToAnsi(content, charset ? std::string_view(charset->value) : "us-ascii"));
+      textFound_ = true;
+    }
+    if (isAttachment || !fileName.empty())
+      message_.attachments.push_back({std::move(fileName), info.type.token, content.size()});
+  }
+
+  Message& message_;
+  bool textFound_ = false;
+};
+
+}  // namespace
+
+Message ParseMessage(std::string_view raw) {
+  const std::string text = WithCrLfLineEnds(raw);
+  const Entity entity = SplitEntity(text);
+  const HeaderFields& fields = entity.fields;
+  Message message;
+  Mailbox from = FirstMailbox(FieldValue(fields, "From"));
+  message.fromName = std::move(from.name);
+  message.fromAddress = std::move(from.address);
+  Mailbox to = FirstMailbox(FieldValue(fields, "To"));
+  message.toName = std::move(to.name);
+  message.toAddress = std::move(to.address);
+  message.subject = DecodedEncodedWords(FieldValue(fields, "Subject"));
+  message.messageId = FieldValue(fields, "Message-ID");
+  message.inReplyTo = FieldValue(fields, "In-Reply-To");
+  message.references = FieldValue(fields, "References");
+  message.date = FieldValue(fields, "Date");
+  message.headers = JoinedHeaderLines(fields);
+  message.body = entity.body;
+  PartReader(message).Read(entity, 0);
+  return message;
+}
+
+std::map<std::int32_t, std::string> MessageItems(const Message& message) {
+  return {
+      {218, message.fromName}, {219, message.fromAddress}, {222, message.subject},   {223, message.subject},
+      {235, message.messageId}, {241, message.text},       {243, message.headers},   {254, message.body},
+      {265, message.inReplyTo}, {266, message.references},
+  };
+}
+
+}  // namespace kvlhost

@@ -1,0 +1,73 @@
+#include "host/Providers.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+
+namespace kvlhost {
+
+HRESULT STDMETHODCALLTYPE ProviderBase::QueryInterface(REFIID iid, void** object) {
+  if (object == nullptr) return E_POINTER;
+  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IZRPDataProvider)) {
+    *object = static_cast<IZRPDataProvider*>(this);
+    AddRef();
+    return S_OK;
+  }
+  *object = nullptr;
+  return E_NOINTERFACE;
+}
+
+std::int32_t ProviderBase::CopyOut(std::string_view text, char* buffer, std::int32_t size) {
+  if (buffer == nullptr) return static_cast<std::int32_t>(text.size());
+  const std::int32_t n = std::clamp<std::int32_t>(static_cast<std::int32_t>(text.size()), 0, std::max(size, 0));
+  std::memcpy(buffer, text.data(), static_cast<std::size_t>(n));
+  return n;
+}
+
+std::int32_t DecimalOrZero(std::string_view text) {
+  std::int32_t value = 0;
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return (error == std::errc{} && end == text.data() + text.size()) ? value : 0;
+}
+
+std::int32_t STDMETHODCALLTYPE ArgumentProvider::GetText(std::int32_t id, char* buffer, std::int32_t size) {
+  if (id < 0 || static_cast<std::size_t>(id) >= args_.size()) return 0;
+  return CopyOut(args_[static_cast<std::size_t>(id)], buffer, size);
+}
+
+std::int32_t STDMETHODCALLTYPE ArgumentProvider::GetInteger(std::int32_t id) {
+  if (id < 0 || static_cast<std::size_t>(id) >= args_.size()) return 0;
+  return DecimalOrZero(args_[static_cast<std::size_t>(id)]);
+}
+
+std::int32_t STDMETHODCALLTYPE ContextProvider::GetText(std::int32_t id, char* buffer, std::int32_t size) {
+  if (id == 0) return CopyOut(result_, buffer, size);
+  const auto found = items_.find(id);
+  return found == items_.end() ? 0 : CopyOut(found->second, buffer, size);
+}
+
+std::int32_t STDMETHODCALLTYPE ContextProvider::SetText(std::int32_t id, const char* text, std::int32_t length) {
+  if (id != 0) return 0;
+  result_.assign(text != nullptr && length > 0 ? std::string_view(text, static_cast<std::size_t>(length))
+                                               : std::string_view());
+  resultWritten_ = true;
+  return 0;
+}
+
+std::int32_t STDMETHODCALLTYPE ContextProvider::GetInteger(std::int32_t id) {
+  const auto found = items_.find(id);
+  return found == items_.end() ? 0 : DecimalOrZero(found->second);
+}
+
+std::int32_t STDMETHODCALLTYPE ContextProvider::ProcessText(const char* text, std::int32_t length, std::int32_t,
+                                                            IZRPDataProvider* target) {
+  const std::string_view hostText =
+      text != nullptr && length > 0 ? std::string_view(text, static_cast<std::size_t>(length)) : std::string_view();
+  processed_.emplace_back(hostText);
+  const std::string output = processor_ ? processor_(hostText) : std::string();
+  if (target != nullptr) target->SetText(0, output.c_str(), static_cast<std::int32_t>(output.size()));
+  return 0;
+}
+
+}  // namespace kvlhost

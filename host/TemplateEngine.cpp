@@ -1,0 +1,265 @@
+#include "host/TemplateEngine.h"
+
+#include <algorithm>
+
+#include "core/TextUtil.h"
+#include "host/Providers.h"
+
+namespace kvlhost {
+
+namespace {
+constexpr int kMaxDepth = 64;  // nested expansions (plug-in calls inside plug-in calls)
+
+bool IsNameChar(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+}
+bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+std::size_t NameEnd(std::string_view text, std::size_t at) {
+  while (at < text.size() && IsNameChar(text[at])) ++at;
+  return at;
+}
+
+std::string Uppered(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = kvl::AsciiUpper(c);
+  return out;
+}
+
+// A literal argument after '="': everything up to the next '"' (or the end).
+std::pair<std::string, std::size_t> ReadLiteral(std::string_view text, std::size_t at) {
+  const std::size_t close = text.find('"', at);
+  if (close == std::string_view::npos) return {std::string(text.substr(at)), text.size()};
+  return {std::string(text.substr(at, close - at)), close + 1};
+}
+
+// Skips a quoted section starting at the opening quote; answers the position after it.
+std::size_t SkipQuoted(std::string_view text, std::size_t at) {
+  for (std::size_t i = at + 1; i < text.size(); ++i) {
+    if (text[i] != '"') continue;
+    if (i + 1 < text.size() && text[i + 1] == '"') {
+      ++i;
+      continue;
+    }
+    return i + 1;
+  }
+  return std::string_view::npos;
+}
+}  // namespace
+
+std::optional<std::pair<std::vector<RawArgument>, std::size_t>> SplitCallArguments(std::string_view text,
+                                                                                   std::size_t at) {
+  std::vector<RawArgument> args;
+  std::size_t i = at;
+  // "%KVL_X()" has no arguments at all.
+  std::size_t first = i;
+  while (first < text.size() && (text[first] == ' ' || text[first] == '\t')) ++first;
+  if (first < text.size() && text[first] == ')') return std::pair{args, first + 1};
+
+  while (i <= text.size()) {
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r' || text[i] == '\n')) ++i;
+    RawArgument arg;
+    std::size_t start = i;
+    if (i < text.size() && text[i] == '"') {
+      const std::size_t after = SkipQuoted(text, i);
+      if (after == std::string_view::npos) return std::nullopt;
+      for (std::size_t k = i + 1; k + 1 < after; ++k) {
+        arg.text += text[k];
+        if (text[k] == '"') ++k;  // "" is one quote
+      }
+      arg.quoted = true;
+      i = after;
+      start = i;  // anything between the closing quote and the separator is kept as written
+    }
+    int depth = 0;
+    while (i < text.size()) {
+      const char c = text[i];
+      if (c == '"') {
+        i = SkipQuoted(text, i);
+        if (i == std::string_view::npos) return std::nullopt;
+        continue;
+      }
+      if (c == '(') ++depth;
+      if (c == ')' && depth-- == 0) break;
+      if (c == ',' && depth == 0) break;
+      ++i;
+    }
+    if (i >= text.size()) return std::nullopt;
+    const std::string_view rest = kvl::Trimmed(text.substr(start, i - start));
+    if (arg.quoted) arg.text += rest;
+    else arg.text = rest;
+    args.push_back(std::move(arg));
+    if (text[i] == ')') return std::pair{args, i + 1};
+    ++i;  // past the comma
+  }
+  return std::nullopt;
+}
+
+void TemplateEngine::warn(const std::string& message) const {
+  if (session_.warn) session_.warn(message);
+}
+
+std::string TemplateEngine::expand(std::string_view text) {
+  if (depth_ >= kMaxDepth) {
+    warn("templates nested deeper than " + std::to_string(kMaxDepth) + " levels; inner text left out");
+    return {};
+  }
+  ++depth_;
+  std::string out;
+  out.reserve(text.size());
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const std::size_t percent = text.find('%', at);
+    if (percent == std::string_view::npos) {
+      out += text.substr(at);
+      break;
+    }
+    out += text.substr(at, percent - at);
+    at = expandPercent(text, percent, out);
+  }
+  --depth_;
+  return out;
+}
+
+std::size_t TemplateEngine::expandPercent(std::string_view text, std::size_t at, std::string& out) {
+  const std::size_t next = at + 1;
+  if (next < text.size() && text[next] == '%') {
+    out += '%';
+    return next + 1;
+  }
+  if (next < text.size() && text[next] == '_') return expandVariable(text, next + 1, out);
+  if (next >= text.size() || !IsLetter(text[next])) {
+    out += '%';
+    return next;
+  }
+  const std::size_t nameEnd = NameEnd(text, next);
+  const std::string_view name = text.substr(next, nameEnd - next);
+  if (name.size() > 4 && kvl::EqualsIgnoringAsciiCase(name.substr(0, 4), "KVL_"))
+    return expandPluginCall(text, next, nameEnd, out);
+  return expandHostMacro(text, next, nameEnd, out);
+}
+
+std::size_t TemplateEngine::expandVariable(std::string_view text, std::size_t at, std::string& out) {
+  const std::size_t nameEnd = NameEnd(text, at);
+  if (nameEnd == at) {
+    out += "%_";
+    return at;
+  }
+  const std::string key = kvl::AsciiLowered(text.substr(at, nameEnd - at));
+  if (text.compare(nameEnd, 2, "=\"") == 0) {
+    auto [value, after] = ReadLiteral(text, nameEnd + 2);
+    session_.variables[key] = std::move(value);
+    return after;
+  }
+  const auto found = session_.variables.find(key);
+  if (found != session_.variables.end()) out += found->second;
+  return nameEnd;
+}
+
+std::size_t TemplateEngine::expandPluginCall(std::string_view text, std::size_t nameStart, std::size_t nameEnd,
+                                             std::string& out) {
+  const std::string name(text.substr(nameStart, nameEnd - nameStart));
+  std::vector<std::string> args;
+  std::size_t after = nameEnd;
+  if (nameEnd < text.size() && text[nameEnd] == '(') {
+    auto split = SplitCallArguments(text, nameEnd + 1);
+    if (!split) {
+      warn("%" + name + "( has no closing parenthesis; copied unchanged");
+      out += text.substr(nameStart - 1, nameEnd + 1 - (nameStart - 1));
+      return nameEnd + 1;
+    }
+    for (const RawArgument& raw : split->first) args.push_back(expand(raw.text));
+    after = split->second;
+  }
+  const MacroOutcome outcome = callMacro(name, args);
+  if (outcome.rc != 0) {
+    warn("the plug-in does not know %" + name + "; copied unchanged");
+    out += text.substr(nameStart - 1, after - (nameStart - 1));
+  } else {
+    out += outcome.result;
+  }
+  return after;
+}
+
+std::size_t TemplateEngine::expandHostMacro(std::string_view text, std::size_t nameStart, std::size_t nameEnd,
+                                            std::string& out) {
+  const std::string upper = Uppered(text.substr(nameStart, nameEnd - nameStart));
+  std::optional<std::string> argument;
+  std::size_t after = nameEnd;
+  if (text.compare(nameEnd, 2, "=\"") == 0) {
+    auto [value, next] = ReadLiteral(text, nameEnd + 2);
+    argument = std::move(value);
+    after = next;
+  } else if (text.compare(nameEnd, 2, "=%") == 0) {
+    std::string value;
+    after = expandPercent(text, nameEnd + 1, value);
+    argument = std::move(value);
+  }
+  static const std::vector<std::string> kKnown = {
+      "SUBJECT", "TEXT", "HEADERS", "FROMNAME", "FROMADDR", "TONAME", "TOADDR", "MSGID", "DATE",
+      "ATTACHFILE", "SETPATTREGEXP", "REGEXPMATCH", "REGEXPBLINDMATCH", "SUBPATT",
+      "ABTOGENDER", "ABTOCOUNTRY", "ABTOBUSCOUNTRY"};
+  if (std::find(kKnown.begin(), kKnown.end(), upper) == kKnown.end()) {
+    warn("unknown host macro %" + std::string(text.substr(nameStart, nameEnd - nameStart)) + "; copied unchanged");
+    out += text.substr(nameStart - 1, after - (nameStart - 1));
+    return after;
+  }
+  out += hostMacro(upper, argument);
+  return after;
+}
+
+std::string TemplateEngine::hostMacro(const std::string& name, const std::optional<std::string>& argument) {
+  auto item = [&](std::int32_t id) {
+    const auto found = session_.items.find(id);
+    return found == session_.items.end() ? std::string() : found->second;
+  };
+  auto field = [&](const std::string& key) {
+    const auto found = session_.messageFields.find(key);
+    return found == session_.messageFields.end() ? std::string() : found->second;
+  };
+  const std::string value = argument.value_or("");
+  if (name == "SUBJECT") return item(223);
+  if (name == "TEXT") return item(241);
+  if (name == "HEADERS") return item(243);
+  if (name == "FROMNAME") return item(218);
+  if (name == "FROMADDR") return item(219);
+  if (name == "MSGID") return item(235);
+  if (name == "TONAME" || name == "TOADDR" || name == "DATE") return field(name);
+  if (name == "ATTACHFILE") {
+    session_.attachments.push_back(value);
+    return {};
+  }
+  if (name == "SETPATTREGEXP") {
+    const std::string error = session_.regex.setPattern(value);
+    if (!error.empty()) warn("%SETPATTREGEXP: " + error);
+    return {};
+  }
+  if (name == "REGEXPMATCH") return session_.regex.match(value) ? session_.regex.group(0) : std::string();
+  if (name == "REGEXPBLINDMATCH") {
+    session_.regex.match(value);
+    return {};
+  }
+  if (name == "SUBPATT") return session_.regex.group(DecimalOrZero(kvl::Trimmed(value)));
+  // Address-book look-ups by the correspondent's address.
+  const AddressBookEntry* entry = session_.addressBook ? session_.addressBook->find(item(219)) : nullptr;
+  if (entry == nullptr) return {};
+  if (name == "ABTOGENDER") return entry->gender;
+  if (name == "ABTOCOUNTRY") return entry->country;
+  return entry->businessCountry;
+}
+
+MacroOutcome TemplateEngine::callMacro(const std::string& name, const std::vector<std::string>& args) {
+  MacroOutcome outcome;
+  if (plugin_ == nullptr) return outcome;
+  ArgumentProvider params(args);
+  ContextProvider context(session_.items, [this](std::string_view hostText) {
+    session_.processed.emplace_back(hostText);
+    return expand(hostText);
+  });
+  outcome.rc = plugin_->exec(name.c_str(), static_cast<std::int32_t>(name.size()), &context, &params);
+  outcome.resultWritten = context.resultWritten();
+  if (outcome.rc == 0) outcome.result = context.result();
+  return outcome;
+}
+
+}  // namespace kvlhost

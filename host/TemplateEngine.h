@@ -1,0 +1,62 @@
+#pragma once
+// kvlhost's template language: literal text, %% for one percent sign, host
+// variables (%_name="value", %_name), host macros (%SUBJECT, %NAME="value",
+// %NAME=%OTHER) and plug-in calls (%KVL_Xxx(arg, "arg, with commas", ...)).
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/AddressBook.h"
+#include "host/HostRegex.h"
+#include "host/PluginModule.h"
+
+namespace kvlhost {
+
+// What one host session knows and collects; lives as long as the plug-in is loaded.
+struct HostSession {
+  std::map<std::int32_t, std::string> items;        // message data items (ANSI)
+  std::map<std::string, std::string> messageFields; // TONAME, TOADDR, DATE
+  std::map<std::string, std::string> variables;     // host variables by lower-cased name
+  std::optional<AddressBook> addressBook;
+  HostRegex regex;
+  std::vector<std::string> attachments;             // %ATTACHFILE paths, in order
+  std::vector<std::string> processed;               // texts the plug-in handed to the host
+  std::function<void(const std::string&)> warn;     // one-line warnings (ANSI)
+};
+
+class TemplateEngine {
+ public:
+  TemplateEngine(HostSession& session, const PluginModule* plugin) : session_(session), plugin_(plugin) {}
+
+  std::string expand(std::string_view text);
+  // One plug-in macro call with arguments taken verbatim.
+  MacroOutcome callMacro(const std::string& name, const std::vector<std::string>& args);
+
+ private:
+  std::size_t expandPercent(std::string_view text, std::size_t at, std::string& out);
+  std::size_t expandVariable(std::string_view text, std::size_t at, std::string& out);
+  std::size_t expandPluginCall(std::string_view text, std::size_t nameStart, std::size_t nameEnd, std::string& out);
+  std::size_t expandHostMacro(std::string_view text, std::size_t nameStart, std::size_t nameEnd, std::string& out);
+  std::string hostMacro(const std::string& upperName, const std::optional<std::string>& argument);
+  void warn(const std::string& message) const;
+
+  HostSession& session_;
+  const PluginModule* plugin_;
+  int depth_ = 0;
+};
+
+// Splits the argument list of a plug-in call that starts after its "(": answers the
+// raw arguments (quoted ones unquoted, "" as one quote; unquoted ones trimmed) and the
+// position after the closing ")", or nullopt when the list is not closed.
+struct RawArgument {
+  std::string text;
+  bool quoted = false;
+};
+std::optional<std::pair<std::vector<RawArgument>, std::size_t>> SplitCallArguments(std::string_view text,
+                                                                                   std::size_t at);
+
+}  // namespace kvlhost

@@ -1,0 +1,285 @@
+// kvlhost: a stand-in for the mail client. Loads KVL.zrp as the client does and
+// expands templates against a real message, calls single macros, or serves a
+// JSON Lines batch session.
+#include <windows.h>
+#include <fcntl.h>
+#include <io.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "core/Numbers.h"
+#include "core/TextUtil.h"
+#include "host/Charset.h"
+#include "host/MessageReader.h"
+#include "host/PluginModule.h"
+#include "host/TemplateEngine.h"
+
+namespace {
+
+using kvlhost::AnsiToUtf8;
+using kvlhost::Utf8ToAnsi;
+
+constexpr const char* kUsage =
+    "usage: kvlhost expand TEMPLATE [options]\n"
+    "       kvlhost call MACRO [ARG]... [options]\n"
+    "       kvlhost batch [--plugin PATH]\n"
+    "       kvlhost list | info [--plugin PATH]\n"
+    "options: --message MSG.eml  --item ID=TEXT  --var NAME=TEXT  --addressbook FILE.csv\n"
+    "         --plugin PATH  --encoding utf8|ansi  --  (ends the options of 'call')\n";
+
+struct UsageError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+struct Failure : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+struct Options {
+  std::string command;
+  std::vector<std::wstring> positional;  // TEMPLATE, or MACRO and its arguments
+  std::optional<std::wstring> message;
+  std::optional<std::wstring> addressBook;
+  std::optional<std::wstring> plugin;
+  std::vector<std::pair<std::int32_t, std::wstring>> items;
+  std::vector<std::pair<std::string, std::wstring>> vars;
+  bool ansi = false;
+};
+
+void WriteOut(std::string_view bytes) {
+  std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+  std::fflush(stdout);
+}
+
+void WriteErr(const std::string& line) {
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fputc('\n', stderr);
+  std::fflush(stderr);
+}
+
+std::string ReadFileBytes(const std::wstring& path, const char* what) {
+  std::ifstream in(std::filesystem::path(path), std::ios::binary);
+  if (!in) throw Failure("cannot read " + std::string(what) + " " + kvlhost::WideToUtf8(path));
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string StripBom(std::string text) {
+  if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
+  return text;
+}
+
+std::wstring_view SplitAt(std::wstring_view pair, std::wstring_view& value) {
+  const std::size_t equals = pair.find(L'=');
+  if (equals == std::wstring_view::npos) throw UsageError("expected NAME=TEXT, got " + kvlhost::WideToUtf8(pair));
+  value = pair.substr(equals + 1);
+  return pair.substr(0, equals);
+}
+
+Options ParseOptions(const std::vector<std::wstring>& args) {
+  if (args.empty()) throw UsageError("no command given");
+  Options options;
+  options.command = kvlhost::WideToUtf8(args[0]);
+  bool optionsEnded = false;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::wstring& arg = args[i];
+    if (optionsEnded || arg.size() < 2 || arg.compare(0, 2, L"--") != 0) {
+      options.positional.push_back(arg);
+      continue;
+    }
+    if (arg == L"--") {
+      optionsEnded = true;
+      continue;
+    }
+    if (i + 1 >= args.size()) throw UsageError(kvlhost::WideToUtf8(arg) + " needs a value");
+    const std::wstring& value = args[++i];
+    std::wstring_view text;
+    if (arg == L"--message") options.message = value;
+    else if (arg == L"--addressbook") options.addressBook = value;
+    else if (arg == L"--plugin") options.plugin = value;
+    else if (arg == L"--encoding") {
+      if (value != L"ansi" && value != L"utf8") throw UsageError("--encoding is utf8 or ansi");
+      options.ansi = value == L"ansi";
+    } else if (arg == L"--item") {
+      const std::wstring_view id = SplitAt(value, text);
+      const auto number = kvl::ReadInteger(kvlhost::WideToUtf8(id));
+      if (!number || *number <= 0) throw UsageError("--item needs a positive item number, got " + kvlhost::WideToUtf8(id));
+      options.items.emplace_back(*number, std::wstring(text));
+    } else if (arg == L"--var") {
+      const std::wstring_view name = SplitAt(value, text);
+      options.vars.emplace_back(kvlhost::WideToUtf8(name), std::wstring(text));
+    } else {
+      throw UsageError("unknown option " + kvlhost::WideToUtf8(arg));
+    }
+  }
+  return options;
+}
+
+std::string PluginPath(const Options& options) {
+  return options.plugin ? kvlhost::WideToAnsi(*options.plugin) : kvlhost::DefaultPluginPath();
+}
+
+void FillFromMessage(kvlhost::HostSession& session, const kvlhost::Message& message) {
+  session.items = kvlhost::MessageItems(message);
+  session.messageFields["TONAME"] = message.toName;
+  session.messageFields["TOADDR"] = message.toAddress;
+  session.messageFields["DATE"] = message.date;
+}
+
+kvlhost::HostSession MakeSession(const Options& options) {
+  kvlhost::HostSession session;
+  session.warn = [](const std::string& message) { WriteErr("kvlhost: warning: " + AnsiToUtf8(message)); };
+  if (options.message) FillFromMessage(session, kvlhost::ParseMessage(ReadFileBytes(*options.message, "message")));
+  for (const auto& [id, text] : options.items) session.items[id] = kvlhost::WideToAnsi(text);
+  for (const auto& [name, text] : options.vars) session.variables[kvl::AsciiLowered(name)] = kvlhost::WideToAnsi(text);
+  if (options.addressBook) {
+    try {
+      session.addressBook = kvlhost::AddressBook::Parse(Utf8ToAnsi(StripBom(ReadFileBytes(*options.addressBook, "address book"))));
+    } catch (const std::runtime_error& error) {
+      throw Failure(error.what());
+    }
+  }
+  return session;
+}
+
+void ReportAttachments(const kvlhost::HostSession& session) {
+  for (const std::string& path : session.attachments) WriteErr("attached: " + AnsiToUtf8(path));
+}
+
+int RunExpand(const Options& options) {
+  if (options.positional.size() != 1) throw UsageError("expand takes one TEMPLATE file");
+  std::string text = ReadFileBytes(options.positional[0], "template");
+  if (!options.ansi) text = Utf8ToAnsi(StripBom(text));
+  kvlhost::HostSession session = MakeSession(options);
+  kvlhost::PluginModule plugin(PluginPath(options));
+  kvlhost::TemplateEngine engine(session, &plugin);
+  const std::string output = engine.expand(text);
+  WriteOut(options.ansi ? output : AnsiToUtf8(output));
+  ReportAttachments(session);
+  return 0;
+}
+
+int RunCall(const Options& options) {
+  if (options.positional.empty()) throw UsageError("call needs a MACRO name");
+  const std::string name = kvlhost::WideToAnsi(options.positional[0]);
+  std::vector<std::string> args;
+  for (std::size_t i = 1; i < options.positional.size(); ++i) args.push_back(kvlhost::WideToAnsi(options.positional[i]));
+  kvlhost::HostSession session = MakeSession(options);
+  kvlhost::PluginModule plugin(PluginPath(options));
+  kvlhost::TemplateEngine engine(session, &plugin);
+  const kvlhost::MacroOutcome outcome = engine.callMacro(name, args);
+  if (outcome.rc != 0) throw Failure("the plug-in does not know the macro " + AnsiToUtf8(name));
+  WriteOut(options.ansi ? outcome.result : AnsiToUtf8(outcome.result));
+  ReportAttachments(session);
+  return 0;
+}
+
+int RunList(const Options& options, bool withInfo) {
+  if (!options.positional.empty()) throw UsageError(options.command + " takes no arguments");
+  kvlhost::PluginModule plugin(PluginPath(options));
+  if (withInfo) {
+    WriteOut("name: " + AnsiToUtf8(plugin.name()) + "\nversion: " + AnsiToUtf8(plugin.version()) + "\n" +
+             AnsiToUtf8(plugin.info()) + "\n");
+  } else {
+    WriteOut(AnsiToUtf8(plugin.macroList()));
+  }
+  return 0;
+}
+
+// One batch request: a macro call or a template, with its own items, variables and message.
+nlohmann::json RunRequest(const nlohmann::json& request, const kvlhost::PluginModule& plugin) {
+  if (!request.is_object()) throw std::invalid_argument("a request is a JSON object");
+  const bool isMacro = request.contains("macro");
+  if (isMacro == request.contains("template")) throw std::invalid_argument("a request has either 'macro' or 'template'");
+  kvlhost::HostSession session;
+  session.warn = [](const std::string& message) { WriteErr("kvlhost: warning: " + AnsiToUtf8(message)); };
+  if (request.contains("message"))
+    FillFromMessage(session, kvlhost::ParseMessage(ReadFileBytes(kvlhost::Utf8ToWide(request.at("message").get<std::string>()), "message")));
+  if (request.contains("items"))
+    for (const auto& [id, text] : request.at("items").items()) {
+      const auto number = kvl::ReadInteger(id);
+      if (!number) throw std::invalid_argument("item numbers are decimal: " + id);
+      session.items[*number] = Utf8ToAnsi(text.get<std::string>());
+    }
+  if (request.contains("vars"))
+    for (const auto& [name, text] : request.at("vars").items())
+      session.variables[kvl::AsciiLowered(name)] = Utf8ToAnsi(text.get<std::string>());
+
+  kvlhost::TemplateEngine engine(session, &plugin);
+  nlohmann::json reply;
+  if (isMacro) {
+    std::vector<std::string> args;
+    if (request.contains("args"))
+      for (const auto& arg : request.at("args")) args.push_back(Utf8ToAnsi(arg.get<std::string>()));
+    const kvlhost::MacroOutcome outcome = engine.callMacro(Utf8ToAnsi(request.at("macro").get<std::string>()), args);
+    reply["rc"] = outcome.rc;
+    reply["result"] = outcome.rc == 0 ? nlohmann::json(AnsiToUtf8(outcome.result)) : nlohmann::json(nullptr);
+  } else {
+    reply["rc"] = 0;
+    reply["result"] = AnsiToUtf8(engine.expand(Utf8ToAnsi(request.at("template").get<std::string>())));
+  }
+  reply["processed"] = nlohmann::json::array();
+  for (const std::string& text : session.processed) reply["processed"].push_back(AnsiToUtf8(text));
+  reply["attachments"] = nlohmann::json::array();
+  for (const std::string& path : session.attachments) reply["attachments"].push_back(AnsiToUtf8(path));
+  return reply;
+}
+
+int RunBatch(const Options& options) {
+  if (!options.positional.empty()) throw UsageError("batch reads its requests from standard input");
+  kvlhost::PluginModule plugin(PluginPath(options));
+  std::string line;
+  while (std::getline(std::cin, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (kvl::Trimmed(line).empty()) continue;
+    nlohmann::json reply;
+    try {
+      reply = RunRequest(nlohmann::json::parse(line), plugin);
+    } catch (const std::exception& error) {
+      reply = {{"error", error.what()}};
+    }
+    WriteOut(reply.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
+  }
+  return 0;
+}
+
+std::vector<std::wstring> CommandLineArguments() {
+  int count = 0;
+  std::unique_ptr<LPWSTR, decltype(&LocalFree)> argv(CommandLineToArgvW(GetCommandLineW(), &count), &LocalFree);
+  std::vector<std::wstring> args;
+  for (int i = 1; argv && i < count; ++i) args.emplace_back(argv.get()[i]);
+  return args;
+}
+
+}  // namespace
+
+int main() {
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stdin), _O_BINARY);
+  try {
+    const Options options = ParseOptions(CommandLineArguments());
+    if (options.command == "expand") return RunExpand(options);
+    if (options.command == "call") return RunCall(options);
+    if (options.command == "batch") return RunBatch(options);
+    if (options.command == "list") return RunList(options, false);
+    if (options.command == "info") return RunList(options, true);
+    throw UsageError("unknown command " + options.command);
+  } catch (const UsageError& error) {
+    WriteErr(std::string("kvlhost: ") + error.what());
+    std::fputs(kUsage, stderr);
+    return 2;
+  } catch (const std::exception& error) {
+    WriteErr(std::string("kvlhost: ") + error.what());
+    return 1;
+  }
+}
