@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Runs the whole test suite under Wine; windows of dialog tests need a display, so
+# everything runs inside one Xvfb session.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+"$here/scripts/wine-prefix.sh"
+cd "$here/build"
+status=0
+xvfb-run -a -s "-screen 0 1024x768x24" ctest --output-on-failure -j1 "$@" || status=$?
+WINEPREFIX="$here/build/wine" wineserver -k 2>/dev/null || true
+exit $status

@@ -1,0 +1,84 @@
+// Argument splitting, the entity list and the files deleted at unload.
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "core/ArgList.h"
+#include "core/ControlMacros.h"
+#include "core/Plugin.h"
+#include "core/TextUtil.h"
+#include "core/platform.h"
+
+namespace {
+
+using namespace kvl;
+
+TEST(ArgList, QuotesStayAndEmptyItemsCount) {
+  EXPECT_EQ(CountArgs("a \"b c\" d", "", ""), 3);
+  EXPECT_EQ(ArgAt("a \"b c\" d", 2, "", ""), "\"b c\"");
+  EXPECT_EQ(ArgAt("a  b", 2, " ", "\""), "");
+  EXPECT_EQ(ArgAt("a  b", 3, " ", "\""), "b");
+  EXPECT_EQ(ArgAt("a b", 0, " ", "\""), "");
+  EXPECT_EQ(ArgAt("a b", -1, " ", "\""), "");
+  // An unclosed quote swallows the rest of the text.
+  EXPECT_EQ(CountArgs("a \"b c d", " ", "\""), 2);
+}
+
+TEST(LineBetween, TrimsEachCutAndTakesTheFirstQualifyingLine) {
+  const std::string text = "Subject: none\r\nTo:  a@b  ; x\r\nTo: c@d;";
+  EXPECT_EQ(LineBetween(text, "to:", ";", 1, 0, AsciiLowered), "a@b");
+  EXPECT_EQ(LineBetween(text, "to:", ";", 1, 1, AsciiLowered), "c@d");
+  EXPECT_EQ(LineBetween(text, "to:", ";", 2, 0, AsciiLowered), "");
+  EXPECT_EQ(LineBetween("a\nb: c", "b:", "", 0, 0, AsciiLowered), "c");  // LF alone ends no line
+}
+
+TEST(SpecialChars, ParsingSkipsBadLinesAndLaterLinesOverwrite) {
+  const SpecialCharTable table = ParseSpecialChars(
+      "233\t\xE9\teacute\t233\r\n"
+      "65\tA\r\n"
+      "300\tx\tbig\t300\n"
+      "abc\tx\tword\t1\n"
+      "\n"
+      "  38\t&\tamp\t\t\r\n"
+      "38\tand\t\t9999\n"
+      "$3C\t<\tlt\t60");
+  EXPECT_EQ(table[233].text, "\xE9");
+  EXPECT_EQ(table[233].named, "&eacute;");
+  EXPECT_EQ(table[233].numeric, "&#233;");
+  EXPECT_EQ(table[65].named, "");
+  EXPECT_EQ(table[65].numeric, "&#65;");
+  // A later line without a name keeps the earlier name but replaces text and number.
+  EXPECT_EQ(table[38].named, "&amp;");
+  EXPECT_EQ(table[38].numeric, "&#9999;");
+  EXPECT_EQ(table[38].text, "and");
+  EXPECT_EQ(table[60].named, "&lt;");
+  for (int code : {0, 44, 255}) EXPECT_EQ(table[code].numeric, "") << code;
+}
+
+TEST(PluginState, InitialisationReadsTheListAndFinalisationDeletesRecordedFiles) {
+  const std::filesystem::path folder = PluginFolder();
+  const std::filesystem::path list = folder / "SpecialChars.lst";
+  std::ofstream(list, std::ios::binary) << "233\t\xE9\teacute\t233\r\n";
+  InitializePlugin();
+  std::filesystem::remove(list);
+  EXPECT_EQ(SpecialChars()[233].named, "&eacute;");
+  EXPECT_EQ(SpecialCharCodeOf("&#233;"), 233);
+  EXPECT_EQ(SpecialCharCodeOf("&nothing;"), -1);
+  EXPECT_EQ(Plugin().folder, PluginFolder());
+
+  const std::filesystem::path attached = std::filesystem::temp_directory_path() / "kvl-attached.txt";
+  std::ofstream(attached) << "x";
+  AddFileToDelete(attached.string());
+  AddFileToDelete(attached.string());
+  AddFileToDelete((folder / "no-such-file.txt").string());
+  FinalizePlugin();
+  EXPECT_FALSE(std::filesystem::exists(attached));
+}
+
+TEST(PluginState, RandomDrawsStayInRange) {
+  for (std::uint32_t range : {1u, 2u, 100u, 0xFFFFFFFFu})
+    for (int i = 0; i < 1000; ++i) EXPECT_LT(DrawRandom(range), range);
+}
+
+}  // namespace

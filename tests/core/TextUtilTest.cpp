@@ -1,0 +1,91 @@
+// The shared text routines at their edges.
+#include <gtest/gtest.h>
+
+#include "core/Numbers.h"
+#include "core/TextUtil.h"
+
+namespace {
+
+using namespace kvl;
+
+TEST(FieldAt, EmptyItemsCountAndDelimitersMayBeLong) {
+  EXPECT_EQ(FieldAt("a,b,c", ",", 1), "a");
+  EXPECT_EQ(FieldAt("a,b,c", ",", 3), "c");
+  EXPECT_EQ(FieldAt("a,b,c", ",", 0), "");
+  EXPECT_EQ(FieldAt("a,b,c", ",", 4), "");
+  EXPECT_EQ(FieldAt("x||y", "||", 2), "y");
+  EXPECT_EQ(FieldAt("a||b", "|", 2), "");
+  EXPECT_EQ(FieldAt("a||b", "|", 3), "b");
+  EXPECT_EQ(FieldAt("a,", ",", 2), "");
+  EXPECT_EQ(FieldAt("a,", ",", 3), "");
+  EXPECT_EQ(FieldAt("abc", "", 1), "");
+  EXPECT_EQ(FieldAt("", ",", 1), "");
+}
+
+TEST(CountOf, CountsWithoutOverlap) {
+  EXPECT_EQ(CountOf("a\nb\nc", "\n"), 2u);
+  EXPECT_EQ(CountOf("aaaa", "aa"), 2u);
+  EXPECT_EQ(CountOf("aaa", "aa"), 1u);
+  EXPECT_EQ(CountOf("abc", ""), 0u);
+  EXPECT_EQ(CountOf("", "a"), 0u);
+}
+
+TEST(TrimClasses, ClassesAndTheKeptLastCharacter) {
+  EXPECT_EQ(TrimClasses(" \t abc1! ", " 1!"), "abc");
+  EXPECT_EQ(TrimClasses(" \t abc1! ", "A"), " \t abc1! ");
+  EXPECT_EQ(TrimClasses("\xE9" "e\xE9", "8"), "e");
+  EXPECT_EQ(TrimClasses("'x'", "!"), "'x'");  // the apostrophe is no punctuation here
+  EXPECT_EQ(TrimClasses("\xA0\xFFx\x1B", " !"), "x");
+  EXPECT_EQ(TrimClasses("   ", " "), "");
+  EXPECT_EQ(TrimClasses("\xC0\xBFx", "S"), "\xBFx");
+  // The left trim never looks at the last character.
+  EXPECT_EQ(TrimLeftClasses("   ", " "), " ");
+  EXPECT_EQ(TrimLeftClasses(" ", " "), " ");
+  EXPECT_EQ(TrimLeftClasses("12a", "1a"), "a");
+  EXPECT_EQ(TrimRightClasses("ab12", "1"), "ab");
+  EXPECT_EQ(TrimRightClasses("12", "1"), "");
+  EXPECT_EQ(Trimmed("\x01 x \xA0 \r\n"), "x \xA0");
+}
+
+TEST(UnescapeText, EscapesAndTheirFailures) {
+  EXPECT_EQ(UnescapeText("a\\tb\\\\c\\w"), "a\tb\\c\r\n");
+  EXPECT_EQ(UnescapeText("\\n\\r\\N\\q"), "\n\rNq");
+  EXPECT_EQ(UnescapeText("\\c065\\x41"), "AA");
+  EXPECT_EQ(UnescapeText("\\c999"), "c999");
+  EXPECT_EQ(UnescapeText("\\cab1x"), "cab1x");
+  EXPECT_EQ(UnescapeText("\\c65"), "A");  // fewer digits at the end of the text
+  EXPECT_EQ(UnescapeText("end\\"), "end\\");
+  EXPECT_EQ(UnescapeText("\\x"), "x");
+  EXPECT_EQ(UnescapeText("\\x4"), "@");
+  EXPECT_EQ(UnescapeText("\\x4a!"), "J!");
+  EXPECT_EQ(UnescapeText("\\c000").size(), 1u);
+}
+
+TEST(HexPairToChar, ZeroAndNonDigitsCountAsNothing) {
+  EXPECT_EQ(HexPairToChar("4a"), 'J');
+  EXPECT_EQ(HexPairToChar("4A"), 'J');
+  EXPECT_EQ(HexPairToChar("G1"), '\x01');
+  EXPECT_EQ(HexPairToChar("0F"), '\x0F');
+  EXPECT_EQ(HexPairToChar("FF"), '\xFF');
+  EXPECT_EQ(HexPairToChar("4"), '\x40');
+}
+
+TEST(Numbers, DecimalAndHexadecimalForms) {
+  EXPECT_EQ(ReadInteger("42"), 42);
+  EXPECT_EQ(ReadInteger("-42"), -42);
+  EXPECT_EQ(ReadInteger("$1F"), 31);
+  EXPECT_EQ(ReadInteger("x1f"), 31);
+  EXPECT_EQ(ReadInteger("0X10"), 16);
+  EXPECT_EQ(ReadInteger("$FFFFFFFF"), -1);
+  EXPECT_EQ(ReadInteger("2147483647"), 2147483647);
+  EXPECT_EQ(ReadInteger("-2147483648"), INT32_MIN);
+  EXPECT_FALSE(ReadInteger("2147483648"));
+  EXPECT_FALSE(ReadInteger("12a"));
+  EXPECT_FALSE(ReadInteger(" 1"));
+  EXPECT_FALSE(ReadInteger(""));
+  EXPECT_FALSE(ReadInteger("-"));
+  EXPECT_FALSE(ReadInteger("$"));
+  EXPECT_EQ(ReadIntegerOr("abc", -1), -1);
+}
+
+}  // namespace

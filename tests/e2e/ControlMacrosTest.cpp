@@ -1,0 +1,84 @@
+// Argument and control macros as a template author sees them.
+#include <climits>
+
+#include <gtest/gtest.h>
+
+#include "tests/e2e/TestPlugin.h"
+
+namespace {
+
+class ControlMacros : public ::testing::Test {
+ protected:
+  kvltest::PluginFolder folder;
+  kvltest::LoadedPlugin plugin{folder.pluginPath()};
+};
+
+TEST_F(ControlMacros, ArgumentsSplitLikeACommandLine) {
+  EXPECT_EQ(plugin.call("KVL_ArgCount", {""}), "1");
+  EXPECT_EQ(plugin.call("KVL_ArgCount", {" "}), "2");
+  const std::string line = "copy \"C:\\My Files\\a.txt\" D:\\";
+  EXPECT_EQ(plugin.call("KVL_ArgCount", {line}), "3");
+  EXPECT_EQ(plugin.call("KVL_ArgItem", {line, "2"}), "\"C:\\My Files\\a.txt\"");
+  EXPECT_EQ(plugin.call("KVL_ArgItem", {line, "4"}), "");
+  EXPECT_EQ(plugin.call("KVL_ArgItem", {"a,b;c", "3", ",;"}), "c");
+  // One quoted state for all quote characters: the apostrophe closes the double quote.
+  EXPECT_EQ(plugin.call("KVL_ArgItem", {"x \"a b' y", "2", " ", "\"'"}), "\"a b'");
+  EXPECT_EQ(plugin.call("KVL_ArgCount", {"a  b "}), "4");
+}
+
+TEST_F(ControlMacros, FirstNonEmpty) {
+  EXPECT_EQ(plugin.call("KVL_FirstNE", {"fallback", "", "x"}), "x");
+  EXPECT_EQ(plugin.call("KVL_FirstNE", {"fallback", "", ""}), "fallback");
+  EXPECT_EQ(plugin.call("KVL_FirstNE", {"fallback", " "}), " ");
+}
+
+TEST_F(ControlMacros, ForHandsEachValueToTheHost) {
+  EXPECT_EQ(plugin.expand("%KVL_For(i, -1, 1, \"[%%_i]\")"), "[-1][0][1]");
+  EXPECT_EQ(plugin.session.processed.back(), "%_i=\"1\"[%_i]");
+
+  plugin.session.processed.clear();
+  EXPECT_EQ(plugin.expand("%KVL_For(i, 3, 1, \"[%%_i]\")"), "");
+  EXPECT_TRUE(plugin.session.processed.empty());
+
+  // The last value may be the largest integer without the loop running away.
+  EXPECT_EQ(plugin.call("KVL_For", {"n", std::to_string(INT_MAX - 1), std::to_string(INT_MAX), "%_n;"}),
+            std::to_string(INT_MAX - 1) + ";" + std::to_string(INT_MAX) + ";");
+
+  // Plug-in macros inside the loop body run while the loop is still running.
+  EXPECT_EQ(plugin.expand("%KVL_For(i, 1, 3, \"%%KVL_ArgItem(a b c, %%_i)\")"), "abc");
+}
+
+TEST_F(ControlMacros, UntilStopsAtTheValueOrAtItsBound) {
+  EXPECT_EQ(plugin.call("KVL_Until", {"done", "yes", "x%_done=\"yes\""}), "x");
+  EXPECT_EQ(plugin.session.processed.size(), 2u);
+  EXPECT_EQ(plugin.session.processed[1], "%_done");
+
+  // A template that never reaches the stop value ends instead of hanging the client.
+  EXPECT_EQ(plugin.call("KVL_Until", {"never", "set", "."}), " *** Action not successfully *** ");
+}
+
+TEST_F(ControlMacros, ClearLinesSqueezesLongRunsOnly) {
+  EXPECT_EQ(plugin.call("KVL_ClearLines", {"a\r\n\r\n\r\n\r\n\r\n\r\nb"}), "a\r\n\r\n\r\nb\r\n");
+  EXPECT_EQ(plugin.call("KVL_ClearLines", {"a\r\n\r\n\r\n\r\n\r\n\r\nb", "3", "2", "1"}), "a\r\n \r\n \r\nb\r\n");
+  EXPECT_EQ(plugin.call("KVL_ClearLines", {"a\r\n\r\n\r\nb\r\n\r\n"}), "a\r\n\r\n\r\nb\r\n");
+  // A blank line that is not empty is kept as written inside a short run.
+  EXPECT_EQ(plugin.call("KVL_ClearLines", {"a\r\n \t\r\nb", "1"}), "a\r\n \t\r\nb\r\n");
+  EXPECT_EQ(plugin.call("KVL_ClearLines", {"a\r\n\r\n\r\nb", "1", "0"}), "a\r\nb\r\n");
+  // A huge replacement count answers the value error instead of eating the host's memory.
+  EXPECT_EQ(plugin.call("KVL_ClearLines", {"a\r\n\r\n\r\nb", "0", "2000000000"}),
+            " *** ERROR: Wrong parameter value *** ");
+}
+
+TEST_F(ControlMacros, LineBetweenMarkers) {
+  const std::string text = "x\r\n  Name: Joe (admin)  \r\ny";
+  EXPECT_EQ(plugin.call("KVL_LineBetw", {text, "name:", "(", "1", "0"}), "Joe");
+  EXPECT_EQ(plugin.call("KVL_LineBetw", {text, "NAME:", "", "1", "0"}), "Joe (admin)");
+  EXPECT_EQ(plugin.call("KVL_LineBetw", {text, "", "(ADMIN)", "0", "1"}), "Name: Joe");
+  EXPECT_EQ(plugin.call("KVL_LineBetw", {text, "joe", ")"}), "(admin");
+  EXPECT_EQ(plugin.call("KVL_LineBetw", {text, "joe", "", "1", "0"}), "");
+  EXPECT_EQ(plugin.call("KVL_LineBetw", {text, "", ""}), "");
+  // Case is ignored by the locale's rules, so 8-bit letters match too (code page 1252).
+  EXPECT_EQ(plugin.call("KVL_LineBetw", {"\xC4pfel: rot", "\xE4PFEL:", "", "1"}), "rot");
+}
+
+}  // namespace

@@ -1,0 +1,202 @@
+#include "host/MessageReader.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <utility>
+#include <vector>
+
+#ifndef KVL_SOURCE_DIR
+#define KVL_SOURCE_DIR "/work/main"
+#endif
+
+// Expected texts are ANSI (code page 1252); hex escapes are split where a letter follows.
+namespace kvlhost {
+namespace {
+
+std::string ExampleMessage(const char* name) {
+  std::ifstream file(std::string(KVL_SOURCE_DIR) + "/examples/" + name, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+std::string WithCrLf(std::string_view text) {
+  std::string out;
+  for (char c : text) out += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  return out;
+}
+
+bool HasOnlyCrLfLineEnds(std::string_view text) {
+  for (std::size_t at = text.find('\n'); at != std::string_view::npos; at = text.find('\n', at + 1))
+    if (at == 0 || text[at - 1] != '\r') return false;
+  return true;
+}
+
+TEST(MessageReader, ReadsMultipartAlternativeWithQuotedPrintableUtf8Text) {
+  const std::string raw = ExampleMessage("welcome.eml");
+  ASSERT_FALSE(raw.empty()) << "examples/welcome.eml not readable";
+  const Message m = ParseMessage(raw);
+  EXPECT_EQ(m.fromName, "Schmidt, Anna");
+  EXPECT_EQ(m.fromAddress, "anna.schmidt@example.de");
+  EXPECT_EQ(m.toName, "Tom Baker");
+  EXPECT_EQ(m.toAddress, "tom.baker@example.org");
+  EXPECT_EQ(m.subject, "Willkommen im Team \x96 erste Schritte f\xFCr die n\xE4" "chsten Tage");
+  EXPECT_EQ(m.messageId, "<20240514071240.12345@mail.example.de>");
+  EXPECT_EQ(m.inReplyTo, "<a1b2c3@mx.example.org>");
+  EXPECT_EQ(m.references, "<9f8e7d@example.org> <a1b2c3@mx.example.org>");
+  EXPECT_EQ(m.date, "Tue, 14 May 2024 09:12:40 +0200");
+
+  // Soft line break joined, typographic quotes and umlauts in ANSI, "-- " keeps its blank.
+  EXPECT_TRUE(m.text.starts_with("Hallo Tom,\r\n\r\nherzlich willkommen")) << m.text;
+  EXPECT_NE(m.text.find("Unterlagen f\xFCr die Einarbeitung im gemeinsamen Ordner \x84Start\x93.\r\n"),
+            std::string::npos);
+  EXPECT_TRUE(m.text.ends_with("Viele Gr\xFC\xDF" "e\r\nAnna\r\n\r\n-- \r\nAnna Schmidt \xB7 Teamleitung Support\r\n"));
+  EXPECT_EQ(m.text.find('<'), std::string::npos) << "HTML part taken as text";
+  EXPECT_TRUE(m.attachments.empty());
+
+  // Headers unfolded but not decoded; body exactly as received.
+  EXPECT_TRUE(m.headers.starts_with("Return-Path: <anna.schmidt@example.de>\r\nReceived: from mail.example.de"));
+  EXPECT_NE(m.headers.find("\r\nSubject: =?UTF-8?Q?Willkommen_im_Team_=E2=80=93_erste_Schritte?= "
+                           "=?UTF-8?Q?_f=C3=BCr_die_n=C3=A4chsten_Tage?=\r\nDate: "),
+            std::string::npos);
+  EXPECT_TRUE(m.headers.ends_with("multipart/alternative;\tboundary=\"----=_Part_4711_1234567.1715670760000\"\r\n"));
+  EXPECT_TRUE(m.body.starts_with("This is a multi-part message in MIME format.\r\n\r\n------=_Part_4711"));
+  EXPECT_TRUE(raw.ends_with(m.body));
+
+  const std::map<std::int32_t, std::string> items = MessageItems(m);
+  const std::vector<std::pair<std::int32_t, std::string>> expected{
+      {218, m.fromName}, {219, m.fromAddress}, {222, m.subject}, {223, m.subject},   {235, m.messageId},
+      {241, m.text},     {243, m.headers},     {254, m.body},    {265, m.inReplyTo}, {266, m.references}};
+  EXPECT_EQ(items.size(), expected.size());
+  for (const auto& [id, value] : expected) EXPECT_EQ(items.count(id) ? items.at(id) : "<missing>", value) << id;
+}
+
+TEST(MessageReader, ReadsMultipartMixedWithBase64TextAndAttachment) {
+  const std::string raw = ExampleMessage("report.eml");  // stored with LF line ends
+  ASSERT_FALSE(raw.empty()) << "examples/report.eml not readable";
+  const Message m = ParseMessage(raw);
+  EXPECT_EQ(m.subject, "Monatsbericht M\xE4rz 2024");
+  EXPECT_EQ(m.fromName, "Lagerverwaltung");
+  EXPECT_EQ(m.toName, "");
+  EXPECT_EQ(m.toAddress, "einkauf@example.com");
+  EXPECT_TRUE(m.text.starts_with("Monatsbericht M\xE4rz 2024 - Lager S\xFC" "d\r\n\r\nWareneing\xE4nge:")) << m.text;
+  EXPECT_TRUE(m.text.ends_with("Gr\xFC\xDF" "e aus dem Lager\r\n"));
+  ASSERT_EQ(m.attachments.size(), 1u);
+  EXPECT_EQ(m.attachments[0].fileName, "Best\xE4nde_M\xE4rz_2024.pdf");  // filename* wins over name
+  EXPECT_EQ(m.attachments[0].contentType, "application/pdf");
+  EXPECT_EQ(m.attachments[0].size, 218u);
+  EXPECT_TRUE(HasOnlyCrLfLineEnds(m.headers) && HasOnlyCrLfLineEnds(m.body) && HasOnlyCrLfLineEnds(m.text));
+  EXPECT_TRUE(m.body.ends_with("--=_b1_7c4e2f0a9d_report--\r\n\r\n"));
+}
+
+TEST(MessageReader, WalksNestedPartsDepthFirstAndListsAttachments) {
+  const Message m = ParseMessage(WithCrLf(
+      "Content-Type: multipart/mixed; BOUNDARY=outer\n\npreamble\n--outer\n"
+      "Content-Type: text/plain; name=\"notes.txt\"\nContent-Disposition: attachment\n\nattached\n--outer space\n"
+      "--outer\nContent-Type: multipart/alternative; boundary=\"outer-alt\"\n\n"
+      "--outer-alt\nContent-Type: text/html\n\n<p>html</p>\n"
+      "--outer-alt\nContent-Type: text/plain; Charset=iso-8859-1\nContent-Transfer-Encoding: Quoted-Printable\n\n"
+      "Sch=f6ne Gr=FC=DFe, a=3Db =\nund 2 =3D 1+1, lone = stays=\n\n--outer-alt--\n"
+      "--outer\nContent-Type: Image/PNG; name*0*=utf-8''%E2%82%AC; name*1=\"_price.png\"\n"
+      "Content-Transfer-Encoding: base64\n\niVBO  Rw0K\nGgoA*AAA==AAAA\n"
+      "--outer\nContent-Type: application/octet-stream\n\nunnamed inline part\n"
+      "--outer--\nepilogue\n--outer\nContent-Type: text/plain; name=late.txt\n\nafter the end\n"));
+  EXPECT_EQ(m.text, "Sch\xF6ne Gr\xFC\xDF" "e, a=b und 2 = 1+1, lone = stays");  // last "=" CR LF is soft
+  ASSERT_EQ(m.attachments.size(), 2u);
+  EXPECT_EQ(m.attachments[0].fileName, "notes.txt");
+  EXPECT_EQ(m.attachments[0].contentType, "text/plain");
+  EXPECT_EQ(m.attachments[0].size, 23u);  // "--outer space" is no delimiter
+  EXPECT_EQ(m.attachments[1].fileName, "\x80_price.png");
+  EXPECT_EQ(m.attachments[1].contentType, "image/png");
+  EXPECT_EQ(m.attachments[1].size, 11u);  // whitespace and '*' skipped, stops at '='
+}
+
+TEST(MessageReader, DecodesEncodedWordsInSubject) {
+  const std::vector<std::pair<std::string, std::string>> cases{
+      {"=?UTF-8?B?R3LDvMOfZQ==?=", "Gr\xFC\xDF" "e"},
+      {"=?iso-8859-1?q?caf=e9_au_lait?=", "caf\xE9 au lait"},
+      {"=?UTF-8?Q?a?= \t =?UTF-8?Q?b?=", "ab"},
+      {"=?UTF-8?Q?a?= b  =?UTF-8?Q?c?= d", "a b  c d"},
+      {"Re: =?UTF-8?Q?=C3?= =?UTF-8?B?vA==?=ber", "Re: \xFC" "ber"},  // one character split over two words
+      {"=?UTF-8?B?4oKs?= =?ISO-8859-1?Q?=A3?=", "\x80\xA3"},
+      {"x=?utf-8*de?Q?=C3=A4?=", "x\xE4"},
+      {"=?UTF-8?Q?unterminated =?UTF-8?X?x?= =??Q?x?=", "=?UTF-8?Q?unterminated =?UTF-8?X?x?= =??Q?x?="},
+      {"Gr\xC3\xBC\xC3\x9F" "e roh", "Gr\xFC\xDF" "e roh"},  // raw UTF-8
+      {"Caf\xE9", "Caf\xE9"},                                // raw ANSI
+  };
+  for (const auto& [subject, expected] : cases)
+    EXPECT_EQ(ParseMessage("Subject: " + subject + "\r\n\r\n").subject, expected) << subject;
+}
+
+TEST(MessageReader, ParsesFirstMailboxOfFromAndTo) {
+  struct Case {
+    std::string field, name, address;
+  };
+  const std::vector<Case> cases{
+      {"\"M\\\"uller, Hans\" <hans@example.org>", "M\"uller, Hans", "hans@example.org"},
+      {"Hans Meier <hans@example.org>, Eva <eva@example.org>", "Hans Meier", "hans@example.org"},
+      {"hans@example.org (Hans Meier), eva@example.org", "Hans Meier", "hans@example.org"},
+      {" hans@example.org ", "", "hans@example.org"},
+      {"<hans@example.org> (Hans Meier)", "Hans Meier", "hans@example.org"},
+      {"=?ISO-8859-1?Q?J=FCrgen_M=FCller?= <jm@example.org>", "J\xFCrgen M\xFCller", "jm@example.org"},
+      {"\"=?UTF-8?Q?M=C3=BCller,_Eva?=\" <eva@example.org>", "M\xFCller, Eva", "eva@example.org"},
+      {"Team: \"Lee, Kim\" <kim@example.org>, tom@example.org;", "Lee, Kim", "kim@example.org"},
+      {"undisclosed-recipients:;", "", ""},
+      {"Broken <no-end@example.org", "Broken", "no-end@example.org"},
+  };
+  for (const Case& c : cases) {
+    const Message m = ParseMessage("From: " + c.field + "\nTo: " + c.field + "\n\n");
+    EXPECT_EQ(m.fromName, c.name) << c.field;
+    EXPECT_EQ(m.fromAddress, c.address) << c.field;
+    EXPECT_EQ(m.toName, c.name) << c.field;
+    EXPECT_EQ(m.toAddress, c.address) << c.field;
+  }
+}
+
+TEST(MessageReader, HandlesLineEndsMissingPartsAndPlainMessages) {
+  const Message lf = ParseMessage("Subject: Hi\nX-Long: one\n\ttwo\r\n\nline 1\nline 2\r\n");
+  EXPECT_EQ(lf.headers, "Subject: Hi\r\nX-Long: one\ttwo\r\n");
+  EXPECT_EQ(lf.body, "line 1\r\nline 2\r\n");
+  EXPECT_EQ(lf.text, lf.body);  // no MIME headers: the body is the text
+
+  const Message noBody = ParseMessage("Subject x\r\nSubject:  only headers  \r\nFrom: a@b");
+  EXPECT_EQ(noBody.subject, "only headers");
+  EXPECT_EQ(noBody.headers, "Subject x\r\nSubject:  only headers  \r\nFrom: a@b\r\n");
+  EXPECT_EQ(noBody.body, "");
+  EXPECT_EQ(noBody.text, "");
+
+  const Message base64 = ParseMessage(
+      "Content-Type: text/plain; charset=utf-8\nContent-Transfer-Encoding: BASE64\n\nZWlucwp6d2Vp\nCg=");
+  EXPECT_EQ(base64.text, "eins\r\nzwei\r\n");
+  EXPECT_EQ(ParseMessage("Content-Type: multipart/mixed; boundary=x\n\n--x\n\nunclosed\n").text, "unclosed\r\n");
+  const std::string htmlOnly = "Content-Type: multipart/alternative; boundary=x\n\n--x\nContent-Type: text/html\n\n<p>";
+  EXPECT_EQ(ParseMessage(htmlOnly + "\n--x--\n").text, "");
+}
+
+TEST(MessageReader, SurvivesMalformedAndHostileInputInLinearTime) {
+  for (const char* name : {"welcome.eml", "report.eml"}) {
+    const std::string raw = ExampleMessage(name);
+    for (std::size_t size = 0; size <= raw.size(); ++size) ParseMessage(std::string_view(raw).substr(0, size));
+  }
+  // Unclosed encoded words, quotes and brackets; nesting far beyond reason; many tiny parts.
+  std::string hostile = "Subject: ";
+  for (int i = 0; i < 40000; ++i) hostile += "=?a?Q?x";
+  hostile += "\r\nFrom: \"" + std::string(100000, '(') + "\r\nTo: \"\"" + std::string(100000, ' ') +
+             std::string(100000, ',') + std::string(100000, '<');
+  hostile += "\r\nContent-Type: multipart/mixed; boundary=b0\r\n\r\n";
+  for (int i = 0; i < 20000; ++i)
+    hostile += "--b" + std::to_string(i) + "\r\nContent-Type: multipart/mixed; boundary=b" + std::to_string(i + 1) +
+               "\r\n\r\n";
+  for (int i = 0; i < 40000; ++i) hostile += "--b0\r\n\r\n=\r\n";
+
+  const auto start = std::chrono::steady_clock::now();
+  const Message m = ParseMessage(hostile);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  EXPECT_TRUE(m.subject.starts_with("=?a?Q?x=?a?Q?x"));
+  EXPECT_EQ(m.text, "=");
+}
+
+}  // namespace
+}  // namespace kvlhost

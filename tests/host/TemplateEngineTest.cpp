@@ -1,0 +1,85 @@
+// kvlhost's template language, host macros and address book.
+#include <gtest/gtest.h>
+
+#include "host/AddressBook.h"
+#include "host/TemplateEngine.h"
+
+namespace {
+
+using kvlhost::HostSession;
+using kvlhost::TemplateEngine;
+
+struct Engine {
+  Engine() : plugin(kvlhost::DefaultPluginPath()), engine(session, &plugin) {
+    session.warn = [this](const std::string& message) { warnings.push_back(message); };
+  }
+  kvlhost::PluginModule plugin;
+  HostSession session;
+  TemplateEngine engine;
+  std::vector<std::string> warnings;
+};
+
+TEST(TemplateEngine, TextPercentSignsAndVariables) {
+  Engine e;
+  EXPECT_EQ(e.engine.expand("100%% sure, 5% off%"), "100% sure, 5% off%");
+  EXPECT_EQ(e.engine.expand("%_Name=\"Ann\"Hi %_name, %_unset."), "Hi Ann, .");
+  EXPECT_EQ(e.engine.expand("%_x=\"a,b\"%_x"), "a,b");
+  EXPECT_TRUE(e.warnings.empty());
+}
+
+TEST(TemplateEngine, HostMacrosReadTheMessageAndTakeArguments) {
+  Engine e;
+  e.session.items = {{223, "Re: Plans"}, {241, "Body 2024-05-17 end"}, {219, "ann@example.org"}};
+  EXPECT_EQ(e.engine.expand("[%SUBJECT] [%subject] [%MSGID]"), "[Re: Plans] [Re: Plans] []");
+  EXPECT_EQ(e.engine.expand("%SETPATTREGEXP=\"(\\d+)-(\\d+)-(\\d+)\"%REGEXPMATCH=\"on 2024-05-17!\""), "2024-05-17");
+  EXPECT_EQ(e.engine.expand("%SETPATTREGEXP=\"(\\d+)-(\\d+)\"%REGEXPBLINDMATCH=%TEXT%SUBPATT=\"2\""), "05");
+  EXPECT_EQ(e.engine.expand("%SETPATTREGEXP=\"(x)?y\"%REGEXPBLINDMATCH=\"y\"[%SUBPATT=\"1\"][%SUBPATT=\"7\"]"), "[][]");
+  EXPECT_EQ(e.engine.expand("%SETPATTREGEXP=\"(\"%REGEXPMATCH=\"(\""), "");
+  EXPECT_EQ(e.warnings.size(), 1u) << "a pattern that does not compile is reported";
+
+  EXPECT_EQ(e.engine.expand("%ATTACHFILE=\"C:\\a b.txt\"done"), "done");
+  EXPECT_EQ(e.session.attachments, std::vector<std::string>{"C:\\a b.txt"});
+
+  e.session.addressBook = kvlhost::AddressBook::Parse(
+      "Country,Address,Gender\r\n\"Germany, East\",ANN@example.org,female\r\nFrance,bob@example.org,male\r\n");
+  EXPECT_EQ(e.engine.expand("%ABToGender/%ABToCountry/%ABToBusCountry"), "female/Germany, East/");
+}
+
+TEST(TemplateEngine, UnknownNamesAndBrokenCallsAreCopiedWithAWarning) {
+  Engine e;
+  EXPECT_EQ(e.engine.expand("a %NOSUCH=\"x\" b"), "a %NOSUCH=\"x\" b");
+  EXPECT_EQ(e.engine.expand("%KVL_NoSuchMacro(1, 2)!"), "%KVL_NoSuchMacro(1, 2)!");
+  EXPECT_EQ(e.engine.expand("%KVL_Test(\"unclosed"), "%KVL_Test(\"unclosed");
+  EXPECT_EQ(e.warnings.size(), 3u);
+}
+
+TEST(TemplateEngine, PluginCallsNestAndQuotesProtectSeparators) {
+  Engine e;
+  EXPECT_EQ(e.engine.expand("<%KVL_Test>"), "<*** TEST ***>");
+  EXPECT_EQ(e.engine.expand("%KVL_FirstNE( fb ,  , \"a, (b)\")"), "a, (b)");
+  EXPECT_EQ(e.engine.expand("%KVL_FirstNE(fb, \"say \"\"hi\"\"\")"), "say \"hi\"");
+  EXPECT_EQ(e.engine.expand("%KVL_ArgItem(x y z, %KVL_ArgCount(\"a b\"))"), "y");
+  EXPECT_EQ(e.engine.expand("%KVL_FirstNE(fb, %KVL_ArgItem(\"p q\", 2))"), "q");
+  EXPECT_EQ(e.engine.expand("%KVL_FirstNE(fallback,)"), "fallback");
+  EXPECT_EQ(e.engine.expand("%KVL_Test()"), "*** TEST ***");
+}
+
+TEST(TemplateEngine, ArgumentListSplitting) {
+  auto split = kvlhost::SplitCallArguments("a, \"b,c\" , f(x, y), \"q\"\"\"tail) rest", 0);
+  ASSERT_TRUE(split);
+  ASSERT_EQ(split->first.size(), 4u);
+  EXPECT_EQ(split->first[0].text, "a");
+  EXPECT_EQ(split->first[1].text, "b,c");
+  EXPECT_EQ(split->first[2].text, "f(x, y)");
+  EXPECT_EQ(split->first[3].text, "q\"tail");
+  EXPECT_EQ(split->second, 30u);  // just past the closing parenthesis
+  EXPECT_FALSE(kvlhost::SplitCallArguments("a, (b", 0));
+}
+
+TEST(AddressBook, NeedsAnAddressColumn) {
+  EXPECT_THROW(kvlhost::AddressBook::Parse("name,gender\r\nx,y\r\n"), std::runtime_error);
+  const auto book = kvlhost::AddressBook::Parse("email\r\n");
+  EXPECT_EQ(book.find("x@y"), nullptr);
+}
+
+}  // namespace
