@@ -45,7 +45,6 @@ std::string ClearEmptyLines(std::string_view text, int mostKept, int putInstead,
     run = 0;
     pending.clear();
   };
-  // The text is taken as if it ended in one more CR LF, so its last line counts.
   ForEachLine(text, takeLine);
   return result;
 }

@@ -77,10 +77,10 @@ SpecialCharTable ParseSpecialChars(std::string_view listText) {
   return table;
 }
 
-std::uint32_t DrawRandom(std::uint32_t range) {
+std::uint32_t DrawRandom(std::uint64_t range) {
   std::uint32_t& state = State().randomState;
   state = state * 134775813u + 1u;
-  return static_cast<std::uint32_t>((static_cast<std::uint64_t>(state) * range) >> 32);
+  return static_cast<std::uint32_t>((static_cast<std::uint64_t>(state) * range) >> 32);  // fits: range <= 2^32
 }
 
 void InitializePlugin() {

@@ -47,8 +47,8 @@ int SpecialCharCodeOf(std::string_view entity);
 // lines whose code is not 0-255 are skipped.
 SpecialCharTable ParseSpecialChars(std::string_view listText);
 
-// Draws from the process-wide generator: 0 ... range - 1.
-std::uint32_t DrawRandom(std::uint32_t range);
+// Draws from the process-wide generator: 0 ... range - 1 (range up to 2^32).
+std::uint32_t DrawRandom(std::uint64_t range);
 
 void InitializePlugin();
 void FinalizePlugin();

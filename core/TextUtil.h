@@ -37,12 +37,14 @@ char AsciiLower(char c);
 std::string AsciiLowered(std::string_view text);
 bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
 
-// Calls `visit(line)` for every line of `text` cut at CR LF (line without its CR LF).
-// A text ending in CR LF has no empty line after it; the empty text has no lines.
+// Calls `visit(line)` for every line of `text` cut at CR LF (line without its CR LF),
+// as if the text ended in one more CR LF: "a" and "a\r\nb" give one and two lines,
+// "a\r\n" gives "a" and an empty line, the empty text one empty line.
+// A lone CR or LF ends no line here.
 template <typename Visit>
 void ForEachLine(std::string_view text, Visit&& visit) {
   std::size_t start = 0;
-  while (start < text.size()) {
+  for (;;) {
     const std::size_t end = text.find("\r\n", start);
     if (end == std::string_view::npos) {
       visit(text.substr(start));

@@ -268,6 +268,7 @@ using HeaderFields = std::vector<HeaderField>;
 HeaderFields UnfoldedFields(std::string_view block) {
   HeaderFields fields;
   kvl::ForEachLine(block, [&fields](std::string_view line) {
+    if (line.empty()) return;  // the block's closing line end
     if (!fields.empty() && !line.empty() && IsBlank(line.front()))
       fields.back().line += line;  // unfolding removes only the CR LF
     else
