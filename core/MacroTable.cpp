@@ -7,6 +7,7 @@
 #include "core/Errors.h"
 #include "core/Limits.h"
 #include "core/TextUtil.h"
+#include "text/TextMacros.h"
 
 namespace kvl {
 
@@ -19,10 +20,39 @@ constexpr std::array kRows{
     MacroRow{"KVL_ArgItem", macros::ArgItem, 2, 4},
     MacroRow{"KVL_ClearLines", macros::ClearLines, 1, 4},
     MacroRow{"KVL_Const", macros::Const, 1, 3},
+    MacroRow{"KVL_Decode", macros::Decode, 2, kAnyCount},
+    MacroRow{"KVL_Encode", macros::Encode, 2, kAnyCount},
     MacroRow{"KVL_FirstNE", macros::FirstNE, 2, kAnyCount},
     MacroRow{"KVL_For", macros::For, 4, 4},
+    MacroRow{"KVL_HtmlDec", macros::HtmlDec, 1, 2},
+    MacroRow{"KVL_HtmlEnc", macros::HtmlEnc, 1, 2},
     MacroRow{"KVL_LineBetw", macros::LineBetw, 3, 5},
+    MacroRow{"KVL_Random", macros::Random, 0, 2},
+    MacroRow{"KVL_Rot13", macros::Rot13, 1, 1},
+    MacroRow{"KVL_StrC", macros::StrC, 1, 1},
+    MacroRow{"KVL_StrChar", macros::StrChar, 1, kAnyCount},
+    MacroRow{"KVL_StrCheck", macros::StrCheck, 2, 3},
+    MacroRow{"KVL_StrCount", macros::StrCount, 2, 3},
+    MacroRow{"KVL_StrDup", macros::StrDup, 2, 2},
+    MacroRow{"KVL_StrIns", macros::StrIns, 2, 4},
+    MacroRow{"KVL_StrItem", macros::StrItem, 3, 3},
+    MacroRow{"KVL_StrItemCnt", macros::StrItemCnt, 2, 2},
+    MacroRow{"KVL_StrLeft", macros::StrLeft, 2, 2},
+    MacroRow{"KVL_StrLen", macros::StrLen, 1, 1},
+    MacroRow{"KVL_StrLines", macros::StrLines, 1, 3},
+    MacroRow{"KVL_StrLnCnt", macros::StrLnCnt, 0, 1},
+    MacroRow{"KVL_StrMid", macros::StrMid, 2, 3},
+    MacroRow{"KVL_StrPos", macros::StrPos, 2, 3},
+    MacroRow{"KVL_StrRepl", macros::StrRepl, 3, 5},
+    MacroRow{"KVL_StrRev", macros::StrRev, 1, 1},
+    MacroRow{"KVL_StrRight", macros::StrRight, 2, 2},
+    MacroRow{"KVL_StrTr", macros::StrTr, 2, 4},
+    MacroRow{"KVL_StrTrim", macros::StrTrim, 1, 3},
+    MacroRow{"KVL_StrWordCnt", macros::StrWordCnt, 1, 1},
+    MacroRow{"KVL_StrWrap", macros::StrWrap, 1, 3},
     MacroRow{"KVL_Until", macros::Until, 3, 3},
+    MacroRow{"KVL_UrlDec", macros::UrlDec, 1, 1},
+    MacroRow{"KVL_UrlEnc", macros::UrlEnc, 1, 2},
     MacroRow{"KVL_Test", macros::Test, 0, kAnyCount},
 };
 }  // namespace

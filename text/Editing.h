@@ -1,0 +1,56 @@
+#pragma once
+// Text editing rules: replacement, character translation, wrapping and justification.
+#include <string>
+#include <string_view>
+
+namespace kvl {
+
+// Case map that keeps the length (the locale's or ASCII's).
+using CaseMap = std::string (*)(std::string_view);
+
+// Every non-overlapping occurrence, left to right, in one pass; with `fold` given,
+// occurrences are found in fold(text) against fold(search). Empty search: unchanged.
+std::string ReplaceAll(std::string_view text, std::string_view search, std::string_view replacement,
+                       CaseMap fold = nullptr);
+
+// ReplaceAll again while the search text occurs (tested through `occursFold`).
+// A replacement that contains the search text is applied once: more passes could
+// only grow the text. A text that has not settled when the passes have done
+// kReplaceWorkFactor times the input's work throws ResultTooLarge.
+std::string ReplaceRepeatedly(std::string_view text, std::string_view search, std::string_view replacement,
+                              CaseMap fold, CaseMap occursFold);
+inline constexpr std::size_t kReplaceWorkFactor = 64;
+
+// Translate mode maps the k-th character of `from` to the k-th of `to`; delete mode
+// drops every character of `from`. `lowerFirst` looks the text up lower-cased (ASCII).
+std::string TranslateChars(std::string_view text, std::string_view from, std::string_view to, bool deleteMode,
+                           bool lowerFirst);
+
+// Breaks lines longer than width at their last blank or TAB within the width, or hard
+// at the width; every line ends in CR LF. Widths below 3 leave the text unchanged.
+std::string WrapLines(std::string_view text, long long width);
+// Widens the line's gaps, from the last towards the first, until it is width long.
+std::string JustifyLine(std::string_view line, long long width);
+
+// The lines of a text cut at CR LF, lone CR or lone LF; a final line break adds no line.
+template <typename Visit>
+void ForEachWrappedLine(std::string_view text, Visit&& visit) {
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const std::size_t end = text.find_first_of("\r\n", at);
+    if (end == std::string_view::npos) {
+      visit(text.substr(at));
+      return;
+    }
+    visit(text.substr(at, end - at));
+    at = end + ((text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ? 2 : 1);
+  }
+}
+
+enum class Alignment { Left, Right, Centre, Justify };
+// Wraps and aligns; the result's lines each end in CR LF.
+std::string WrapAndAlign(std::string_view text, long long width, Alignment alignment);
+
+std::string Rot13(std::string_view text);
+
+}  // namespace kvl

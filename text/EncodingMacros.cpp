@@ -1,0 +1,60 @@
+#include "core/Errors.h"
+#include "core/Plugin.h"
+#include "core/platform.h"
+#include "text/Encoding.h"
+#include "text/TextMacros.h"
+
+namespace kvl::macros {
+
+namespace {
+// "Q" takes a header flag as third argument and no fourth; the caller checks "B".
+bool QHeaderFlag(Call& call) { return call.count() == 3 && call.integer(3) == 1; }
+}  // namespace
+
+std::string Encode(Call& call) {
+  const std::string method = AnsiUppered(call.text(2));
+  if (method == "Q") {
+    if (call.count() > 3) return std::string(ErrParamCount);
+    return QPEncode(call.text(1), QHeaderFlag(call));
+  }
+  if (method == "B") {
+    if (call.count() > 2) return std::string(ErrParamCount);
+    return Base64Encode(call.text(1));
+  }
+  return std::string(ErrParamValue);
+}
+
+// "B" ignores arguments after the second.
+std::string Decode(Call& call) {
+  const std::string method = AnsiUppered(call.text(2));
+  if (method == "Q") {
+    if (call.count() > 3) return std::string(ErrParamCount);
+    return QPDecode(call.text(1), QHeaderFlag(call));
+  }
+  if (method == "B") return Base64Decode(PrepareBase64(call.text(1)));
+  return std::string(ErrParamValue);
+}
+
+// H escapes markup first; then U writes numeric entities, else E named ones.
+std::string HtmlEnc(Call& call) {
+  const std::string mode = call.textOr(2, "E");
+  std::string text = call.text(1);
+  if (mode.find('H') != std::string::npos) text = HtmlEscape(text);
+  if (mode.find('U') != std::string::npos) return EntityEncodeNumeric(text, SpecialChars());
+  if (mode.find('E') != std::string::npos) return EntityEncodeNamed(text, SpecialChars());
+  return text;
+}
+
+std::string HtmlDec(Call& call) {
+  const std::string mode = call.textOr(2, "E");
+  std::string text = call.text(1);
+  if (mode.find('H') != std::string::npos) text = HtmlUnescape(text);
+  if (mode.find_first_of("EU") != std::string::npos) return EntityDecode(text, SpecialChars());
+  return text;
+}
+
+std::string UrlEnc(Call& call) { return UrlEncode(call.text(1), AnsiUppered(call.textOr(2, ""))); }
+
+std::string UrlDec(Call& call) { return UrlDecode(call.text(1)); }
+
+}  // namespace kvl::macros
