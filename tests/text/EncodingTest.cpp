@@ -1,0 +1,93 @@
+// The encoding routines where their edges are.
+#include <gtest/gtest.h>
+
+#include "text/Encoding.h"
+
+namespace {
+
+using namespace kvl;
+
+TEST(QuotedPrintable, SoftBreaksNeverSplitAnEscape) {
+  // 74 plain characters and then an escape: the escape moves to the next line whole.
+  for (std::size_t plain : {73u, 74u, 75u}) {
+    const std::string text = std::string(plain, 'a') + "=" + std::string(30, 'b');
+    const std::string encoded = QPEncode(text, false);
+    const std::size_t firstBreak = encoded.find("=\r\n");
+    ASSERT_NE(firstBreak, std::string::npos) << plain;
+    EXPECT_LE(firstBreak, 75u) << plain;
+    EXPECT_NE(encoded.substr(firstBreak - 2, 2).find('='), 0u) << "split escape after " << plain;
+    EXPECT_EQ(QPDecode(encoded, false), text) << plain;
+  }
+  // Exactly 76 characters stay on one line; every line of a long text stays within 76.
+  EXPECT_EQ(QPEncode(std::string(76, 'x'), false), std::string(76, 'x'));
+  const std::string long8bit(500, '\xE4');
+  const std::string encoded = QPEncode(long8bit, false);
+  std::size_t start = 0;
+  for (std::size_t end = encoded.find("\r\n"); end != std::string::npos; start = end + 2, end = encoded.find("\r\n", start))
+    EXPECT_LE(end - start, 76u);
+  EXPECT_EQ(QPDecode(encoded, false), long8bit);
+}
+
+TEST(QuotedPrintable, ControlsBlanksAndTheHeaderForm) {
+  EXPECT_EQ(QPEncode("a\r\nb \t", false), "a=0D=0Ab =09");
+  EXPECT_EQ(QPEncode("x = y  ", false), "x =3D y=20=20");
+  EXPECT_EQ(QPEncode("a b_c?=", true), "a_b=5Fc=3F=3D");
+  EXPECT_EQ(QPEncode("\x7F\xFF", false), "=7F=FF");
+  EXPECT_EQ(QPDecode("a_b=5f=3d", true), "a b_=");
+  EXPECT_EQ(QPDecode("a_b", false), "a_b");
+  EXPECT_EQ(QPDecode("soft=\nbreak=\r\n", false), "softbreak");
+  EXPECT_EQ(QPDecode("=3D41 =G1 =\r= =4", false), "=41 =G1 =\r= =4");  // decoded once, broken escapes stay
+}
+
+TEST(Base64, PaddingAndRejection) {
+  EXPECT_EQ(Base64Encode(""), "");
+  EXPECT_EQ(Base64Encode("a"), "YQ==");
+  EXPECT_EQ(Base64Encode("ab"), "YWI=");
+  EXPECT_EQ(Base64Encode(std::string("\xFF\xFE\x00", 3)), "//4A");
+  EXPECT_EQ(Base64Decode(PrepareBase64(" YW\r\nJj\n ")), "abc");
+  EXPECT_EQ(Base64Decode(PrepareBase64("YQ")), "a");
+  EXPECT_EQ(Base64Decode(PrepareBase64("YWI")), "ab");
+  EXPECT_EQ(Base64Decode("//4A"), std::string("\xFF\xFE\x00", 3));
+  for (const char* bad : {"Y===", "====", "YW=j", "YWJ", "YW-j", "YW J", "YQ==YQ=="})
+    EXPECT_EQ(Base64Decode(bad), "") << bad;
+  EXPECT_EQ(Base64Decode(PrepareBase64("Y")), "");
+}
+
+TEST(Url, EncodingOptionsAndDecodingStops) {
+  EXPECT_EQ(UrlEncode("Az09-._~", ""), "Az09%2D%2E%5F%7E");
+  EXPECT_EQ(UrlEncode("<a b&c>\xE4", "<+&"), "&lt;a+b&amp;c&gt;%E4");
+  EXPECT_EQ(UrlEncode("<>", ">"), "&lt;&gt;");
+  EXPECT_EQ(UrlDecode("%e4%C4&amp;&lt;&gt;&x+"), "\xE4\xC4&<>&x ");
+  EXPECT_EQ(UrlDecode("a% 41b"), "a");          // trimmed to one character: decoding stops
+  EXPECT_EQ(UrlDecode("a%4"), "a");
+  EXPECT_EQ(UrlDecode("a%%41"), "a1");          // "%4" is no escape: dropped with its two characters
+  EXPECT_EQ(UrlDecode("100%"), "100");
+}
+
+TEST(Entities, DecodingWithAndWithoutTheTable) {
+  SpecialCharTable empty;
+  SpecialCharTable table;
+  table[0xE9] = {"\xE9", "&eacute;", "&#233;"};
+  table[0xC9] = {"\xC9", "&Eacute;", "&#201;"};
+  table[0xA0] = {"", "&nbsp;", "&#160;"};
+
+  EXPECT_EQ(EntityDecode("&#65;&#x42;&#067;&#0;&#128;", empty), "ABC&#0;&#128;");
+  EXPECT_EQ(EntityDecode("&eacute;&#233;&amp;", empty), "&eacute;&#233;&amp;");
+  EXPECT_EQ(EntityDecode("caf&eacute; &#233;t&Eacute;&nbsp;", table), "caf\xE9 \xE9t\xC9\xA0");
+  EXPECT_EQ(EntityDecode("&EACUTE; &eacute &verylongname; &", table), "&EACUTE; &eacute &verylongname; &");
+  EXPECT_EQ(EntityToCode("#x41", table), 65);
+  EXPECT_EQ(EntityToCode("#201", table), 0xC9);
+  EXPECT_EQ(EntityToCode("nosuch", table), 0);
+
+  EXPECT_EQ(EntityEncodeNamed("caf\xE9\xA0!\xFF", table), "caf&eacute;&nbsp;!");
+  EXPECT_EQ(EntityEncodeNumeric("\xC9t\xE9", table), "&#201;t&#233;");
+  EXPECT_EQ(EntityEncodeNamed("caf\xE9", empty), "caf");
+}
+
+TEST(Entities, MarkupEscapesRoundTripAndIgnoreCase) {
+  EXPECT_EQ(HtmlEscape("<a href=\"x\">&amp;</a>"), "&lt;a href=&quot;x&quot;&gt;&amp;amp;&lt;/a&gt;");
+  EXPECT_EQ(HtmlUnescape(HtmlEscape("<a href=\"x\">&amp;</a>")), "<a href=\"x\">&amp;</a>");
+  EXPECT_EQ(HtmlUnescape("&QUOT;&Gt;&lT;&AMP;&amp;lt;&nbsp;"), "\"><&&lt;&nbsp;");
+}
+
+}  // namespace
