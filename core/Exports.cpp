@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "core/Call.h"
+#include "core/LargeBlocks.h"
 #include "core/MacroTable.h"
 #include "core/Plugin.h"
 #include "core/ZorbelAPI.h"
@@ -104,6 +105,7 @@ void WINAPI ZRP_Finalize() {
     kvl::FinalizePlugin();
   } catch (...) {
   }
+  kvl::ReleaseKeptBlocks();
 }
 
 std::int32_t WINAPI ZRP_GetMacroList(char* buffer, std::int32_t size) {

@@ -1,14 +1,50 @@
 #include "core/TextUtil.h"
 
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "core/Numbers.h"
 
 namespace kvl {
+
+// Sixteen positions at a time: a candidate must match the needle's first and last
+// characters; only candidates are compared in full.
+std::size_t FindText(std::string_view text, std::string_view needle, std::size_t from) {
+  const std::size_t m = needle.size();
+  if (from > text.size() || m > text.size() - from) return std::string_view::npos;
+  if (m == 0) return from;
+  const char* base = text.data();
+  if (m == 1) {
+    const void* hit = std::memchr(base + from, needle[0], text.size() - from);
+    return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - base) : std::string_view::npos;
+  }
+  std::size_t at = from;
+#if defined(__SSE2__)
+  const __m128i first = _mm_set1_epi8(needle[0]);
+  const __m128i last = _mm_set1_epi8(needle[m - 1]);
+  for (; at + m - 1 + 16 <= text.size(); at += 16) {
+    const __m128i blockFirst = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + at));
+    const __m128i blockLast = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + at + m - 1));
+    unsigned mask = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(first, blockFirst), _mm_cmpeq_epi8(last, blockLast))));
+    while (mask != 0) {
+      const unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
+      if (std::memcmp(base + at + bit + 1, needle.data() + 1, m - 2) == 0) return at + bit;
+      mask &= mask - 1;
+    }
+  }
+#endif
+  return text.find(needle, at);
+}
 
 std::string FieldAt(std::string_view text, std::string_view delimiter, int n) {
   if (delimiter.empty() || n < 1) return {};
   std::size_t start = 0;
   for (int item = 1;; ++item) {
-    const std::size_t found = text.find(delimiter, start);
+    const std::size_t found = FindText(text, delimiter, start);
     if (item == n) return std::string(text.substr(start, found == std::string_view::npos ? text.npos : found - start));
     if (found == std::string_view::npos) return {};
     start = found + delimiter.size();
@@ -18,7 +54,7 @@ std::string FieldAt(std::string_view text, std::string_view delimiter, int n) {
 std::size_t CountOf(std::string_view text, std::string_view part) {
   if (part.empty()) return 0;
   std::size_t count = 0;
-  for (std::size_t at = text.find(part); at != std::string_view::npos; at = text.find(part, at + part.size()))
+  for (std::size_t at = FindText(text, part); at != std::string_view::npos; at = FindText(text, part, at + part.size()))
     ++count;
   return count;
 }

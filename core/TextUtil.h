@@ -7,6 +7,10 @@
 
 namespace kvl {
 
+// First occurrence of `needle` at or after `from`; npos when there is none. The
+// search every text routine uses: whole messages pass through it.
+std::size_t FindText(std::string_view text, std::string_view needle, std::size_t from = 0);
+
 // Item n of `text` cut at every occurrence of `delimiter`; empty items count.
 std::string FieldAt(std::string_view text, std::string_view delimiter, int n);
 
