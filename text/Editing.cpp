@@ -11,7 +11,7 @@
 namespace kvl {
 
 namespace {
-bool Occurs(std::string_view text, std::string_view search) { return text.find(search) != std::string_view::npos; }
+bool Occurs(std::string_view text, std::string_view search) { return FindText(text, search) != std::string_view::npos; }
 }  // namespace
 
 std::string ReplaceAll(std::string_view text, std::string_view search, std::string_view replacement, CaseMap fold) {
@@ -26,8 +26,8 @@ std::string ReplaceAll(std::string_view text, std::string_view search, std::stri
   }
   std::string out;
   std::size_t at = 0;
-  for (std::size_t found = haystack.find(needle); found != std::string_view::npos;
-       found = haystack.find(needle, at)) {
+  for (std::size_t found = FindText(haystack, needle); found != std::string_view::npos;
+       found = FindText(haystack, needle, at)) {
     if (out.empty()) out.reserve(text.size() + (replacement.size() > search.size() ? text.size() / 4 : 0));
     out.append(text.data() + at, found - at);
     out.append(replacement);
@@ -190,7 +190,9 @@ std::string Rot13(std::string_view text) {
     return map;
   }();
   std::string out(text.size(), '\0');
-  for (std::size_t i = 0; i < text.size(); ++i) out[i] = kMap[static_cast<unsigned char>(text[i])];
+  const auto* in = reinterpret_cast<const unsigned char*>(text.data());
+  char* write = out.data();
+  for (std::size_t i = 0; i < text.size(); ++i) write[i] = kMap[in[i]];
   return out;
 }
 

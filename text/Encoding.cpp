@@ -1,9 +1,17 @@
 #include "text/Encoding.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
 #include <unordered_map>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+#if defined(__i386__) || defined(__x86_64__)
+#include <tmmintrin.h>
+#endif
 
 #include "core/Numbers.h"
 #include "core/TextUtil.h"
@@ -18,121 +26,300 @@ constexpr char kBase64Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqr
 unsigned char Byte(char c) { return static_cast<unsigned char>(c); }
 
 int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
+  static const std::array<std::int8_t, 256> kValues = [] {
+    std::array<std::int8_t, 256> values;
+    values.fill(-1);
+    for (int d = 0; d < 10; ++d) values['0' + d] = static_cast<std::int8_t>(d);
+    for (int d = 0; d < 6; ++d) values['A' + d] = values['a' + d] = static_cast<std::int8_t>(10 + d);
+    return values;
+  }();
+  return kValues[Byte(c)];
 }
 
-void AppendEscape(std::string& out, char prefix, char c) {
-  const char escape[3] = {prefix, kHexDigits[Byte(c) >> 4], kHexDigits[Byte(c) & 15]};
-  out.append(escape, 3);
-}
-
-// Copies the run of characters from `at` for which `plain` holds; answers where it stopped.
-template <typename Plain>
-std::size_t CopyPlainRun(std::string_view text, std::size_t at, std::string& out, Plain&& plain) {
-  const std::size_t start = at;
-  while (at < text.size() && plain(Byte(text[at]))) ++at;
-  out.append(text.data() + start, at - start);
-  return at;
-}
-
-std::array<bool, 256> QPLiteralTable(bool header) {
-  std::array<bool, 256> literal{};
-  for (int c = 32; c <= 126; ++c) literal[c] = true;
-  literal['='] = false;
-  if (header) literal['?'] = literal['_'] = literal[' '] = false;
-  return literal;
-}
-
-// Soft line breaks so that no line is longer than 75 characters plus "=",
-// never splitting a three-character escape.
-std::string WithSoftBreaks(std::string_view escaped) {
-  std::string out;
-  out.reserve(escaped.size() + escaped.size() / 25 + 8);
-  std::size_t start = 0;
-  while (escaped.size() - start > 76) {
-    std::size_t cut = start + 75;
-    if (escaped[cut - 1] == '=') cut -= 1;
-    else if (escaped[cut - 2] == '=') cut -= 2;
-    out.append(escaped.data() + start, cut - start);
-    out.append("=\r\n");
-    start = cut;
+// What each byte becomes; bytes that stay themselves are copied in runs.
+struct ByteMap {
+  std::array<std::string_view, 256> to{};
+  std::array<bool, 256> same{};
+  ByteMap() {
+    for (int c = 0; c < 256; ++c) same[c] = true;
   }
-  out.append(escaped.data() + start, escaped.size() - start);
+  void set(unsigned char c, std::string_view replacement) {
+    to[c] = replacement;
+    same[c] = false;
+  }
+};
+
+// "%XX" or "=XX" for every byte, kept for the life of the process.
+const std::array<std::array<char, 3>, 256>& Escapes(char prefix) {
+  static const auto make = [](char p) {
+    std::array<std::array<char, 3>, 256> table{};
+    for (int c = 0; c < 256; ++c) table[c] = {p, kHexDigits[c >> 4], kHexDigits[c & 15]};
+    return table;
+  };
+  static const auto percent = make('%');
+  static const auto equals = make('=');
+  return prefix == '%' ? percent : equals;
+}
+
+std::string_view EscapeOf(char prefix, unsigned char c) { return {Escapes(prefix)[c].data(), 3}; }
+
+// Every byte replaced by its map entry. The size is counted first, so the result is
+// allocated once, whatever its size.
+std::string MapBytes(std::string_view text, const ByteMap& map) {
+  const auto* in = reinterpret_cast<const unsigned char*>(text.data());
+  std::size_t size = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) size += map.same[in[i]] ? 1 : map.to[in[i]].size();
+  std::string out(size, '\0');
+  char* write = out.data();
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const std::size_t run = i;
+    while (i < text.size() && map.same[in[i]]) ++i;
+    std::memcpy(write, in + run, i - run);
+    write += i - run;
+    if (i == text.size()) break;
+    const std::string_view replacement = map.to[in[i++]];
+    std::memcpy(write, replacement.data(), replacement.size());
+    write += replacement.size();
+  }
   return out;
+}
+
+const ByteMap& QPMap(bool header) {
+  static const auto make = [](bool forHeader) {
+    ByteMap map;
+    for (int c = 0; c < 256; ++c) {
+      const bool plain = c >= 32 && c <= 126 && c != '=' && !(forHeader && (c == '?' || c == '_' || c == ' '));
+      if (!plain) map.set(static_cast<unsigned char>(c), EscapeOf('=', static_cast<unsigned char>(c)));
+    }
+    if (forHeader) map.set(' ', "_");
+    return map;
+  };
+  static const ByteMap body = make(false);
+  static const ByteMap headerForm = make(true);
+  return header ? headerForm : body;
 }
 
 }  // namespace
 
+// One pass: escapes are written into the current line, and when a line would pass
+// 76 characters, "=" CR LF goes in after its last whole escape within 75 characters
+// (the few characters after that move down).
 std::string QPEncode(std::string_view text, bool header) {
-  static const std::array<bool, 256> kBody = QPLiteralTable(false);
-  static const std::array<bool, 256> kHeader = QPLiteralTable(true);
-  const std::array<bool, 256>& literal = header ? kHeader : kBody;
-  // Blanks at the very end are escaped too.
-  std::size_t end = text.size();
+  const ByteMap& map = QPMap(header);
+  std::size_t end = text.size();  // blanks at the very end are escaped too
   if (!header)
     while (end > 0 && text[end - 1] == ' ') --end;
-  std::string escaped;
-  escaped.reserve(text.size() + text.size() / 8 + 16);
-  std::size_t at = 0;
-  while (at < end) {
-    at = CopyPlainRun(text.substr(0, end), at, escaped, [&](unsigned char c) { return literal[c]; });
-    if (at >= end) break;
-    if (header && text[at] == ' ') escaped += '_';
-    else AppendEscape(escaped, '=', text[at]);
-    ++at;
+  const std::string_view body = text.substr(0, end);
+  std::size_t escaped = (text.size() - end) * 3;
+  for (unsigned char c : body) escaped += map.same[c] ? 1 : map.to[c].size();
+  std::string out(escaped + 3 * (escaped / 73 + 1), '\0');
+
+  char* const base = out.data();
+  char* write = base;
+  char* lineStart = base;
+  char* lastCut = base;  // end of the last whole piece within 75 characters of lineStart
+  auto put = [&](const char* piece, std::size_t length) {
+    if (static_cast<std::size_t>(write - lineStart) + length > 76) {
+      std::memmove(lastCut + 3, lastCut, static_cast<std::size_t>(write - lastCut));
+      std::memcpy(lastCut, "=\r\n", 3);
+      write += 3;
+      lineStart = lastCut + 3;
+      lastCut = write;
+    }
+    std::memcpy(write, piece, length);
+    write += length;
+    if (write - lineStart <= 75) lastCut = write;
+  };
+  const auto* in = reinterpret_cast<const unsigned char*>(body.data());
+  std::size_t i = 0;
+  while (i < body.size()) {
+    // A run of plain characters fills the line up to 76 at once.
+    while (i < body.size() && map.same[in[i]]) {
+      const std::size_t room = static_cast<std::size_t>(76 - (write - lineStart));
+      std::size_t run = 0;
+      while (run < room && i + run < body.size() && map.same[in[i + run]]) ++run;
+      if (run == 0) {
+        put(body.data() + i, 1);  // the line is full: let put() break it
+        ++i;
+        continue;
+      }
+      std::memcpy(write, in + i, run);
+      write += run;
+      i += run;
+      lastCut = write - lineStart <= 75 ? write : lineStart + 75;
+    }
+    if (i == body.size()) break;
+    const std::string_view escape = map.to[in[i++]];
+    put(escape.data(), escape.size());
   }
-  for (; at < text.size(); ++at) escaped.append("=20");
-  return WithSoftBreaks(escaped);
+  for (std::size_t blank = end; blank < text.size(); ++blank) put("=20", 3);
+  out.resize(static_cast<std::size_t>(write - base));
+  return out;
 }
 
 std::string QPDecode(std::string_view text, bool header) {
-  std::string out;
-  out.reserve(text.size());
-  std::size_t at = 0;
-  while (at < text.size()) {
-    const std::size_t next = header ? text.find_first_of("=_", at) : text.find('=', at);
-    if (next == std::string_view::npos) {
-      out.append(text.data() + at, text.size() - at);
+  // Room for the 16-character blocks that are stored before their length is known.
+  std::string out(text.size() + 16, '\0');
+  char* write = out.data();
+  const char* at = text.data();
+  const char* const end = at + text.size();
+  for (;;) {
+    // Plain runs are copied whole; only "=" (and "_" in the header form) need a look.
+#if defined(__SSE2__)
+    const __m128i equals = _mm_set1_epi8('=');
+    const __m128i underscore = _mm_set1_epi8(header ? '_' : '=');
+    while (end - at >= 16) {
+      const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(write), block);
+      const auto mask = static_cast<unsigned>(
+          _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(block, equals), _mm_cmpeq_epi8(block, underscore))));
+      if (mask == 0) {
+        at += 16;
+        write += 16;
+        continue;
+      }
+      const unsigned skip = static_cast<unsigned>(__builtin_ctz(mask));
+      at += skip;
+      write += skip;
       break;
     }
-    out.append(text.data() + at, next - at);
-    at = next;
-    if (text[at] == '_') {
-      out += ' ';
+#endif
+    while (at < end && *at != '=' && !(header && *at == '_')) *write++ = *at++;
+    if (at == end) break;
+    if (*at == '_') {
+      *write++ = ' ';
       ++at;
-    } else if (text.compare(at + 1, 1, "\n") == 0) {
+    } else if (end - at >= 2 && at[1] == '\n') {
       at += 2;  // soft line break
-    } else if (text.compare(at + 1, 2, "\r\n") == 0) {
+    } else if (end - at >= 3 && at[1] == '\r' && at[2] == '\n') {
       at += 3;
-    } else if (at + 2 < text.size() && HexValue(text[at + 1]) >= 0 && HexValue(text[at + 2]) >= 0) {
-      out += static_cast<char>(HexValue(text[at + 1]) * 16 + HexValue(text[at + 2]));
+    } else if (end - at >= 3 && HexValue(at[1]) >= 0 && HexValue(at[2]) >= 0) {
+      *write++ = static_cast<char>(HexValue(at[1]) * 16 + HexValue(at[2]));
       at += 3;
     } else {
-      out += '=';
-      ++at;
+      *write++ = *at++;
     }
   }
+  out.resize(static_cast<std::size_t>(write - out.data()));
   return out;
 }
+
+namespace {
+// Two Base64 characters for every 12-bit value.
+const std::array<std::array<char, 2>, 4096>& Base64Pairs() {
+  static const auto pairs = [] {
+    std::array<std::array<char, 2>, 4096> table{};
+    for (int v = 0; v < 4096; ++v) table[v] = {kBase64Alphabet[v >> 6], kBase64Alphabet[v & 63]};
+    return table;
+  }();
+  return pairs;
+}
+
+// Each character's 6 bits already shifted to its place in a group; all bits set for
+// characters outside the alphabet, so one OR over a group tells whether it is valid.
+struct Base64Values {
+  std::array<std::uint32_t, 256> shifted[4];
+};
+const Base64Values& Base64Tables() {
+  static const Base64Values values = [] {
+    Base64Values tables;
+    for (auto& table : tables.shifted) table.fill(0xFFFFFFFFu);
+    for (std::uint32_t v = 0; v < 64; ++v) {
+      const unsigned char c = Byte(kBase64Alphabet[v]);
+      tables.shifted[0][c] = v << 18;
+      tables.shifted[1][c] = v << 12;
+      tables.shifted[2][c] = v << 6;
+      tables.shifted[3][c] = v;
+    }
+    return tables;
+  }();
+  return values;
+}
+}  // namespace
+
+namespace {
+#if defined(__i386__) || defined(__x86_64__)
+// Twelve bytes to sixteen characters per step (needs SSSE3's byte shuffle).
+__attribute__((target("ssse3"))) std::size_t EncodeBlocksSsse3(const unsigned char* in, std::size_t length,
+                                                                char* out) {
+  std::size_t done = 0;
+  for (; done + 16 <= length; done += 12, out += 16) {
+    __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + done));
+    bytes = _mm_shuffle_epi8(bytes, _mm_set_epi8(10, 11, 9, 10, 7, 8, 6, 7, 4, 5, 3, 4, 1, 2, 0, 1));
+    const __m128i high = _mm_mulhi_epu16(_mm_and_si128(bytes, _mm_set1_epi32(0x0FC0FC00)), _mm_set1_epi32(0x04000040));
+    const __m128i low = _mm_mullo_epi16(_mm_and_si128(bytes, _mm_set1_epi32(0x003F03F0)), _mm_set1_epi32(0x01000010));
+    const __m128i indices = _mm_or_si128(high, low);
+    // 0-25 'A', 26-51 'a', 52-61 '0', 62 '+', 63 '/': one offset per range.
+    __m128i range = _mm_subs_epu8(indices, _mm_set1_epi8(51));
+    range = _mm_or_si128(range, _mm_and_si128(_mm_cmpgt_epi8(_mm_set1_epi8(26), indices), _mm_set1_epi8(13)));
+    const __m128i offsets = _mm_setr_epi8('a' - 26, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52,
+                                          '0' - 52, '0' - 52, '0' - 52, '0' - 52, '+' - 62, '/' - 63, 'A', 0, 0);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_add_epi8(_mm_shuffle_epi8(offsets, range), indices));
+  }
+  return done;
+}
+
+bool HasSsse3() {
+  static const bool has = __builtin_cpu_supports("ssse3");
+  return has;
+}
+#endif
+
+#if defined(__i386__) || defined(__x86_64__)
+// Sixteen characters to twelve bytes per step; stops at the first block that holds
+// anything but alphabet characters (padding included), leaving it to the plain path.
+// Writes sixteen bytes per step, so the output needs four bytes of room beyond.
+__attribute__((target("ssse3"))) std::size_t DecodeBlocksSsse3(const unsigned char* in, std::size_t length,
+                                                                char* out) {
+  const __m128i lowTable = _mm_setr_epi8(0x15, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x13, 0x1A,
+                                         0x1B, 0x1B, 0x1B, 0x1A);
+  const __m128i highTable = _mm_setr_epi8(0x10, 0x10, 0x01, 0x02, 0x04, 0x08, 0x04, 0x08, 0x10, 0x10, 0x10, 0x10,
+                                          0x10, 0x10, 0x10, 0x10);
+  const __m128i rollTable = _mm_setr_epi8(0, 16, 19, 4, -65, -65, -71, -71, 0, 0, 0, 0, 0, 0, 0, 0);
+  const __m128i nibble = _mm_set1_epi8(0x2F);
+  std::size_t done = 0;
+  for (; done + 16 <= length; done += 16, out += 12) {
+    __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + done));
+    const __m128i highNibbles = _mm_and_si128(_mm_srli_epi32(chars, 4), nibble);
+    const __m128i lowNibbles = _mm_and_si128(chars, nibble);
+    const __m128i flags = _mm_and_si128(_mm_shuffle_epi8(lowTable, lowNibbles), _mm_shuffle_epi8(highTable, highNibbles));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(flags, _mm_setzero_si128())) != 0xFFFF) break;
+    const __m128i roll = _mm_shuffle_epi8(rollTable, _mm_add_epi8(_mm_cmpeq_epi8(chars, nibble), highNibbles));
+    chars = _mm_add_epi8(chars, roll);
+    const __m128i pairs = _mm_maddubs_epi16(chars, _mm_set1_epi32(0x01400140));
+    __m128i bytes = _mm_madd_epi16(pairs, _mm_set1_epi32(0x00011000));
+    bytes = _mm_shuffle_epi8(bytes, _mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), bytes);
+  }
+  return done;
+}
+#endif
+
+std::size_t EncodeBlocksScalar(const unsigned char* in, std::size_t length, char* write) {
+  const auto& pairs = Base64Pairs();
+  std::size_t i = 0;
+  for (; i + 3 <= length; i += 3, write += 4) {
+    const std::uint32_t group = (std::uint32_t{in[i]} << 16) | (std::uint32_t{in[i + 1]} << 8) | in[i + 2];
+    std::memcpy(write, pairs[group >> 12].data(), 2);
+    std::memcpy(write + 2, pairs[group & 0xFFF].data(), 2);
+  }
+  return i;
+}
+}  // namespace
 
 std::string Base64Encode(std::string_view bytes) {
   std::string out((bytes.size() + 2) / 3 * 4, '\0');
   const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
   char* write = out.data();
   std::size_t i = 0;
-  for (; i + 3 <= bytes.size(); i += 3) {
-    const std::uint32_t group = (in[i] << 16) | (in[i + 1] << 8) | in[i + 2];
-    write[0] = kBase64Alphabet[group >> 18];
-    write[1] = kBase64Alphabet[(group >> 12) & 63];
-    write[2] = kBase64Alphabet[(group >> 6) & 63];
-    write[3] = kBase64Alphabet[group & 63];
-    write += 4;
-  }
+#if defined(__i386__) || defined(__x86_64__)
+  if (HasSsse3()) i = EncodeBlocksSsse3(in, bytes.size(), write);
+#endif
+  i += EncodeBlocksScalar(in + i, bytes.size() - i, write + i / 3 * 4);
+  write += i / 3 * 4;
   if (const std::size_t rest = bytes.size() - i; rest > 0) {
-    const std::uint32_t group = (in[i] << 16) | (rest == 2 ? in[i + 1] << 8 : 0);
+    const std::uint32_t group = (std::uint32_t{in[i]} << 16) | (rest == 2 ? std::uint32_t{in[i + 1]} << 8 : 0);
     write[0] = kBase64Alphabet[group >> 18];
     write[1] = kBase64Alphabet[(group >> 12) & 63];
     write[2] = rest == 2 ? kBase64Alphabet[(group >> 6) & 63] : '=';
@@ -141,84 +328,103 @@ std::string Base64Encode(std::string_view bytes) {
   return out;
 }
 
-std::string PrepareBase64(std::string_view text) {
-  std::string out;
-  out.reserve(text.size() + 3);
-  std::size_t at = 0;
-  while (at < text.size()) {
-    const std::size_t lineEnd = text.find_first_of("\r\n", at);
-    const std::size_t end = lineEnd == std::string_view::npos ? text.size() : lineEnd;
-    out.append(text.data() + at, end - at);
-    at = end + 1;
-  }
-  const std::string_view trimmed = Trimmed(out);
-  std::string prepared(trimmed);
-  while (prepared.size() % 4 != 0) prepared += '=';
-  return prepared;
-}
-
+// Reads the text as if its CR and LF were removed, its ends trimmed and "=" appended
+// up to a multiple of four, then decodes strictly: whole groups of the alphabet with
+// at most two "=" of padding at the very end, or nothing at all.
 std::string Base64Decode(std::string_view text) {
-  static const std::array<std::int8_t, 256> kValues = [] {
-    std::array<std::int8_t, 256> values;
-    values.fill(-1);
-    for (int i = 0; i < 64; ++i) values[Byte(kBase64Alphabet[i])] = static_cast<std::int8_t>(i);
-    return values;
-  }();
-  if (text.size() % 4 != 0) return {};
-  std::size_t padding = 0;
-  while (padding < 2 && padding < text.size() && text[text.size() - 1 - padding] == '=') ++padding;
-  const std::size_t dataLength = text.size() - padding;
-  if (padding > 0 && dataLength % 4 < 2) return {};  // a group needs two characters at least
-  std::string out;
-  out.resize(dataLength / 4 * 3 + (dataLength % 4 == 0 ? 0 : dataLength % 4 - 1));
+  const std::string_view trimmed = Trimmed(text);
+  const auto& t = Base64Tables().shifted;
+  const auto* at = reinterpret_cast<const unsigned char*>(trimmed.data());
+  const auto* const end = at + trimmed.size();
+  std::string out(trimmed.size() / 4 * 3 + 3 + 16, '\0');
   char* write = out.data();
-  std::uint32_t group = 0;
+#if defined(__i386__) || defined(__x86_64__)
+  const bool wide = HasSsse3();
+#endif
+  // Line breaks found ahead, so every byte is searched once.
+  const unsigned char* nextCr = nullptr;
+  const unsigned char* nextLf = nullptr;
+  auto nextBreak = [&](const unsigned char* from) {
+    auto find = [&](const unsigned char*& cached, int c) {
+      if (cached == nullptr || cached < from) {
+        const void* hit = std::memchr(from, c, static_cast<std::size_t>(end - from));
+        cached = hit ? static_cast<const unsigned char*>(hit) : end;
+      }
+      return cached;
+    };
+    return std::min(find(nextCr, '\r'), find(nextLf, '\n'));
+  };
+  unsigned char quad[4];
   int filled = 0;
-  for (std::size_t i = 0; i < dataLength; ++i) {
-    const int value = kValues[Byte(text[i])];
-    if (value < 0) return {};
-    group = (group << 6) | static_cast<std::uint32_t>(value);
-    if (++filled == 4) {
-      write[0] = static_cast<char>(group >> 16);
-      write[1] = static_cast<char>(group >> 8);
-      write[2] = static_cast<char>(group);
-      write += 3;
-      group = 0;
-      filled = 0;
+  std::size_t dataChars = 0;
+  const unsigned char* padding = nullptr;  // the first "=", after which only "=" may follow
+  while (at < end && padding == nullptr) {
+    const unsigned char* lineEnd = nextBreak(at);
+    while (at < lineEnd) {
+      if (filled == 0) {
+#if defined(__i386__) || defined(__x86_64__)
+        if (wide) {
+          const std::size_t done = DecodeBlocksSsse3(at, static_cast<std::size_t>(lineEnd - at), write);
+          at += done;
+          write += done / 4 * 3;
+          dataChars += done;
+        }
+#endif
+        for (; lineEnd - at >= 4; at += 4, write += 3) {
+          const std::uint32_t group = t[0][at[0]] | t[1][at[1]] | t[2][at[2]] | t[3][at[3]];
+          if (group & 0xFF000000u) break;
+          write[0] = static_cast<char>(group >> 16);
+          write[1] = static_cast<char>(group >> 8);
+          write[2] = static_cast<char>(group);
+          dataChars += 4;
+        }
+        if (at == lineEnd) break;
+      }
+      if (*at == '=') {
+        padding = at;
+        break;
+      }
+      if (t[3][*at] > 63) return {};
+      quad[filled++] = *at++;
+      ++dataChars;
+      if (filled == 4) {
+        const std::uint32_t group = t[0][quad[0]] | t[1][quad[1]] | t[2][quad[2]] | t[3][quad[3]];
+        write[0] = static_cast<char>(group >> 16);
+        write[1] = static_cast<char>(group >> 8);
+        write[2] = static_cast<char>(group);
+        write += 3;
+        filled = 0;
+      }
     }
+    if (padding == nullptr) at = lineEnd + (lineEnd < end ? 1 : 0);
   }
-  if (filled == 2) *write = static_cast<char>(group >> 4);
-  if (filled == 3) {
-    write[0] = static_cast<char>(group >> 10);
-    write[1] = static_cast<char>(group >> 2);
+  // Count the "=" at the end (written and supplied); anything else there spoils the text.
+  std::size_t written = 0;
+  for (const unsigned char* p = padding; p != nullptr && p < end; ++p) {
+    if (*p == '=') ++written;
+    else if (*p != '\r' && *p != '\n') return {};
   }
+  const std::size_t supplied = (4 - (dataChars + written) % 4) % 4;
+  if (written + supplied > 2) return {};
+  if (filled >= 2) {
+    const std::uint32_t group = t[0][quad[0]] | t[1][quad[1]] | (filled == 3 ? t[2][quad[2]] : 0);
+    *write++ = static_cast<char>(group >> 16);
+    if (filled == 3) *write++ = static_cast<char>(group >> 8);
+  }
+  out.resize(static_cast<std::size_t>(write - out.data()));
   return out;
 }
 
 std::string UrlEncode(std::string_view text, std::string_view options) {
-  const bool angles = options.find_first_of("<>") != std::string_view::npos;
-  const bool plus = options.find('+') != std::string_view::npos;
-  const bool ampersand = options.find('&') != std::string_view::npos;
-  static const std::array<bool, 256> kPlain = [] {
-    std::array<bool, 256> plain{};
-    for (int c = '0'; c <= '9'; ++c) plain[c] = true;
-    for (int c = 'A'; c <= 'Z'; ++c) plain[c] = plain[c + 32] = true;
-    return plain;
-  }();
-  std::string out;
-  out.reserve(text.size() + text.size() / 2 + 16);
-  std::size_t at = 0;
-  while (at < text.size()) {
-    at = CopyPlainRun(text, at, out, [](unsigned char c) { return kPlain[c]; });
-    if (at >= text.size()) break;
-    const char c = text[at++];
-    if (angles && c == '<') out.append("&lt;");
-    else if (angles && c == '>') out.append("&gt;");
-    else if (plus && c == ' ') out += '+';
-    else if (ampersand && c == '&') out.append("&amp;");
-    else AppendEscape(out, '%', c);
+  ByteMap map;
+  for (int c = 0; c < 256; ++c) {
+    const bool plain = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    if (!plain) map.set(static_cast<unsigned char>(c), EscapeOf('%', static_cast<unsigned char>(c)));
   }
-  return out;
+  if (options.find_first_of("<>") != std::string_view::npos) map.set('<', "&lt;"), map.set('>', "&gt;");
+  if (options.find('+') != std::string_view::npos) map.set(' ', "+");
+  if (options.find('&') != std::string_view::npos) map.set('&', "&amp;");
+  return MapBytes(text, map);
 }
 
 std::string UrlDecode(std::string_view text) {
@@ -226,7 +432,9 @@ std::string UrlDecode(std::string_view text) {
   out.reserve(text.size());
   std::size_t at = 0;
   while (at < text.size()) {
-    at = CopyPlainRun(text, at, out, [](unsigned char c) { return c != '+' && c != '&' && c != '%'; });
+    const std::size_t run = at;
+    while (at < text.size() && text[at] != '+' && text[at] != '&' && text[at] != '%') ++at;
+    out.append(text.data() + run, at - run);
     if (at >= text.size()) break;
     const char c = text[at];
     if (c == '+') {
@@ -251,20 +459,15 @@ std::string UrlDecode(std::string_view text) {
 }
 
 std::string HtmlEscape(std::string_view text) {
-  std::string out;
-  out.reserve(text.size() + text.size() / 16 + 16);
-  std::size_t at = 0;
-  while (at < text.size()) {
-    at = CopyPlainRun(text, at, out, [](unsigned char c) { return c != '&' && c != '<' && c != '>' && c != '"'; });
-    if (at >= text.size()) break;
-    switch (text[at++]) {
-      case '&': out.append("&amp;"); break;
-      case '<': out.append("&lt;"); break;
-      case '>': out.append("&gt;"); break;
-      default: out.append("&quot;"); break;
-    }
-  }
-  return out;
+  static const ByteMap kMap = [] {
+    ByteMap map;
+    map.set('&', "&amp;");
+    map.set('<', "&lt;");
+    map.set('>', "&gt;");
+    map.set('"', "&quot;");
+    return map;
+  }();
+  return MapBytes(text, kMap);
 }
 
 // One pass gives what replacing &quot;, &gt;, &lt; and then &amp; one after another
@@ -298,15 +501,9 @@ std::string HtmlUnescape(std::string_view text) {
 
 namespace {
 std::string EntityEncode(std::string_view text, const SpecialCharTable& table, std::string SpecialChar::*column) {
-  std::string out;
-  out.reserve(text.size() + 16);
-  std::size_t at = 0;
-  while (at < text.size()) {
-    at = CopyPlainRun(text, at, out, [](unsigned char c) { return c < 128; });
-    if (at >= text.size()) break;
-    out.append(table[Byte(text[at++])].*column);  // an empty entry drops the character
-  }
-  return out;
+  ByteMap map;
+  for (int c = 128; c < 256; ++c) map.set(static_cast<unsigned char>(c), table[c].*column);  // empty: dropped
+  return MapBytes(text, map);
 }
 
 // "&name;" and "&#number;" of codes 128-255; a later (higher) code wins.

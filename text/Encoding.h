@@ -14,9 +14,9 @@ std::string QPEncode(std::string_view text, bool header);
 std::string QPDecode(std::string_view text, bool header);
 
 std::string Base64Encode(std::string_view bytes);
-// Line breaks removed, ends trimmed, "=" appended up to a multiple of four.
-std::string PrepareBase64(std::string_view text);
-// Strict: anything but whole groups of the alphabet with final padding gives "".
+// CR and LF anywhere and controls at both ends are ignored, and missing padding is
+// supplied; the rest must be whole groups of the alphabet with at most two "=" at
+// the end, or the result is "" (no partial output).
 std::string Base64Decode(std::string_view text);
 
 // Letters and digits stay, everything else becomes %XX; options "<" or ">" write

@@ -31,7 +31,7 @@ std::string Decode(Call& call) {
     if (call.count() > 3) return std::string(ErrParamCount);
     return QPDecode(call.text(1), QHeaderFlag(call));
   }
-  if (method == "B") return Base64Decode(PrepareBase64(call.text(1)));
+  if (method == "B") return Base64Decode(call.text(1));
   return std::string(ErrParamValue);
 }
 

@@ -46,7 +46,7 @@ std::string StrPos(Call& call) {
   std::string text = call.text(1), part = call.text(2);
   if (part.empty()) return "0";
   if (FoldCase(call)) text = AsciiLowered(text), part = AsciiLowered(part);
-  const std::size_t found = text.find(part);
+  const std::size_t found = FindText(text, part);
   return Number(found == std::string::npos ? 0 : static_cast<std::int64_t>(found) + 1);
 }
 

@@ -28,6 +28,46 @@ TEST(QuotedPrintable, SoftBreaksNeverSplitAnEscape) {
   EXPECT_EQ(QPDecode(encoded, false), long8bit);
 }
 
+// The rule as it reads: escape everything, then insert breaks from the start.
+std::string ReferenceQPEncode(std::string_view text, bool header) {
+  std::string escaped;
+  for (unsigned char c : text) {
+    if (header && c == ' ') escaped += '_';
+    else if (c >= 32 && c <= 126 && c != '=' && !(header && (c == '?' || c == '_'))) escaped += static_cast<char>(c);
+    else escaped.append({'=', "0123456789ABCDEF"[c >> 4], "0123456789ABCDEF"[c & 15]});
+  }
+  std::size_t blanks = 0;
+  while (blanks < escaped.size() && escaped[escaped.size() - 1 - blanks] == ' ') ++blanks;
+  escaped.resize(escaped.size() - blanks);
+  for (std::size_t i = 0; i < blanks; ++i) escaped += "=20";
+  std::string out;
+  std::size_t start = 0;
+  while (escaped.size() - start > 76) {
+    std::size_t cut = start + 75;
+    if (escaped[cut - 1] == '=') cut -= 1;
+    else if (escaped[cut - 2] == '=') cut -= 2;
+    out += escaped.substr(start, cut - start) + "=\r\n";
+    start = cut;
+  }
+  return out + escaped.substr(start);
+}
+
+TEST(QuotedPrintable, OnePassMatchesTheRuleOnMixedTexts) {
+  std::uint32_t seed = 12345;
+  const std::string alphabet = "abc =?_\xE4\r\n\t";
+  for (int round = 0; round < 400; ++round) {
+    std::string text;
+    const std::size_t length = round % 250;
+    for (std::size_t i = 0; i < length; ++i) {
+      seed = seed * 1103515245u + 12345u;
+      // Long plain stretches with escapes and blanks between them.
+      text += (seed >> 16) % 3 == 0 ? alphabet[(seed >> 20) % alphabet.size()] : 'x';
+    }
+    for (bool header : {false, true})
+      ASSERT_EQ(QPEncode(text, header), ReferenceQPEncode(text, header)) << round << " header " << header;
+  }
+}
+
 TEST(QuotedPrintable, ControlsBlanksAndTheHeaderForm) {
   EXPECT_EQ(QPEncode("a\r\nb \t", false), "a=0D=0Ab =09");
   EXPECT_EQ(QPEncode("x = y  ", false), "x =3D y=20=20");
@@ -44,13 +84,48 @@ TEST(Base64, PaddingAndRejection) {
   EXPECT_EQ(Base64Encode("a"), "YQ==");
   EXPECT_EQ(Base64Encode("ab"), "YWI=");
   EXPECT_EQ(Base64Encode(std::string("\xFF\xFE\x00", 3)), "//4A");
-  EXPECT_EQ(Base64Decode(PrepareBase64(" YW\r\nJj\n ")), "abc");
-  EXPECT_EQ(Base64Decode(PrepareBase64("YQ")), "a");
-  EXPECT_EQ(Base64Decode(PrepareBase64("YWI")), "ab");
+  EXPECT_EQ(Base64Decode(" YW\r\nJj\n "), "abc");
+  EXPECT_EQ(Base64Decode("Y\nW\r\rJ\r\nj"), "abc");  // breaks inside groups
+  EXPECT_EQ(Base64Decode("YQ"), "a");
+  EXPECT_EQ(Base64Decode("YQ="), "a");
+  EXPECT_EQ(Base64Decode("YWI"), "ab");
+  EXPECT_EQ(Base64Decode("YQ==\r\n"), "a");
   EXPECT_EQ(Base64Decode("//4A"), std::string("\xFF\xFE\x00", 3));
-  for (const char* bad : {"Y===", "====", "YW=j", "YWJ", "YW-j", "YW J", "YQ==YQ=="})
+  for (const char* bad : {"Y", "Y===", "====", "YW=j", "YW-j", "YW J", "YQ==YQ==", "YWJj=", "YQ==\r\nx"})
     EXPECT_EQ(Base64Decode(bad), "") << bad;
-  EXPECT_EQ(Base64Decode(PrepareBase64("Y")), "");
+}
+
+TEST(Base64, FastAndPlainPathsAgreeOnEveryLength) {
+  std::string bytes;
+  for (int i = 0; i < 300; ++i) bytes += static_cast<char>((i * 7919) % 256);
+  for (std::size_t length = 0; length <= bytes.size(); ++length) {
+    const std::string data = bytes.substr(0, length);
+    const std::string encoded = Base64Encode(data);
+    ASSERT_EQ(encoded.size(), (length + 2) / 3 * 4);
+    ASSERT_EQ(Base64Decode(encoded), data) << length;
+    // Wrapped as in mail, at 76 characters.
+    std::string wrapped;
+    for (std::size_t at = 0; at < encoded.size(); at += 76) wrapped += encoded.substr(at, 76) + "\r\n";
+    ASSERT_EQ(Base64Decode(wrapped), data) << length;
+  }
+  EXPECT_EQ(Base64Encode("Korvel, Grüße!"), "S29ydmVsLCBHcsO8w59lIQ==");
+}
+
+TEST(Base64, EveryByteAndEveryForeignCharacterInLongLines) {
+  std::string all;
+  for (int round = 0; round < 3; ++round)
+    for (int c = 0; c < 256; ++c) all += static_cast<char>(c);
+  const std::string encoded = Base64Encode(all);
+  ASSERT_EQ(Base64Decode(encoded), all);
+  // Characters next to the alphabet's ranges, at every position of a 64-character
+  // stretch (blanks and controls at the very start are trimmed away, not foreign).
+  for (char foreign : {'-', '.', ':', '@', '[', '`', '{', '=', ' ', '\x00', '\x80', '\xFF'}) {
+    for (std::size_t at = static_cast<unsigned char>(foreign) <= 32 ? 1 : 0; at < 64; ++at) {
+      std::string spoiled = encoded;
+      spoiled[at] = foreign;
+      ASSERT_EQ(Base64Decode(spoiled), "") << "character " << int(foreign) << " at " << at;
+    }
+  }
 }
 
 TEST(Url, EncodingOptionsAndDecodingStops) {
