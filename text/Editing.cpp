@@ -47,7 +47,7 @@ std::string ReplaceRepeatedly(std::string_view text, std::string_view search, st
     return occursFold ? Occurs(occursFold(haystack), occursFold(needle)) : Occurs(haystack, needle);
   };
   if (occurs(replacement, search)) return result;
-  const std::uint64_t budget = kReplaceWorkFactor * (static_cast<std::uint64_t>(text.size()) + 1024);
+  const std::uint64_t budget = kReplaceWorkFactor * static_cast<std::uint64_t>(text.size()) + kReplaceWorkFloor;
   std::uint64_t work = text.size();
   while (occurs(result, search)) {
     work += result.size();

@@ -15,11 +15,14 @@ std::string ReplaceAll(std::string_view text, std::string_view search, std::stri
 
 // ReplaceAll again while the search text occurs (tested through `occursFold`).
 // A replacement that contains the search text is applied once: more passes could
-// only grow the text. A text that has not settled when the passes have done
-// kReplaceWorkFactor times the input's work throws ResultTooLarge.
+// only grow the text. A text that has not settled when the passes have read
+// kReplaceWorkFactor times the input plus kReplaceWorkFloor characters throws
+// ResultTooLarge (each pass only peels a layer off nested occurrences, so some texts
+// would otherwise take time quadratic in their size).
 std::string ReplaceRepeatedly(std::string_view text, std::string_view search, std::string_view replacement,
                               CaseMap fold, CaseMap occursFold);
 inline constexpr std::size_t kReplaceWorkFactor = 64;
+inline constexpr std::size_t kReplaceWorkFloor = 256u << 20;
 
 // Translate mode maps the k-th character of `from` to the k-th of `to`; delete mode
 // drops every character of `from`. `lowerFirst` looks the text up lower-cased (ASCII).

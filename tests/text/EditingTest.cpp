@@ -30,7 +30,9 @@ TEST(Replace, OnePassAndRepetition) {
 
 TEST(Replace, RepetitionThatWouldTakeTooLongEnds) {
   // Every pass removes only the innermost pair: quadratic work, stopped by the budget.
-  const std::string deep = std::string(100000, '(') + std::string(100000, ')');
+  const std::string nested = std::string(1000, '(') + std::string(1000, ')');
+  EXPECT_EQ(ReplaceRepeatedly(nested, "()", "", nullptr, nullptr), "");  // a small text may nest deep
+  const std::string deep = std::string(200000, '(') + std::string(200000, ')');
   EXPECT_THROW(ReplaceRepeatedly(deep, "()", "", nullptr, nullptr), ResultTooLarge);
 }
 
