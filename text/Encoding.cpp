@@ -470,11 +470,15 @@ std::string HtmlEscape(std::string_view text) {
   return MapBytes(text, kMap);
 }
 
-// One pass gives what replacing &quot;, &gt;, &lt; and then &amp; one after another
-// gives: no replacement can form another one's name.
-std::string HtmlUnescape(std::string_view text) {
-  static constexpr std::array<std::pair<std::string_view, char>, 4> kNames{
-      {{"&quot;", '"'}, {"&gt;", '>'}, {"&lt;", '<'}, {"&amp;", '&'}}};
+namespace {
+struct Decoded {
+  char c = '&';
+  std::size_t length = 0;  // characters consumed from the "&" on; 0 keeps the "&"
+};
+
+// Copies the text, letting `decode(tail)` replace what starts at each "&".
+template <typename Decode>
+std::string DecodeAtAmpersands(std::string_view text, Decode&& decode) {
   std::string out;
   out.reserve(text.size());
   std::size_t at = 0;
@@ -485,18 +489,24 @@ std::string HtmlUnescape(std::string_view text) {
       break;
     }
     out.append(text.data() + at, amp - at);
-    at = amp + 1;
-    char replaced = '&';
-    for (const auto& [name, c] : kNames) {
-      if (EqualsIgnoringAsciiCase(text.substr(amp, name.size()), name)) {
-        replaced = c;
-        at = amp + name.size();
-        break;
-      }
-    }
-    out += replaced;
+    const Decoded decoded = decode(text.substr(amp));
+    out += decoded.c;
+    at = amp + std::max<std::size_t>(decoded.length, 1);
   }
   return out;
+}
+}  // namespace
+
+// One pass gives what replacing &quot;, &gt;, &lt; and then &amp; one after another
+// gives: no replacement can form another one's name.
+std::string HtmlUnescape(std::string_view text) {
+  static constexpr std::array<std::pair<std::string_view, char>, 4> kNames{
+      {{"&quot;", '"'}, {"&gt;", '>'}, {"&lt;", '<'}, {"&amp;", '&'}}};
+  return DecodeAtAmpersands(text, [](std::string_view tail) {
+    for (const auto& [name, c] : kNames)
+      if (EqualsIgnoringAsciiCase(tail.substr(0, name.size()), name)) return Decoded{c, name.size()};
+    return Decoded{};
+  });
 }
 
 namespace {
@@ -544,28 +554,12 @@ int EntityToCode(std::string_view entity, const SpecialCharTable& table) {
 // An entity is "&", at most nine characters and ";"; anything else leaves the "&" as it is.
 std::string EntityDecode(std::string_view text, const SpecialCharTable& table) {
   const auto index = EntityIndex(table);
-  std::string out;
-  out.reserve(text.size());
-  std::size_t at = 0;
-  while (at < text.size()) {
-    const std::size_t amp = text.find('&', at);
-    if (amp == std::string_view::npos) {
-      out.append(text.data() + at, text.size() - at);
-      break;
-    }
-    out.append(text.data() + at, amp - at);
-    const std::string_view window = text.substr(amp + 1, 10);
+  return DecodeAtAmpersands(text, [&](std::string_view tail) {
+    const std::string_view window = tail.substr(1, 10);
     const std::size_t semicolon = window.find(';');
     const int code = semicolon == std::string_view::npos ? 0 : EntityToCode(window.substr(0, semicolon), index);
-    if (code != 0) {
-      out += static_cast<char>(code);
-      at = amp + 1 + semicolon + 1;
-    } else {
-      out += '&';
-      at = amp + 1;
-    }
-  }
-  return out;
+    return code == 0 ? Decoded{} : Decoded{static_cast<char>(code), semicolon + 2};
+  });
 }
 
 }  // namespace kvl
