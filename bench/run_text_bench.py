@@ -23,7 +23,7 @@ import urllib.parse
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 DATA = os.path.join(ROOT, "build", "bench", "text")
 LARGE = 16 * 1024 * 1024
-ROUNDS = 3
+ROUNDS = 5
 
 WORDS = ("the of and to in is that for it with as was on be at by this had not are but from or have an they "
          "which one you were her all she there would their we him been has when who will more no if out so said "
