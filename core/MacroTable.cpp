@@ -7,6 +7,7 @@
 #include "core/Errors.h"
 #include "core/Limits.h"
 #include "core/TextUtil.h"
+#include "regex/RegexMacros.h"
 #include "text/TextMacros.h"
 
 namespace kvl {
@@ -24,10 +25,14 @@ constexpr std::array kRows{
     MacroRow{"KVL_Encode", macros::Encode, 2, kAnyCount},
     MacroRow{"KVL_FirstNE", macros::FirstNE, 2, kAnyCount},
     MacroRow{"KVL_For", macros::For, 4, 4},
+    MacroRow{"KVL_Grep", macros::Grep, 2, 3},
     MacroRow{"KVL_HtmlDec", macros::HtmlDec, 1, 2},
     MacroRow{"KVL_HtmlEnc", macros::HtmlEnc, 1, 2},
     MacroRow{"KVL_LineBetw", macros::LineBetw, 3, 5},
     MacroRow{"KVL_Random", macros::Random, 0, 2},
+    MacroRow{"KVL_REIsMatch", macros::REIsMatch, 2, 4},
+    MacroRow{"KVL_RERepl", macros::RERepl, 3, 4},
+    MacroRow{"KVL_ReX", macros::ReX, 2, 3},
     MacroRow{"KVL_Rot13", macros::Rot13, 1, 1},
     MacroRow{"KVL_StrC", macros::StrC, 1, 1},
     MacroRow{"KVL_StrChar", macros::StrChar, 1, kAnyCount},
@@ -44,6 +49,7 @@ constexpr std::array kRows{
     MacroRow{"KVL_StrMid", macros::StrMid, 2, 3},
     MacroRow{"KVL_StrPos", macros::StrPos, 2, 3},
     MacroRow{"KVL_StrRepl", macros::StrRepl, 3, 5},
+    MacroRow{"KVL_StrRERepl", macros::RERepl, 3, 4},
     MacroRow{"KVL_StrRev", macros::StrRev, 1, 1},
     MacroRow{"KVL_StrRight", macros::StrRight, 2, 2},
     MacroRow{"KVL_StrTr", macros::StrTr, 2, 4},

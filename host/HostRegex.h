@@ -1,11 +1,11 @@
 #pragma once
-// The stand-in host's own regular expressions (%SETPATTREGEXP and friends), on PCRE.
+// The stand-in host's own regular expressions (%SETPATTREGEXP and friends), on the
+// plug-in's PCRE binding.
 #include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
-struct real_pcre;
+#include "regex/PCRE.h"
 
 namespace kvlhost {
 
@@ -15,16 +15,12 @@ class HostRegex {
   std::string setPattern(const std::string& pattern);
   // Matches and keeps the match; false when there is no pattern or no match.
   bool match(std::string_view subject);
-  // Group n of the kept match (0 = whole match); empty when unset or absent.
+  // Group n of the kept match (0 = whole match); empty when unset, absent or negative.
   std::string group(int n) const;
 
  private:
-  struct Release {
-    void operator()(real_pcre* compiled) const;
-  };
-  std::unique_ptr<real_pcre, Release> compiled_;
-  std::string subject_;
-  std::vector<int> offsets_;  // pairs of start/end, -1 for unset groups
+  std::shared_ptr<kvl::regex::IRegex> pattern_;
+  std::shared_ptr<kvl::regex::IMatch> match_;
 };
 
 }  // namespace kvlhost
