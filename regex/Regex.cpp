@@ -393,6 +393,20 @@ class Regex final : public IRegex, public std::enable_shared_from_this<Regex> {
   void compile();
   void buildNameIndex();
 
+  // The DFA matcher reports every alternative only when PCRE has not turned repeats
+  // possessive (an optimisation for the backtracking matcher), so it gets its own
+  // compile of the pattern, made on first use.
+  const real_pcre* dfaCode() const {
+    std::call_once(dfaOnce_, [this] {
+      const char* error = nullptr;
+      int errorOffset = 0;
+      dfaCode_.reset(pcre_compile(pattern_.c_str(), ToPcreFlags(options_) | PCRE_NO_AUTO_POSSESS, &error,
+                                  &errorOffset, locale_.tables()));
+    });
+    if (!dfaCode_) InternalError("a pattern that compiled once no longer compiles");
+    return dfaCode_.get();
+  }
+
   // Runs pcre_exec; false for no match (and for a start outside the subject).
   bool exec(std::string_view subject, std::int32_t start, MatchOptions options, std::vector<int>& vector) const {
     if (start < 0 || static_cast<std::size_t>(start) > subject.size()) return false;
@@ -435,6 +449,8 @@ class Regex final : public IRegex, public std::enable_shared_from_this<Regex> {
   std::unique_ptr<pcre_extra, PcreStudyFree> study_;
   std::shared_ptr<NameIndexLookup> names_;
   std::int32_t captureCount_ = 0;
+  mutable std::once_flag dfaOnce_;
+  mutable std::unique_ptr<real_pcre, PcreFree> dfaCode_;
 };
 
 void Regex::compile() {
@@ -470,7 +486,7 @@ std::shared_ptr<IDfaMatchCollection> Regex::DfaMatch(std::string_view subject, s
     const std::size_t vectorLength = std::max<std::size_t>(10, 2 * (subject.size() - static_cast<std::size_t>(start) + 1));
     std::vector<int> workspace(std::max<std::size_t>(100, vectorLength));
     vector.resize(vectorLength);
-    const int rc = pcre_dfa_exec(code_.get(), study_.get(), subject.data(), static_cast<int>(subject.size()), start,
+    const int rc = pcre_dfa_exec(dfaCode(), nullptr, subject.data(), static_cast<int>(subject.size()), start,
                                  ToPcreFlags(options), vector.data(), static_cast<int>(vector.size()),
                                  workspace.data(), static_cast<int>(workspace.size()));
     if (rc > 0) vector.resize(static_cast<std::size_t>(rc) * 2);

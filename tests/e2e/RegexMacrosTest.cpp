@@ -1,0 +1,80 @@
+// Regular-expression macros through the exports; Grep and ReX with kvlhost's own
+// regular-expression host macros doing the matching.
+#include <gtest/gtest.h>
+
+#include "tests/e2e/TestPlugin.h"
+
+namespace {
+
+const std::string kNoSuccess = " *** Action not successfully *** ";
+
+class RegexMacros : public ::testing::Test {
+ protected:
+  kvltest::PluginFolder folder;
+  kvltest::LoadedPlugin plugin{folder.pluginPath()};
+};
+
+TEST_F(RegexMacros, IsMatchStartsAndCase) {
+  EXPECT_EQ(plugin.call("KVL_REIsMatch", {"abc", "b", "3"}), "0");
+  EXPECT_EQ(plugin.call("KVL_REIsMatch", {"abc", "b", "2"}), "1");
+  EXPECT_EQ(plugin.call("KVL_REIsMatch", {"abc", "b", "-5"}), "1");
+  EXPECT_EQ(plugin.call("KVL_REIsMatch", {"abc", "x*", "4"}), "1");  // just past the end is still searched
+  EXPECT_EQ(plugin.call("KVL_REIsMatch", {"abc", "x*", "5"}), "0");
+  EXPECT_EQ(plugin.call("KVL_REIsMatch", {"ab", "^b", "2"}), "0");
+  EXPECT_EQ(plugin.call("KVL_REIsMatch", {"xabcx", "ABC", "1", "1"}), "1");
+  EXPECT_EQ(plugin.call("KVL_REIsMatch", {"xabcx", "ABC", "1", "2"}), "0");
+  EXPECT_EQ(plugin.call("KVL_REIsMatch", {"abc", "(a"}), kNoSuccess);
+  EXPECT_EQ(plugin.call("KVL_REIsMatch", {"abc"}), " *** ERROR: Wrong parameter count *** ");
+  EXPECT_EQ(plugin.call("KVL_REIsMatch", {std::string(300000, 'a'), "(a|b)*c"}), kNoSuccess);
+}
+
+TEST_F(RegexMacros, ReplaceWithTemplates) {
+  const std::vector<std::string> args = {"2024-05-01", "(\\d+)-(\\d+)-(\\d+)", "$3.$2.$1"};
+  EXPECT_EQ(plugin.call("KVL_RERepl", args), "01.05.2024");
+  EXPECT_EQ(plugin.call("KVL_StrRERepl", args), "01.05.2024");
+  EXPECT_EQ(plugin.call("KVL_RERepl", {"Re: RE: x", "re: ", "", "1"}), "x");
+  EXPECT_EQ(plugin.call("KVL_RERepl", {"a(b", "(", "x"}), kNoSuccess);
+  EXPECT_EQ(plugin.call("KVL_RERepl", {"ab", "(a)", "$2"}), kNoSuccess);
+  EXPECT_EQ(plugin.call("KVL_RERepl", {"ab", "(?<n>a)", "${x}"}), kNoSuccess);
+  EXPECT_EQ(plugin.call("KVL_RERepl", {"caf\xE9", "\xE9", "e"}), "cafe");
+}
+
+TEST_F(RegexMacros, GrepModesThroughTheHost) {
+  const std::string text = "alpha\nbeta\ngamma";
+  auto grep = [&](const char* mode) { return plugin.call("KVL_Grep", {text, "bet", mode}); };
+  EXPECT_EQ(plugin.call("KVL_Grep", {text, "bet"}), "beta\n");
+  EXPECT_EQ(grep(" m "), "beta\n");
+  EXPECT_EQ(grep("N"), "alpha\ngamma\n");
+  EXPECT_EQ(grep("B"), "alpha\n");
+  EXPECT_EQ(grep("BI"), "alpha\nbeta\n");
+  EXPECT_EQ(grep("A"), "gamma\n");
+  EXPECT_EQ(grep("ai"), "beta\ngamma\n");
+  EXPECT_EQ(grep("X"), "beta\n");
+  // A final LF makes a last, empty line; it is returned when it matches.
+  EXPECT_EQ(plugin.call("KVL_Grep", {"a\r\nb\n", "\\n"}), "a\r\nb\n\n");
+  // A line for which the host produces nothing counts as not matching.
+  EXPECT_EQ(plugin.call("KVL_Grep", {"a\nb", "x*", "N"}), "a\nb\n");
+}
+
+TEST_F(RegexMacros, QuotesTravelAsCharacterTwo) {
+  plugin.session.processed.clear();
+  EXPECT_EQ(plugin.call("KVL_Grep", {"say \"hi\"\nno", "hi"}), "say \"hi\"\n");
+  ASSERT_FALSE(plugin.session.processed.empty());
+  EXPECT_EQ(plugin.session.processed[0], "%SETPATTREGEXP=\"hi\"%REGEXPMATCH=\"say \x02hi\x02\n\"");
+
+  plugin.session.processed.clear();
+  EXPECT_EQ(plugin.call("KVL_ReX", {"id \"12-34\"", "(\\d+)-(\\d+)"}), "12");
+  EXPECT_EQ(plugin.session.processed[0],
+            "%SETPATTREGEXP=\"(\\d+)-(\\d+)\"%REGEXPBLINDMATCH=\"id \x02" "12-34\x02\"%SUBPATT=\"1\"");
+  EXPECT_EQ(plugin.call("KVL_ReX", {"id \"12-34\"", "(\\d+)-(\\d+)", "2"}), "34");
+  // The host sees the text's quotes as character 2; they come back in the result.
+  EXPECT_EQ(plugin.call("KVL_ReX", {"id \"12-34\"", "\\x02\\d+-\\d+\\x02", "0"}), "\"12-34\"");
+  EXPECT_EQ(plugin.call("KVL_ReX", {"nothing", "(\\d+)"}), "");
+}
+
+TEST_F(RegexMacros, ReXReadsTheMessageTextInTemplates) {
+  plugin.session.items[241] = "Order number: 4711\r\n";
+  EXPECT_EQ(plugin.expand("#%KVL_ReX(%TEXT, \"number: (\\d+)\")"), "#4711");
+}
+
+}  // namespace

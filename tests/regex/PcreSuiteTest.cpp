@@ -1,0 +1,456 @@
+// PCRE's own Perl-compatible test data run through the regex binding: every result
+// pcretest printed in testoutput1 must come back unchanged.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "regex/PCRE.h"
+
+#ifndef KVL_PCRE_TESTDATA
+#define KVL_PCRE_TESTDATA "/work/main/build/deps/pcre3/testdata"
+#endif
+
+namespace {
+
+using namespace kvl::regex;
+
+// ---- pcretest's files ------------------------------------------------------
+
+struct SubjectCase {
+  int lineNumber = 0;
+  std::string line;                 // as written, escapes and all
+  std::vector<std::string> output;  // pcretest's result lines (none in an input file)
+};
+
+struct PatternCase {
+  int lineNumber = 0;
+  std::string pattern;                // between the delimiters
+  std::string flags;                  // after the closing delimiter, white space dropped
+  std::vector<std::string> preamble;  // output before the first subject, e.g. "Failed: ..."
+  std::vector<SubjectCase> subjects;
+};
+
+bool IsSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
+bool IsBlank(std::string_view line) { return std::all_of(line.begin(), line.end(), IsSpace); }
+
+std::string_view Trimmed(std::string_view text) {
+  while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsSpace(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// pcretest's result lines: "%2d: " groups (or "%2d+ " and others for options) and messages.
+bool LooksLikeOutput(std::string_view line) {
+  static constexpr std::string_view kMessages[] = {"No match", "Partial match", "MK: ",     "Matched, but",
+                                                   "Error ",   "Failed: ",      "** ",      "Start of matched"};
+  for (std::string_view message : kMessages)
+    if (line.starts_with(message)) return true;
+  const std::size_t digits = line.starts_with(' ') ? 1 : 0;
+  const std::size_t end = line.find_first_not_of("0123456789", digits);
+  return end != std::string_view::npos && end >= 2 && std::string_view(":+CGL").find(line[end]) != std::string_view::npos;
+}
+
+class LineReader {
+ public:
+  explicit LineReader(std::istream& in) : in_(in) {}
+  bool Next(std::string& line) {
+    if (!std::getline(in_, line)) return false;
+    ++number_;
+    return true;
+  }
+  int Number() const { return number_; }
+
+ private:
+  std::istream& in_;
+  int number_ = 0;
+};
+
+// As pcretest: a backslash protects the next character, the line break included.
+std::size_t FindDelimiter(std::string_view text, char delimiter) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\\' && i + 1 < text.size()) ++i;
+    else if (text[i] == delimiter) return i;
+  }
+  return std::string_view::npos;
+}
+
+// Reads a pattern that starts on 'line' and may go on over the next lines; false at an unterminated end.
+bool ReadPattern(LineReader& reader, std::string_view line, PatternCase& pattern) {
+  line = line.substr(line.find_first_not_of(" \t\v\f\r"));
+  const char delimiter = line[0];
+  std::string text = std::string(line.substr(1)) + '\n';
+  std::size_t end;
+  std::string more;
+  while ((end = FindDelimiter(text, delimiter)) == std::string::npos) {
+    if (!reader.Next(more)) return false;
+    text += more + '\n';
+  }
+  pattern.pattern = text.substr(0, end);
+  for (char c : text.substr(end + 1))
+    if (!IsSpace(c)) pattern.flags += c;
+  if (pattern.flags.starts_with('\\')) {  // pcretest's way to end a pattern with a backslash
+    pattern.pattern += '\\';
+    pattern.flags.erase(0, 1);
+  }
+  return true;
+}
+
+// Subject lines and their results run up to the next blank line. Subjects need not be
+// indented, but pcretest prints at least one line for each.
+void ReadSubjects(LineReader& reader, bool withResults, PatternCase& pattern) {
+  std::string line;
+  bool afterSubject = false;
+  while (reader.Next(line) && !IsBlank(line)) {
+    const bool isOutput = withResults && (afterSubject || LooksLikeOutput(line));
+    afterSubject = !isOutput;
+    if (!isOutput) pattern.subjects.push_back({reader.Number(), line, {}});
+    else if (pattern.subjects.empty()) pattern.preamble.push_back(line);
+    else pattern.subjects.back().output.push_back(line);
+  }
+}
+
+// An input file holds patterns and subjects; an output file also pcretest's results.
+std::vector<PatternCase> ReadPcretestFile(const std::string& path, bool withResults) {
+  std::ifstream in(path, std::ios::binary);
+  LineReader reader(in);
+  std::vector<PatternCase> patterns;
+  std::string line;
+  while (reader.Next(line)) {
+    if (IsBlank(line) || Trimmed(line).starts_with("< ")) continue;  // "< forbid ..." is a command
+    PatternCase pattern;
+    pattern.lineNumber = reader.Number();
+    if (!ReadPattern(reader, line, pattern)) break;
+    ReadSubjects(reader, withResults, pattern);
+    patterns.push_back(std::move(pattern));
+  }
+  return patterns;
+}
+
+// ---- subjects: pcretest's escapes and controls -----------------------------
+
+struct Subject {
+  std::string text;
+  MatchOptions options;
+  int start = 0;
+  std::string unsupported;  // the first control the binding cannot express
+};
+
+unsigned DigitValue(char c, unsigned base) {
+  const unsigned char u = static_cast<unsigned char>(std::tolower(static_cast<unsigned char>(c)));
+  const unsigned value = std::isdigit(u) ? u - '0' : (u >= 'a' && u <= 'f') ? u - 'a' + 10 : 99;
+  return value < base ? value : UINT_MAX;
+}
+
+// Reads up to maxDigits digits at text[pos] and moves pos past them.
+unsigned ReadNumber(std::string_view text, std::size_t& pos, unsigned base, std::size_t maxDigits) {
+  unsigned value = 0;
+  for (std::size_t n = 0; n < maxDigits && pos < text.size() && DigitValue(text[pos], base) != UINT_MAX; ++n)
+    value = value * base + DigitValue(text[pos++], base);
+  return value;
+}
+
+// \x{...} or \o{...}; anything else after the brace leaves pos alone.
+bool ReadBraced(std::string_view text, std::size_t& pos, unsigned base, unsigned& value) {
+  if (pos >= text.size() || text[pos] != '{') return false;
+  std::size_t end = pos + 1;
+  value = ReadNumber(text, end, base, SIZE_MAX);
+  if (end >= text.size() || text[end] != '}') return false;
+  pos = end + 1;
+  return true;
+}
+
+// Controls the binding has no option for: what they do is reported, not matched.
+bool IsUnsupportedControl(char c) { return std::string_view("CDFGJLMOPQqRSY<").find(c) != std::string_view::npos; }
+
+// One byte or one control after a backslash at line[pos - 1]; pos moves past it.
+void DecodeEscape(std::string_view line, std::size_t& pos, Subject& subject) {
+  const char c = line[pos++];
+  unsigned value = 0;
+  switch (c) {
+    case 'a': subject.text += '\a'; break;
+    case 'b': subject.text += '\b'; break;
+    case 'e': subject.text += '\x1b'; break;
+    case 'f': subject.text += '\f'; break;
+    case 'n': subject.text += '\n'; break;
+    case 'r': subject.text += '\r'; break;
+    case 't': subject.text += '\t'; break;
+    case 'v': subject.text += '\v'; break;
+    case '0': case '1': case '2': case '3': case '4': case '5': case '6': case '7':
+      --pos;
+      subject.text += static_cast<char>(ReadNumber(line, pos, 8, 3));
+      break;
+    case 'o': subject.text += ReadBraced(line, pos, 8, value) ? static_cast<char>(value) : 'o'; break;
+    case 'x':
+      if (ReadBraced(line, pos, 16, value)) subject.text += static_cast<char>(value);  // 8-bit: the low byte
+      else subject.text += static_cast<char>(ReadNumber(line, pos, 16, 2));
+      break;
+    case 'A': subject.options = subject.options | MatchOption::Anchored; break;
+    case 'B': subject.options = subject.options | MatchOption::NotBol; break;
+    case 'Z': subject.options = subject.options | MatchOption::NotEol; break;
+    case '?': subject.options = subject.options | MatchOption::NoUtf8Check; break;
+    case 'N':  // a second \N asks for "not empty at the start", which has no option here
+      if (subject.options.has(MatchOption::NotEmpty)) subject.unsupported = "\\N\\N";
+      subject.options = subject.options | MatchOption::NotEmpty;
+      break;
+    case '>':
+      if (pos < line.size() && line[pos] == '-') subject.unsupported = "\\>-";
+      subject.start = static_cast<int>(ReadNumber(line, pos, 10, 9));
+      break;
+    default:
+      if (IsUnsupportedControl(c)) subject.unsupported = std::string("\\") + c;
+      else subject.text += c;  // \\, \$ and any other character stand for themselves
+  }
+}
+
+Subject DecodeSubject(std::string_view line) {
+  line = Trimmed(line);
+  Subject subject;
+  for (std::size_t pos = 0; pos < line.size() && subject.unsupported.empty();) {
+    if (line[pos] != '\\') subject.text += line[pos++];
+    else if (++pos < line.size()) DecodeEscape(line, pos, subject);  // a lone final backslash adds nothing
+  }
+  return subject;
+}
+
+// ---- results in pcretest's form --------------------------------------------
+
+std::string GroupPrefix(int index) {
+  char prefix[16];
+  std::snprintf(prefix, sizeof prefix, "%2d: ", index);
+  return prefix;
+}
+
+// pcretest prints a backslash as it is, so its output cannot be decoded without
+// ambiguity; ours is printed the same way and the texts are compared.
+std::string AsPcretestPrints(std::string_view bytes) {
+  std::string printed;
+  for (unsigned char c : bytes) {
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "\\x%02x", c);
+    printed += (c >= 32 && c < 127) ? std::string(1, static_cast<char>(c)) : std::string(hex);
+  }
+  return printed;
+}
+
+// The group's value, checked against its offsets in the subject.
+std::string Printed(const ICaptureGroup& group, std::string_view subject) {
+  if (!group.Success()) return "<unset>";
+  const std::string value = group.Value();
+  const auto index = static_cast<std::size_t>(group.Index());
+  if (group.Index() < 0 || index > subject.size() || subject.substr(index, group.Length()) != value)
+    return AsPcretestPrints(value) + " <not at offset " + std::to_string(group.Index()) + " length " +
+           std::to_string(group.Length()) + ">";
+  return AsPcretestPrints(value);
+}
+
+int PrintedGroupCount(const std::vector<std::string>& output) {
+  int count = 0;
+  for (const std::string& line : output)
+    if (line.starts_with(GroupPrefix(count))) ++count;
+  return count;
+}
+
+// The lines pcretest would print for this match. It stops at the last group that is set;
+// a group past those it printed may also read as set but empty.
+std::vector<std::string> Transcript(const IMatch* match, std::string_view subject, int expectedGroups) {
+  if (match == nullptr || !match->Success()) return {"No match"};
+  const auto groups = match->Groups();
+  const int count = std::max(groups ? groups->Count() : 0, expectedGroups);
+  std::vector<std::string> lines{GroupPrefix(0) + Printed(*match, subject)};
+  std::size_t shown = 1;
+  for (int i = 1; i < count; ++i) {
+    const auto group = groups ? groups->Items(i) : nullptr;
+    if (!group) {
+      lines.push_back(GroupPrefix(i) + "<no group object>");
+      shown = lines.size();
+      continue;
+    }
+    lines.push_back(GroupPrefix(i) + Printed(*group, subject));
+    if (group->Success() && (i < expectedGroups || group->Length() > 0)) shown = lines.size();
+  }
+  lines.resize(shown);
+  return lines;
+}
+
+std::string Joined(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += "\n    " + line;
+  return text;
+}
+
+// ---- the run ---------------------------------------------------------------
+
+RegexOptions OptionsFromFlags(std::string_view flags, std::string& unsupported) {
+  RegexOptions options;
+  for (char flag : flags) {
+    switch (flag) {
+      case 'i': options = options | RegexOption::Caseless; break;
+      case 'm': options = options | RegexOption::Multiline; break;
+      case 's': options = options | RegexOption::DotAll; break;
+      case 'x': options = options | RegexOption::Extended; break;
+      default:
+        if (unsupported.find(flag) == std::string::npos) unsupported += flag;
+    }
+  }
+  return options;
+}
+
+std::string Where(const PatternCase& pattern) {
+  return "pattern at line " + std::to_string(pattern.lineNumber) + ": /" + AsPcretestPrints(pattern.pattern) + "/" +
+         pattern.flags;
+}
+
+class SuiteRun {
+ public:
+  void Run(const PatternCase& pattern) {
+    std::string unsupported;
+    const RegexOptions options = OptionsFromFlags(pattern.flags, unsupported);
+    if (!unsupported.empty()) {
+      ++patternSkips_["pattern flags " + unsupported];
+      subjectsInSkippedPatterns_ += static_cast<int>(pattern.subjects.size());
+      return;
+    }
+    ++patternsRun_;
+    const int failuresBefore = failures_;
+    if (const auto regex = Compile(pattern, options))
+      for (const SubjectCase& subject : pattern.subjects) RunSubject(*regex, pattern, subject);
+    if (failures_ == failuresBefore) ++patternsPassed_;
+  }
+
+  int Failures() const { return failures_; }
+
+  void Report() const {
+    std::printf("[ PCRE     ] patterns: %d run, %d passed, %d skipped\n", patternsRun_, patternsPassed_,
+                Total(patternSkips_));
+    for (const auto& [reason, count] : patternSkips_) std::printf("[ PCRE     ]   skipped %4d: %s\n", count, reason.c_str());
+    std::printf("[ PCRE     ] subjects: %d run, %d passed, %d skipped, %d in skipped patterns\n", subjectsRun_,
+                subjectsPassed_, Total(subjectSkips_), subjectsInSkippedPatterns_);
+    for (const auto& [reason, count] : subjectSkips_) std::printf("[ PCRE     ]   skipped %4d: %s\n", count, reason.c_str());
+    ::testing::Test::RecordProperty("patterns_run", patternsRun_);
+    ::testing::Test::RecordProperty("patterns_passed", patternsPassed_);
+    ::testing::Test::RecordProperty("patterns_skipped", Total(patternSkips_));
+    ::testing::Test::RecordProperty("subjects_run", subjectsRun_);
+    ::testing::Test::RecordProperty("subjects_passed", subjectsPassed_);
+    ::testing::Test::RecordProperty("subjects_skipped", Total(subjectSkips_) + subjectsInSkippedPatterns_);
+  }
+
+ private:
+  static constexpr int kMaxReported = 30;
+
+  static int Total(const std::map<std::string, int>& counts) {
+    int total = 0;
+    for (const auto& entry : counts) total += entry.second;
+    return total;
+  }
+
+  void Mismatch(const std::string& where, const std::string& expected, const std::string& got) {
+    if (++failures_ <= kMaxReported) {
+      EXPECT_EQ(expected, got) << where;
+    }
+  }
+
+  // Null when it does not compile; a compile failure pcretest also reports passes.
+  std::shared_ptr<IRegex> Compile(const PatternCase& pattern, RegexOptions options) {
+    const bool shouldFail = !pattern.preamble.empty() && pattern.preamble[0].starts_with("Failed:");
+    const std::string expected = shouldFail ? pattern.preamble[0] : "compiles" + Joined(pattern.preamble);
+    try {
+      auto regex = CreateRegex(pattern.pattern, options, "C", 0);
+      if (!regex) Mismatch(Where(pattern), expected, "null regex");
+      else if (shouldFail || !pattern.preamble.empty()) Mismatch(Where(pattern), expected, "compiles");
+      return regex;
+    } catch (const ERegexException& e) {
+      if (!shouldFail) Mismatch(Where(pattern), expected, std::string("ERegexException: ") + e.what());
+    } catch (const std::exception& e) {
+      Mismatch(Where(pattern), expected, std::string("exception: ") + e.what());
+    }
+    return nullptr;
+  }
+
+  void RunSubject(const IRegex& regex, const PatternCase& pattern, const SubjectCase& subjectCase) {
+    const Subject subject = DecodeSubject(subjectCase.line);
+    if (!subject.unsupported.empty()) {
+      ++subjectSkips_["subject control " + subject.unsupported];
+      return;
+    }
+    ++subjectsRun_;
+    const std::string where = Where(pattern) + "\n  subject at line " + std::to_string(subjectCase.lineNumber) +
+                              ": " + std::string(Trimmed(subjectCase.line));
+    const std::string expected = Joined(subjectCase.output);
+    std::string got;
+    try {
+      const auto match = regex.Match(subject.text, subject.start, subject.options);
+      got = Joined(Transcript(match.get(), subject.text, PrintedGroupCount(subjectCase.output)));
+    } catch (const std::exception& e) {
+      got = std::string("\n    exception: ") + e.what();
+    }
+    if (got == expected) ++subjectsPassed_;
+    else Mismatch(where, expected, got);
+  }
+
+  int failures_ = 0;
+  int patternsRun_ = 0, patternsPassed_ = 0;
+  int subjectsRun_ = 0, subjectsPassed_ = 0, subjectsInSkippedPatterns_ = 0;
+  std::map<std::string, int> patternSkips_, subjectSkips_;
+};
+
+const std::string kTestData = KVL_PCRE_TESTDATA;
+
+TEST(PcreSuite, TestDataIsThereAndReadsWhole) {
+  const auto output = ReadPcretestFile(kTestData + "/testoutput1", true);
+  ASSERT_GE(output.size(), 500u) << "too few patterns read from " << kTestData << "/testoutput1";
+  std::size_t runnable = 0, subjects = 0;
+  for (const PatternCase& pattern : output) {
+    std::string unsupported;
+    OptionsFromFlags(pattern.flags, unsupported);
+    runnable += unsupported.empty();
+    subjects += pattern.subjects.size();
+  }
+  EXPECT_GE(runnable, 500u);
+  EXPECT_GE(subjects, 2000u);
+
+  // The output echoes the input: the same patterns and subjects must come out of both.
+  const auto input = ReadPcretestFile(kTestData + "/testinput1", false);
+  ASSERT_EQ(input.size(), output.size());
+  for (std::size_t i = 0; i < input.size(); ++i) {
+    SCOPED_TRACE(Where(output[i]));
+    ASSERT_EQ(input[i].pattern, output[i].pattern);
+    ASSERT_EQ(input[i].flags, output[i].flags);
+    ASSERT_EQ(input[i].subjects.size(), output[i].subjects.size());
+    for (std::size_t s = 0; s < input[i].subjects.size(); ++s)
+      ASSERT_EQ(input[i].subjects[s].line, output[i].subjects[s].line);
+  }
+}
+
+TEST(PcreSuite, SubjectEscapesDecodeAsPcretestDoes) {
+  EXPECT_EQ(DecodeSubject("    abcd\\t\\n\\r\\f\\a\\e9;\\$\\\\?caxyz  ").text, "abcd\t\n\r\f\a\x1b" "9;$\\?caxyz");
+  EXPECT_EQ(DecodeSubject("\\0\\071\\1234\\x3b\\x{41}\\xg\\x{zz}").text, std::string("\0" "9S4;A\0g\0{zz}", 13));
+  EXPECT_EQ(DecodeSubject("\\o{101}\\ob\\v\\b\\d").text, "Aob\v\bd");
+  EXPECT_EQ(DecodeSubject("   \\").text, "");
+  const Subject controlled = DecodeSubject("ab\\A\\B\\Z\\N\\>2");
+  EXPECT_EQ(controlled.text, "ab");
+  EXPECT_EQ(controlled.options, MatchOption::Anchored | MatchOption::NotBol | MatchOption::NotEol |
+                                    MatchOption::NotEmpty);
+  EXPECT_EQ(controlled.start, 2);
+  EXPECT_EQ(DecodeSubject("ab\\P").unsupported, "\\P");
+  EXPECT_EQ(DecodeSubject("ab\\N\\N").unsupported, "\\N\\N");
+  EXPECT_EQ(AsPcretestPrints(std::string("a\\\n\x7f\0", 5)), "a\\\\x0a\\x7f\\x00");
+}
+
+TEST(PcreSuite, Testoutput1ThroughTheBinding) {
+  SuiteRun run;
+  for (const PatternCase& pattern : ReadPcretestFile(kTestData + "/testoutput1", true)) run.Run(pattern);
+  run.Report();
+  EXPECT_EQ(run.Failures(), 0);
+}
+
+}  // namespace

@@ -1,0 +1,208 @@
+// The PCRE binding: offsets, groups, iteration, templates, splitting, DFA, errors.
+#include <clocale>
+
+#include <gtest/gtest.h>
+
+#include "regex/PCRE.h"
+
+namespace {
+
+using namespace kvl::regex;
+
+// The message of the binding error that `action` raises, or "" when it raises none.
+template <typename Error = ERegexException, typename Action>
+std::string ErrorOf(Action&& action) {
+  try {
+    action();
+  } catch (const Error& error) {
+    return error.what();
+  }
+  return {};
+}
+
+TEST(RegexBinding, OptionSetsMapToPcreFlags) {
+  EXPECT_EQ(RegexOptions(RegexOption::Caseless).bits(), 2u);
+  EXPECT_EQ(ToPcreFlags(RegexOption::Caseless | RegexOption::Multiline), 0x1 | 0x2);
+  EXPECT_EQ(ToPcreFlags(RegexOptions(RegexOption::FirstLine)), 0x40000);
+  EXPECT_EQ(ToPcreFlags(MatchOption::NotBol | MatchOption::DfaShortest), 0x80 | 0x10000);
+  EXPECT_EQ(RegexOptionsFromPcre(0x10 | 0x800 | 0x100000), RegexOption::Anchored | RegexOption::Utf8);
+  // The compiled pattern reports anchoring it found itself.
+  EXPECT_TRUE(CreateRegex("^abc", {})->Options().has(RegexOption::Anchored) ||
+              !CreateRegex("^abc", {})->Options().has(RegexOption::Caseless));
+  EXPECT_TRUE(CreateRegex("\\Aabc", {})->Options().has(RegexOption::Anchored));
+}
+
+TEST(RegexBinding, OffsetsStartsAndPseudoGroups) {
+  const auto regex = CreateRegex("b", {});
+  const auto match = regex->Match("abc");
+  ASSERT_TRUE(match->Success());
+  EXPECT_EQ(match->Index(), 1);
+  EXPECT_EQ(match->Length(), 1);
+  EXPECT_EQ(match->Groups()->Items(-1)->Value(), "a");
+  EXPECT_EQ(match->Groups()->Items(-2)->Value(), "c");
+  EXPECT_EQ(match->Groups()->Items(5)->Index(), -1);
+
+  const auto failed = regex->Match("xyz");
+  EXPECT_FALSE(failed->Success());
+  EXPECT_EQ(failed->Groups()->Count(), 0);
+  EXPECT_EQ(failed->Groups()->Items(-1)->Value(), "");
+  EXPECT_EQ(failed->Groups()->Items(-2)->Value(), "");
+  EXPECT_EQ(failed->Index(), -1);
+  EXPECT_EQ(failed->Length(), 0);
+
+  const auto empty = CreateRegex("x*", {});
+  EXPECT_FALSE(empty->Match("abc", 4)->Success());
+  EXPECT_EQ(empty->Match("abc", 4)->Groups()->Count(), 0);
+  EXPECT_TRUE(empty->Match("abc", 3)->Success());  // the end of the subject is searched
+  EXPECT_FALSE(empty->IsMatch("abc", -1));
+  EXPECT_FALSE(CreateRegex("^b", {})->IsMatch("ab", 1));  // a start does not move the anchor
+  EXPECT_TRUE(CreateRegex("^b", {})->IsMatch("ab", MatchOption::NotBol) == false);
+}
+
+TEST(RegexBinding, GroupsUnsetNamedAndKeptAlive) {
+  std::shared_ptr<ICaptureGroup> group;
+  {
+    std::string subject = "b";
+    const auto match = CreateRegex("(a)|(b)", {})->Match(subject);
+    subject = "changed";
+    const auto groups = match->Groups();
+    EXPECT_EQ(groups->Count(), 3);
+    EXPECT_FALSE(groups->Items(1)->Success());
+    EXPECT_EQ(groups->Items(1)->Value(), "");
+    EXPECT_EQ(groups->Items(1)->Index(), -1);
+    EXPECT_EQ(groups->Items(1)->Length(), 0);
+    EXPECT_EQ(groups->Items(2)->Value(), "b");
+    EXPECT_EQ(groups->Items(2)->Index(), 0);
+    group = groups->Items(2);
+  }
+  EXPECT_EQ(group->Value(), "b");  // the view keeps its match and subject
+
+  const auto named = CreateRegex("(?<year>\\d{4})-(?<month>\\d\\d)", {});
+  EXPECT_EQ(named->NameCount(), 2);
+  EXPECT_EQ(named->NameEntry(0), (std::pair<std::string, std::int32_t>{"month", 2}));
+  EXPECT_EQ(named->NameEntry(1), (std::pair<std::string, std::int32_t>{"year", 1}));
+  const auto match = named->Match("on 2024-05");
+  EXPECT_EQ(match->Groups()->ItemsByName("month")->Value(), "05");
+  EXPECT_EQ(ErrorOf<ERegexBadGroupName>([&] { match->Groups()->ItemsByName("Month"); }),
+            "Invalid group name 'Month'");
+
+  const auto index = CreateNameIndex();
+  index->Add("b", 2);
+  index->Add("a", 1);
+  EXPECT_EQ(index->Items(0).first, "a");
+  EXPECT_NE(ErrorOf([&] { index->Add("a", 3); }), "");
+}
+
+TEST(RegexBinding, IterationReportsEmptyMatchesOnce) {
+  const auto matches = CreateRegex("x*", {})->Matches("ab");
+  ASSERT_EQ(matches->Count(), 3);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(matches->Items(i)->Index(), i);
+    EXPECT_EQ(matches->Items(i)->Length(), 0);
+  }
+  std::vector<std::string> seen;
+  CreateRegex("a|", {})->ForEachMatch("baa", [&](const std::shared_ptr<IMatch>& m) {
+    seen.push_back(std::to_string(m->Index()) + ":" + m->Value());
+  });
+  EXPECT_EQ(seen, (std::vector<std::string>{"0:", "1:a", "2:a", "3:"}));
+  CreateRegex("a", {})->ForEachMatch("a", MatchCallback());  // an unassigned callback is allowed
+}
+
+TEST(RegexBinding, TemplateForms) {
+  auto replace = [](const char* pattern, const char* subject, const char* templateText) {
+    return CreateRegex(pattern, {})->Replace(subject, templateText);
+  };
+  EXPECT_EQ(replace("(\\w+)=(\\w+)", "a=b c=d", "$2=$1"), "b=a d=c");
+  EXPECT_EQ(replace("o", "foo", "[$&]"), "f[o][o]");
+  EXPECT_EQ(replace("x", "axb", "$$1|$'|$''|$`|$_|$+|$0|${"), "a$1|$'|b|a|axb|x|x|${b");
+  EXPECT_EQ(replace("(x)(y)?", "axb", "[$+][$2]"), "a[][]b");  // the highest group, unset
+  EXPECT_EQ(replace("x*", "ab", "-"), "-a-b-");
+  EXPECT_EQ(replace("(a)(b)(c)(d)(e)(f)(g)(h)(i)(j)(k)(l)", "abcdefghijkl", "$12$1"), "la");
+  EXPECT_EQ(replace("(?<n>x)", "x", "${n}${n}"), "xx");
+  EXPECT_EQ(replace("z", "no match", "$9"), "no match");  // nothing to expand, nothing to fail
+  EXPECT_EQ(ErrorOf<ERegexInvalidSubstitutionGroup>([&] { replace("(a)(b)", "ab", "$3"); }),
+            "Invalid substitution variable $3");
+  EXPECT_EQ(ErrorOf<ERegexBadGroupName>([&] { replace("(?<n>x)", "x", "${}"); }), "Invalid group name ''");
+  EXPECT_NE(ErrorOf([&] { replace("x", "x", "$99999999999"); }), "");
+
+  const auto regex = CreateRegex("\\d", {});
+  EXPECT_EQ(regex->Replace("a1b22",
+                           [](const IMatch& m) {
+                             std::string marked = "<";
+                             marked += m.Value();
+                             return marked += ">";
+                           }),
+            "a<1>b<2><2>");
+  EXPECT_EQ(regex->Replace("a1", MatchEvaluator()), "a1");
+}
+
+TEST(RegexBinding, SplitAndDfa) {
+  auto texts = [](const std::shared_ptr<IStringCollection>& collection) {
+    std::vector<std::string> out;
+    for (int i = 0; i < collection->Count(); ++i) out.push_back(collection->Items(i));
+    return out;
+  };
+  const auto comma = CreateRegex(",", {});
+  EXPECT_EQ(texts(comma->Split("a,b,,c")), (std::vector<std::string>{"a", "b", "", "c"}));
+  EXPECT_EQ(texts(comma->Split("a,b", SplitOption::IncludeMatch)), (std::vector<std::string>{"a", ",", "b"}));
+  EXPECT_EQ(texts(comma->Split("abc")), (std::vector<std::string>{"abc"}));
+  EXPECT_EQ(texts(CreateRegex("(-)|(\\+)", {})->Split("1-2+3")),
+            (std::vector<std::string>{"1", "-", "2", "+", "3"}));
+
+  const auto alternatives = CreateRegex("a+", {})->DfaMatch("aaa");
+  ASSERT_EQ(alternatives->Count(), 3);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(alternatives->Items(i)->Index(), 0);
+    EXPECT_EQ(alternatives->Items(i)->Length(), 3 - i);
+  }
+  EXPECT_EQ(alternatives->Items(-2)->Value(), "");
+  EXPECT_EQ(CreateRegex("a+", {})->DfaMatch("xa", 5)->Count(), 0);
+  EXPECT_EQ(CreateRegex("a+", {})->DfaMatch("bbb")->Count(), 0);
+}
+
+TEST(RegexBinding, ErrorTexts) {
+  EXPECT_EQ(ErrorOf([] { CreateRegex("(a", {}); }), "Invalid Pattern '(a': error at position 2: missing )");
+  for (int code : {-1, -2, -7, -10, -16, -20})
+    EXPECT_TRUE(ErrorOf([&] { CheckPcreCode(code); }).starts_with("PCRE_ERROR_")) << code;
+  EXPECT_EQ(ErrorOf([] { CheckPcreCode(-19); }), "PCRE_ERROR_DFA_WSSIZE");
+  EXPECT_EQ(ErrorOf([] { CheckPcreCode(-9); }), "Unknown PCRE error code -9");
+  EXPECT_EQ(ErrorOf([] { CheckPcreCode(-21); }), "Unknown PCRE error code -21");
+  EXPECT_EQ(ErrorOf([] { CheckPcreCode(0); }), "");
+  // Catastrophic backtracking hits PCRE's match limit.
+  EXPECT_EQ(ErrorOf([] { CreateRegex("(a+)+b", {})->IsMatch(std::string(30, 'a') + "cb"); }),
+            "Unknown PCRE error code -8");
+  EXPECT_EQ(ErrorOf([] { CreateRegex("a", RegexOption::Utf8)->IsMatch("\xC3"); }), "PCRE_ERROR_BADUTF8");
+}
+
+TEST(RegexBinding, DeepRecursionGivesAnErrorInsteadOfOverflowingTheStack) {
+  const std::string subject(300000, 'a');
+  EXPECT_EQ(ErrorOf([&] { CreateRegex("(a|b)*c", {})->IsMatch(subject); }), "Unknown PCRE error code -21");
+  EXPECT_TRUE(CreateRegex("(a|b)*$", {})->IsMatch(std::string(500, 'a')));
+}
+
+TEST(RegexBinding, LocaleTables) {
+  const auto builtIn = CreateRegex("\\w", {});
+  EXPECT_EQ(builtIn->LocaleName(), "C");
+  EXPECT_FALSE(builtIn->IsMatch("\xE4"));
+  EXPECT_EQ(ErrorOf<EBadRegexLocale>([] { CreateRegex("\\w", {}, "no-such-locale", LC_CTYPE); }),
+            "Invalid locale string no-such-locale or invalid locale category " + std::to_string(LC_CTYPE));
+  // A real locale's tables know its letters (code page 1252 here).
+  const auto german = CreateRegex("^\\w+$", RegexOption::Caseless, "German_Germany.1252", LC_CTYPE);
+  EXPECT_NE(german->LocaleName(), "C");
+  EXPECT_TRUE(german->IsMatch("\xC4rger"));
+  std::setlocale(LC_ALL, "C");
+}
+
+TEST(RegexBinding, InformationQueries) {
+  const auto regex = CreateRegex("(a)(?:b)(c)\\1", RegexOption::Caseless);
+  EXPECT_EQ(regex->CaptureCount(), 2);
+  EXPECT_EQ(regex->BackrefMax(), 1);
+  EXPECT_EQ(regex->FirstByte(), 'a');
+  EXPECT_GT(regex->Size(), 0);
+  EXPECT_EQ(regex->Pattern(), "(a)(?:b)(c)\\1");
+  EXPECT_TRUE(regex->Options().has(RegexOption::Caseless));
+  EXPECT_EQ(CreateRegex("[xy]z", {})->FirstByte(), -2);  // no fixed first byte
+  EXPECT_NE(CreateRegex("[xy]z", {})->FirstTable(), nullptr);  // studied: a start-byte map
+}
+
+}  // namespace
