@@ -2,7 +2,7 @@
 """Text macro throughput beside its peers, on the same data in the same run.
 
 Writes a 16 MiB mail-like text with its Base64, quoted-printable and URL-encoded
-forms into build/bench/text, runs build/bin/text_bench.exe under Wine on them,
+forms into build/bench/text, runs build/bin/macro_bench.exe under Wine on them,
 times the peers on the same files, and prints each ratio. The "10x input" column
 is the time for the whole input against the time for one of its tenths (the sum of
 ten calls on consecutive tenths, divided by ten): at most 11 means no quadratic path.
@@ -104,9 +104,9 @@ GOALS = {"encode_b": 1.0, "decode_b": 1.0, "encode_q": 1.0, "decode_q": 1.0, "ur
 def main():
     print("writing inputs to", DATA, file=sys.stderr)
     write_inputs()
-    print("running text_bench.exe under Wine", file=sys.stderr)
-    bench = subprocess.run([os.path.join(ROOT, "scripts", "wine-run.sh"), os.path.join(ROOT, "build", "bin", "text_bench.exe"),
-                            DATA, str(ROUNDS)], capture_output=True, text=True, check=True)
+    print("running macro_bench.exe under Wine", file=sys.stderr)
+    bench = subprocess.run([os.path.join(ROOT, "scripts", "wine-run.sh"), os.path.join(ROOT, "build", "bin", "macro_bench.exe"),
+                            DATA, str(ROUNDS), "text"], capture_output=True, text=True, check=True)
     ours = {}
     calls = None
     for line in bench.stdout.splitlines():

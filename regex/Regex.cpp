@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/Numbers.h"
+#include "core/TextUtil.h"
 #include "regex/PCRE.h"
 
 namespace kvl::regex {
@@ -69,10 +70,16 @@ unsigned long RecursionLimit() {
   }();
   constexpr std::size_t kReserve = 96u << 10;  // for PCRE's own calls and whatever runs after
 #if defined(_WIN32)
-  MEMORY_BASIC_INFORMATION region{};
+  // The bottom of this thread's stack does not move: ask for it once per thread.
+  thread_local const char* stackBottom = nullptr;
   const char here = 0;
-  if (VirtualQuery(&here, &region, sizeof region) == sizeof region) {
-    const auto left = static_cast<std::size_t>(&here - static_cast<const char*>(region.AllocationBase));
+  if (stackBottom == nullptr) {
+    MEMORY_BASIC_INFORMATION region{};
+    if (VirtualQuery(&here, &region, sizeof region) == sizeof region)
+      stackBottom = static_cast<const char*>(region.AllocationBase);
+  }
+  if (stackBottom != nullptr) {
+    const auto left = static_cast<std::size_t>(&here - stackBottom);
     if (left > kReserve) return static_cast<unsigned long>((left - kReserve) / static_cast<std::size_t>(frameSize));
     return 1;
   }
@@ -333,6 +340,11 @@ class Regex final : public IRegex, public std::enable_shared_from_this<Regex> {
       : pattern_(pattern), options_(options), locale_(localeName, localeCategory) {
     compile();
     buildNameIndex();
+    // Without options, a pattern free of metacharacters matches exactly its own text;
+    // such searches run on the plug-in's substring search, which is faster than
+    // PCRE's scan for a first byte (a NUL would end the pattern for PCRE: not literal).
+    literal_ = options_.bits() == 0 && !pattern_.empty() &&
+               pattern_.find_first_of(std::string_view("\\^$.[|()?*+{\0", 13)) == std::string::npos;
   }
 
   // -- information
@@ -410,6 +422,15 @@ class Regex final : public IRegex, public std::enable_shared_from_this<Regex> {
   // Runs pcre_exec; false for no match (and for a start outside the subject).
   bool exec(std::string_view subject, std::int32_t start, MatchOptions options, std::vector<int>& vector) const {
     if (start < 0 || static_cast<std::size_t>(start) > subject.size()) return false;
+    if (literal_) {
+      const auto from = static_cast<std::size_t>(start);
+      const std::size_t at = options.has(MatchOption::Anchored)
+                                 ? (subject.substr(from).starts_with(pattern_) ? from : std::string_view::npos)
+                                 : FindText(subject, pattern_, from);
+      if (at == std::string_view::npos) return false;
+      vector.assign({static_cast<int>(at), static_cast<int>(at + pattern_.size()), 0});
+      return true;
+    }
     vector.assign(static_cast<std::size_t>(captureCount_ + 1) * 3, 0);
     pcre_extra extra = WithRecursionLimit(study_.get());
     const int rc = pcre_exec(code_.get(), &extra, subject.data(), static_cast<int>(subject.size()), start,
@@ -449,6 +470,7 @@ class Regex final : public IRegex, public std::enable_shared_from_this<Regex> {
   std::unique_ptr<pcre_extra, PcreStudyFree> study_;
   std::shared_ptr<NameIndexLookup> names_;
   std::int32_t captureCount_ = 0;
+  bool literal_ = false;
   mutable std::once_flag dfaOnce_;
   mutable std::unique_ptr<real_pcre, PcreFree> dfaCode_;
 };

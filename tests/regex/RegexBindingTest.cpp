@@ -136,6 +136,27 @@ TEST(RegexBinding, TemplateForms) {
   EXPECT_EQ(regex->Replace("a1", MatchEvaluator()), "a1");
 }
 
+TEST(RegexBinding, LiteralPatternsFindWhatPcreFinds) {
+  std::uint32_t seed = 99;
+  for (const char* literal : {"ab", "aba", "b", "\xE4]}", "abcabd"}) {
+    const auto fast = CreateRegex(literal, {});
+    const auto viaPcre = CreateRegex(std::string("(?:") + literal + ")", {});
+    for (int round = 0; round < 200; ++round) {
+      std::string subject;
+      for (int i = 0; i < round % 60; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        subject += "abcd\xE4]}"[(seed >> 16) % 7];
+      }
+      ASSERT_EQ(fast->Replace(subject, "<$&$`>"), viaPcre->Replace(subject, "<$&$`>")) << literal << " " << subject;
+      for (std::int32_t start = -1; start <= static_cast<std::int32_t>(subject.size()) + 1; ++start) {
+        ASSERT_EQ(fast->IsMatch(subject, start), viaPcre->IsMatch(subject, start));
+        ASSERT_EQ(fast->IsMatch(subject, start, MatchOption::Anchored),
+                  viaPcre->IsMatch(subject, start, MatchOption::Anchored));
+      }
+    }
+  }
+}
+
 TEST(RegexBinding, SplitAndDfa) {
   auto texts = [](const std::shared_ptr<IStringCollection>& collection) {
     std::vector<std::string> out;

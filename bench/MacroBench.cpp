@@ -1,5 +1,6 @@
-// Throughput of the text macros through KVL.zrp's exports, on the inputs that
-// bench/run_text_bench.py writes. Prints one JSON object per line.
+// Throughput of macros through KVL.zrp's exports, on the inputs that
+// bench/run_text_bench.py and bench/run_regex_bench.py write. Prints one JSON
+// object per line.
 #include <windows.h>
 
 #include <algorithm>
@@ -72,14 +73,15 @@ double TimeCall(const kvlhost::PluginModule& plugin, const std::string& macro, c
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: text_bench DATA_FOLDER [ROUNDS]\n");
+    std::fprintf(stderr, "usage: macro_bench DATA_FOLDER [ROUNDS [text|regex]]\n");
     return 2;
   }
   const std::filesystem::path data = argv[1];
   const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+  const std::string suite = argc > 3 ? argv[3] : "text";
   try {
     kvlhost::PluginModule plugin(kvlhost::DefaultPluginPath());
-    const std::vector<Case> cases = {
+    const std::vector<Case> textCases = {
         {"encode_b", "KVL_Encode", "text", {"@", "B"}},
         {"decode_b", "KVL_Decode", "b64", {"@", "B"}},
         {"encode_q", "KVL_Encode", "text", {"@", "Q"}},
@@ -92,6 +94,15 @@ int main(int argc, char** argv) {
         {"wrap", "KVL_StrWrap", "text", {"@", "60"}},
         {"rot13", "KVL_Rot13", "text", {"@"}},
     };
+    const std::vector<Case> regexCases = {
+        {"replace_literal", "KVL_RERepl", "regex", {"@", "the", "THE"}},
+        {"replace_date", "KVL_RERepl", "regex", {"@", "(\\d+)-(\\d+)-(\\d+)", "$3.$2.$1"}},
+        {"replace_alternation", "KVL_RERepl", "regex", {"@", "Gr\xFC\xDF" "e|caf\xE9|stra\xDF" "e", "X"}},
+        {"ismatch_literal", "KVL_REIsMatch", "regex", {"@", "zebra"}},
+        {"ismatch_date", "KVL_REIsMatch", "regex", {"@", "(\\d+)/(\\d+)/(\\d+)"}},
+        {"ismatch_alternation", "KVL_REIsMatch", "regex", {"@", "zebra|giraffe|okapi"}},
+    };
+    const std::vector<Case>& cases = suite == "regex" ? regexCases : textCases;
     for (const Case& c : cases) {
       const std::string input = ReadFile(data / (std::string(c.input) + ".txt"));
       auto argsWith = [&](const std::string& text) {
@@ -116,6 +127,7 @@ int main(int argc, char** argv) {
                   c.label, input.size(), seconds, tenthsSeconds, resultSize);
       std::fflush(stdout);
     }
+    if (suite != "text") return 0;
     // Calls per second of a short macro: the dispatch and argument overhead.
     const std::map<std::int32_t, std::string> noItems;
     kvlhost::ArgumentProvider params({"Hello, world"});
@@ -126,7 +138,7 @@ int main(int argc, char** argv) {
     const double seconds = Now() - start;
     std::printf("{\"case\": \"strlen_calls\", \"calls\": %d, \"seconds\": %.6f}\n", calls, seconds);
   } catch (const std::exception& error) {
-    std::fprintf(stderr, "text_bench: %s\n", error.what());
+    std::fprintf(stderr, "macro_bench: %s\n", error.what());
     return 1;
   }
   return 0;
