@@ -286,7 +286,7 @@ std::vector<std::string> Transcript(const IMatch* match, std::string_view subjec
 
 std::string Joined(const std::vector<std::string>& lines) {
   std::string text;
-  for (const std::string& line : lines) text += (text.empty() ? "" : "\n") + line;
+  for (std::size_t i = 0; i < lines.size(); ++i) text += (i == 0 ? "" : "\n") + lines[i];
   return text;
 }
 
