@@ -341,16 +341,22 @@ std::string Base64Decode(std::string_view text) {
 #if defined(__i386__) || defined(__x86_64__)
   const bool wide = HasSsse3();
 #endif
-  // Line breaks found ahead, so every byte is searched once.
-  const unsigned char* nextCr = nullptr;
-  const unsigned char* nextLf = nullptr;
+  // Line breaks are looked for ahead, at most a window at a time, so every byte is
+  // searched once and the decoding that follows finds it still in the cache.
+  constexpr std::size_t kWindow = 64u << 10;
+  struct NextByte {
+    const unsigned char* at = nullptr;
+    bool found = false;  // else: none before `at`, the end of the window searched
+  };
+  NextByte nextCr, nextLf;
   auto nextBreak = [&](const unsigned char* from) {
-    auto find = [&](const unsigned char*& cached, int c) {
-      if (cached == nullptr || cached < from) {
-        const void* hit = std::memchr(from, c, static_cast<std::size_t>(end - from));
-        cached = hit ? static_cast<const unsigned char*>(hit) : end;
+    auto find = [&](NextByte& next, int c) {
+      if (next.at == nullptr || next.at < from || (!next.found && next.at <= from)) {
+        const unsigned char* limit = from + std::min(kWindow, static_cast<std::size_t>(end - from));
+        const void* hit = std::memchr(from, c, static_cast<std::size_t>(limit - from));
+        next = hit ? NextByte{static_cast<const unsigned char*>(hit), true} : NextByte{limit, false};
       }
-      return cached;
+      return next.at;
     };
     return std::min(find(nextCr, '\r'), find(nextLf, '\n'));
   };
@@ -396,7 +402,7 @@ std::string Base64Decode(std::string_view text) {
         filled = 0;
       }
     }
-    if (padding == nullptr) at = lineEnd + (lineEnd < end ? 1 : 0);
+    if (padding == nullptr) at = lineEnd + (lineEnd < end && (*lineEnd == '\r' || *lineEnd == '\n') ? 1 : 0);
   }
   // Count the "=" at the end (written and supplied); anything else there spoils the text.
   std::size_t written = 0;

@@ -111,6 +111,18 @@ TEST(Base64, FastAndPlainPathsAgreeOnEveryLength) {
   EXPECT_EQ(Base64Encode("Korvel, Grüße!"), "S29ydmVsLCBHcsO8w59lIQ==");
 }
 
+TEST(Base64, LongTextsWithAndWithoutBreaks) {
+  std::string bytes;
+  for (int i = 0; i < 150001; ++i) bytes += static_cast<char>((i * 131) % 251);
+  std::string encoded = Base64Encode(bytes);
+  EXPECT_EQ(Base64Decode(encoded), bytes);  // one line of 200 001 characters
+  encoded.insert(131075, "\n");
+  encoded.insert(65537, "\r\n");
+  EXPECT_EQ(Base64Decode(encoded), bytes);  // breaks far apart, inside groups
+  encoded[150000] = '*';
+  EXPECT_EQ(Base64Decode(encoded), "");
+}
+
 TEST(Base64, EveryByteAndEveryForeignCharacterInLongLines) {
   std::string all;
   for (int round = 0; round < 3; ++round)
