@@ -114,13 +114,17 @@ TEST(Base64, FastAndPlainPathsAgreeOnEveryLength) {
 TEST(Base64, LongTextsWithAndWithoutBreaks) {
   std::string bytes;
   for (int i = 0; i < 150001; ++i) bytes += static_cast<char>((i * 131) % 251);
-  std::string encoded = Base64Encode(bytes);
-  EXPECT_EQ(Base64Decode(encoded), bytes);  // one line of 200 001 characters
-  encoded.insert(131075, "\n");
-  encoded.insert(65537, "\r\n");
-  EXPECT_EQ(Base64Decode(encoded), bytes);  // breaks far apart, inside groups
-  encoded[150000] = '*';
-  EXPECT_EQ(Base64Decode(encoded), "");
+  const std::string encoded = Base64Encode(bytes);
+  EXPECT_EQ(Base64Decode(encoded), bytes);  // one line of 200 004 characters
+  // Breaks far apart, inside groups.
+  std::string broken = encoded.substr(0, 65537);
+  broken += "\r\n";
+  broken.append(encoded, 65537, 131075 - 65537);
+  broken += '\n';
+  broken.append(encoded, 131075);
+  EXPECT_EQ(Base64Decode(broken), bytes);
+  broken[150000] = '*';
+  EXPECT_EQ(Base64Decode(broken), "");
 }
 
 TEST(Base64, EveryByteAndEveryForeignCharacterInLongLines) {
