@@ -16,15 +16,14 @@ import random
 import re
 import subprocess
 import sys
-import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 DATA = os.path.join(ROOT, "build", "bench", "regex")
 SIZE = 16 * 1024 * 1024
-ROUNDS = 5
+ROUNDS = 5  # as run_text_bench.best_of
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from run_text_bench import make_text  # noqa: E402  the same mail-like words
+from run_text_bench import best_of, make_text  # noqa: E402  the same words and timing
 
 
 def make_regex_text():
@@ -34,15 +33,6 @@ def make_regex_text():
         date = b"%04d-%02d-%02d" % (rng.randint(1990, 2030), rng.randint(1, 12), rng.randint(1, 28))
         lines[i] = lines[i] + b" on " + date
     return b"\r\n".join(lines)[:SIZE]
-
-
-def best_of(function):
-    best = float("inf")
-    for _ in range(ROUNDS):
-        start = time.perf_counter()
-        function()
-        best = min(best, time.perf_counter() - start)
-    return best
 
 
 def peers(text):
