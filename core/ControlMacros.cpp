@@ -124,10 +124,12 @@ std::string FirstNE(Call& call) {
 }
 
 // Sets the host variable to each value from first to last and expands the template after it.
+// More than kMaxLoopPasses passes would keep the mail client busy for minutes: a value error.
 std::string For(Call& call) {
   const std::string name = call.text(1);
   const std::int64_t first = call.integer(2);
   const std::int64_t last = call.integer(3);
+  if (last - first + 1 > kMaxLoopPasses) return std::string(ErrParamValue);
   const std::string body = call.text(4);
   std::string result;
   for (std::int64_t i = first; i <= last; ++i) {

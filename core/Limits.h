@@ -9,7 +9,8 @@ namespace kvl {
 // Largest result a macro hands back; anything bigger becomes the parameter-value error.
 inline constexpr std::size_t kResultCap = 64u * 1024 * 1024;
 
-// Most passes of a loop whose end only the user's template decides.
+// Most passes of the host-text loops (KVL_For, KVL_Until): each pass is a round trip
+// through the mail client's template engine.
 inline constexpr int kMaxLoopPasses = 100000;
 
 struct ResultTooLarge : std::length_error {

@@ -43,6 +43,11 @@ TEST_F(ControlMacros, ForHandsEachValueToTheHost) {
   // The last value may be the largest integer without the loop running away.
   EXPECT_EQ(plugin.call("KVL_For", {"n", std::to_string(INT_MAX - 1), std::to_string(INT_MAX), "%_n;"}),
             std::to_string(INT_MAX - 1) + ";" + std::to_string(INT_MAX) + ";");
+  // A range that would keep the mail client busy for minutes is refused at once.
+  plugin.session.processed.clear();
+  EXPECT_EQ(plugin.call("KVL_For", {"n", "-2147483648", "2147483647", ""}), " *** ERROR: Wrong parameter value *** ");
+  EXPECT_TRUE(plugin.session.processed.empty());
+  EXPECT_EQ(plugin.call("KVL_For", {"n", "1", "100000", ""}), "");
 
   // Plug-in macros inside the loop body run while the loop is still running.
   EXPECT_EQ(plugin.expand("%KVL_For(i, 1, 3, \"%%KVL_ArgItem(a b c, %%_i)\")"), "abc");
