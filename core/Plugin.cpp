@@ -57,23 +57,17 @@ int SpecialCharCodeOf(std::string_view entity) {
 
 SpecialCharTable ParseSpecialChars(std::string_view listText) {
   SpecialCharTable table;
-  // Lines end in CR LF, LF or CR alike.
-  std::size_t start = 0;
-  while (start < listText.size()) {
-    std::size_t end = listText.find_first_of("\r\n", start);
-    if (end == std::string_view::npos) end = listText.size();
-    const std::string_view line = Trimmed(listText.substr(start, end - start));
-    start = end + (listText.compare(end, 2, "\r\n") == 0 ? 2 : 1);
-
+  ForEachLineAtAnyBreak(listText, [&table](std::string_view rawLine) {
+    const std::string_view line = Trimmed(rawLine);
     const int code = ReadIntegerOr(FieldAt(line, "\t", 1), -1);
-    if (code < 0 || code > 255) continue;
+    if (code < 0 || code > 255) return;
     SpecialChar& entry = table[static_cast<std::size_t>(code)];
     entry.text = FieldAt(line, "\t", 2);
     const std::string name = FieldAt(line, "\t", 3);
     if (!name.empty()) entry.named = "&" + name + ";";
     const std::string number = FieldAt(line, "\t", 4);
     entry.numeric = "&#" + (number.empty() ? FormatInteger(code) : number) + ";";
-  }
+  });
   return table;
 }
 

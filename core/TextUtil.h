@@ -59,4 +59,19 @@ void ForEachLine(std::string_view text, Visit&& visit) {
   }
 }
 
+// The lines of a text cut at CR LF, lone CR or lone LF; a final line break adds no line.
+template <typename Visit>
+void ForEachLineAtAnyBreak(std::string_view text, Visit&& visit) {
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const std::size_t end = text.find_first_of("\r\n", at);
+    if (end == std::string_view::npos) {
+      visit(text.substr(at));
+      return;
+    }
+    visit(text.substr(at, end - at));
+    at = end + ((text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ? 2 : 1);
+  }
+}
+
 }  // namespace kvl

@@ -86,7 +86,7 @@ std::string WrapLines(std::string_view text, long long width) {
     out.append("\r\n");
     EnsureResultFits(out.size());
   };
-  ForEachWrappedLine(text, [&](std::string_view line) {
+  ForEachLineAtAnyBreak(text, [&](std::string_view line) {
     while (line.size() > limit) {
       const std::size_t gap = line.substr(0, limit).find_last_of(" \t");
       if (gap == std::string_view::npos) {
@@ -171,7 +171,7 @@ std::string WrapAndAlign(std::string_view text, long long width, Alignment align
   out.reserve(wrapped.size() + 16);
   // Each line is aligned once the next one is known (justification looks ahead).
   std::optional<std::string_view> pending;
-  ForEachWrappedLine(wrapped, [&](std::string_view line) {
+  ForEachLineAtAnyBreak(wrapped, [&](std::string_view line) {
     if (pending) AppendAligned(out, *pending, width, alignment, !Trimmed(line).empty());
     pending = line;
   });

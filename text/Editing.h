@@ -35,21 +35,6 @@ std::string WrapLines(std::string_view text, long long width);
 // Widens the line's gaps, from the last towards the first, until it is width long.
 std::string JustifyLine(std::string_view line, long long width);
 
-// The lines of a text cut at CR LF, lone CR or lone LF; a final line break adds no line.
-template <typename Visit>
-void ForEachWrappedLine(std::string_view text, Visit&& visit) {
-  std::size_t at = 0;
-  while (at < text.size()) {
-    const std::size_t end = text.find_first_of("\r\n", at);
-    if (end == std::string_view::npos) {
-      visit(text.substr(at));
-      return;
-    }
-    visit(text.substr(at, end - at));
-    at = end + ((text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ? 2 : 1);
-  }
-}
-
 enum class Alignment { Left, Right, Centre, Justify };
 // Wraps and aligns; the result's lines each end in CR LF.
 std::string WrapAndAlign(std::string_view text, long long width, Alignment alignment);
