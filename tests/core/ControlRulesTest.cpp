@@ -6,6 +6,7 @@
 
 #include "core/ArgList.h"
 #include "core/ControlMacros.h"
+#include "core/MacroTable.h"
 #include "core/Plugin.h"
 #include "core/TextUtil.h"
 #include "core/platform.h"
@@ -79,6 +80,31 @@ TEST(PluginState, InitialisationReadsTheListAndFinalisationDeletesRecordedFiles)
 TEST(PluginState, RandomDrawsStayInRange) {
   for (std::uint32_t range : {1u, 2u, 100u, 0xFFFFFFFFu})
     for (int i = 0; i < 1000; ++i) EXPECT_LT(DrawRandom(range), range);
+}
+
+}  // namespace
+
+namespace {
+
+// The list order: alphabetical ignoring case, but KVL_PlugPath and KVL_PlugVer first,
+// KVL_ArgCount and KVL_ArgItem right after where KVL_AttrSet stands, KVL_Test last.
+std::string OrderKey(std::string_view name) {
+  std::string key = kvl::AsciiLowered(name);
+  if (key == "kvl_plugpath" || key == "kvl_plugver") return "0" + key;
+  if (key == "kvl_argcount" || key == "kvl_argitem") return "kvl_attrset~" + key;
+  if (key == "kvl_test") return "~";
+  return key;
+}
+
+TEST(MacroTable, RowsKeepTheListOrderAndNamesAreUnique) {
+  const auto table = kvl::MacroTable();
+  ASSERT_GE(table.size(), 2u);
+  for (std::size_t i = 1; i < table.size(); ++i)
+    EXPECT_LT(OrderKey(table[i - 1].name), OrderKey(table[i].name)) << table[i - 1].name << " / " << table[i].name;
+  for (const kvl::MacroRow& row : table) {
+    EXPECT_EQ(kvl::FindMacro(row.name), &row) << row.name;
+    EXPECT_LE(row.minArgs, row.maxArgs) << row.name;
+  }
 }
 
 }  // namespace
