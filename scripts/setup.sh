@@ -25,16 +25,29 @@ done
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
 
+# apt-get source needs deb-src entries beside the binary ones: copied from the
+# deb822 list (debian.sources) or from the one-line sources.list, whichever there is.
+# Answers 0 when it added entries.
+add_source_entries() {
+  if grep -rqsE '^(deb-src |Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/; then return 1; fi
+  if [ -e /etc/apt/sources.list.d/debian.sources ]; then
+    sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources \
+      | "${sudo_cmd[@]}" tee /etc/apt/sources.list.d/debian-src.sources >/dev/null
+  elif [ -e /etc/apt/sources.list ]; then
+    sed -n 's/^deb /deb-src /p' /etc/apt/sources.list \
+      | "${sudo_cmd[@]}" tee /etc/apt/sources.list.d/debian-src.list >/dev/null
+  else
+    return 1
+  fi
+  return 0
+}
+
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     "${sudo_cmd[@]}" dpkg --add-architecture i386
   fi
-  # apt-get source needs a deb-src entry beside the binary one.
-  if [ ! -e /etc/apt/sources.list.d/debian-src.sources ] && [ -e /etc/apt/sources.list.d/debian.sources ]; then
-    sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources \
-      | "${sudo_cmd[@]}" tee /etc/apt/sources.list.d/debian-src.sources >/dev/null
-  fi
+  add_source_entries || true
   "${sudo_cmd[@]}" apt-get update -qq
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
@@ -56,11 +69,7 @@ fi
 
 # PCRE 8.39 from Debian's pcre3 source package; the build compiles it (cached).
 if [ ! -f "$pcre_dir/pcre.h.generic" ]; then
-  if [ ! -e /etc/apt/sources.list.d/debian-src.sources ] && [ -e /etc/apt/sources.list.d/debian.sources ]; then
-    sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources \
-      | "${sudo_cmd[@]}" tee /etc/apt/sources.list.d/debian-src.sources >/dev/null
-    "${sudo_cmd[@]}" apt-get update -qq
-  fi
+  if add_source_entries; then "${sudo_cmd[@]}" apt-get update -qq; fi
   echo "setup: fetching the pcre3 source"
   tmp=$(mktemp -d)
   (cd "$tmp" && apt-get source -qq pcre3 >/dev/null 2>&1 || { cd "$tmp" && apt-get source pcre3; })
