@@ -47,6 +47,15 @@ std::size_t SkipQuoted(std::string_view text, std::size_t at) {
 }
 }  // namespace
 
+void HostSession::setVariable(std::string_view name, std::string value) {
+  variables[kvl::AsciiLowered(name)] = std::move(value);
+}
+
+const std::string* HostSession::variable(std::string_view name) const {
+  const auto found = variables.find(kvl::AsciiLowered(name));
+  return found == variables.end() ? nullptr : &found->second;
+}
+
 std::optional<std::pair<std::vector<RawArgument>, std::size_t>> SplitCallArguments(std::string_view text,
                                                                                    std::size_t at) {
   std::vector<RawArgument> args;
@@ -145,14 +154,13 @@ std::size_t TemplateEngine::expandVariable(std::string_view text, std::size_t at
     out += "%_";
     return at;
   }
-  const std::string key = kvl::AsciiLowered(text.substr(at, nameEnd - at));
+  const std::string_view name = text.substr(at, nameEnd - at);
   if (text.compare(nameEnd, 2, "=\"") == 0) {
     auto [value, after] = ReadLiteral(text, nameEnd + 2);
-    session_.variables[key] = std::move(value);
+    session_.setVariable(name, std::move(value));
     return after;
   }
-  const auto found = session_.variables.find(key);
-  if (found != session_.variables.end()) out += found->second;
+  if (const std::string* value = session_.variable(name)) out += *value;
   return nameEnd;
 }
 

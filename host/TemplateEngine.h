@@ -26,6 +26,10 @@ struct HostSession {
   std::vector<std::string> attachments;             // %ATTACHFILE paths, in order
   std::vector<std::string> processed;               // texts the plug-in handed to the host
   std::function<void(const std::string&)> warn;     // one-line warnings (ANSI)
+
+  // Variable names ignore case.
+  void setVariable(std::string_view name, std::string value);
+  const std::string* variable(std::string_view name) const;
 };
 
 class TemplateEngine {

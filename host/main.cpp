@@ -136,12 +136,18 @@ void FillFromMessage(kvlhost::HostSession& session, const kvlhost::Message& mess
   session.messageFields["DATE"] = message.date;
 }
 
-kvlhost::HostSession MakeSession(const Options& options) {
+// A host session whose warnings go to stderr.
+kvlhost::HostSession NewSession() {
   kvlhost::HostSession session;
   session.warn = [](const std::string& message) { WriteErr("kvlhost: warning: " + AnsiToUtf8(message)); };
+  return session;
+}
+
+kvlhost::HostSession MakeSession(const Options& options) {
+  kvlhost::HostSession session = NewSession();
   if (options.message) FillFromMessage(session, kvlhost::ParseMessage(ReadFileBytes(*options.message, "message")));
   for (const auto& [id, text] : options.items) session.items[id] = kvlhost::WideToAnsi(text);
-  for (const auto& [name, text] : options.vars) session.variables[kvl::AsciiLowered(name)] = kvlhost::WideToAnsi(text);
+  for (const auto& [name, text] : options.vars) session.setVariable(name, kvlhost::WideToAnsi(text));
   if (options.addressBook) {
     try {
       session.addressBook = kvlhost::AddressBook::Parse(Utf8ToAnsi(StripBom(ReadFileBytes(*options.addressBook, "address book"))));
@@ -201,8 +207,7 @@ nlohmann::json RunRequest(const nlohmann::json& request, const kvlhost::PluginMo
   if (!request.is_object()) throw std::invalid_argument("a request is a JSON object");
   const bool isMacro = request.contains("macro");
   if (isMacro == request.contains("template")) throw std::invalid_argument("a request has either 'macro' or 'template'");
-  kvlhost::HostSession session;
-  session.warn = [](const std::string& message) { WriteErr("kvlhost: warning: " + AnsiToUtf8(message)); };
+  kvlhost::HostSession session = NewSession();
   if (request.contains("message"))
     FillFromMessage(session, kvlhost::ParseMessage(ReadFileBytes(kvlhost::Utf8ToWide(request.at("message").get<std::string>()), "message")));
   if (request.contains("items"))
@@ -213,7 +218,7 @@ nlohmann::json RunRequest(const nlohmann::json& request, const kvlhost::PluginMo
     }
   if (request.contains("vars"))
     for (const auto& [name, text] : request.at("vars").items())
-      session.variables[kvl::AsciiLowered(name)] = Utf8ToAnsi(text.get<std::string>());
+      session.setVariable(name, Utf8ToAnsi(text.get<std::string>()));
 
   kvlhost::TemplateEngine engine(session, &plugin);
   nlohmann::json reply;
