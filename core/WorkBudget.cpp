@@ -22,7 +22,7 @@ void Count(std::uint64_t& used, std::uint64_t amount, std::uint64_t allowed) {
 
 void Charge(std::uint64_t& used, std::uint64_t amount, std::uint64_t allowed) {
   Count(used, amount, allowed);
-  if (current.spent) throw BudgetSpent();
+  if (current.depth > 0 && current.spent) throw BudgetSpent();
 }
 }  // namespace
 
@@ -31,7 +31,9 @@ WorkBudgetScope::WorkBudgetScope() {
   tooDeep_ = ++current.depth > kBudgetNesting;
 }
 
-WorkBudgetScope::~WorkBudgetScope() { --current.depth; }
+WorkBudgetScope::~WorkBudgetScope() {
+  if (--current.depth == 0) current = Budget{};  // nothing of it outlives the outermost call
+}
 
 void ChargeLoopPass() { Charge(current.passes, 1, kBudgetPasses); }
 
