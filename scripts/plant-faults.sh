@@ -44,6 +44,19 @@ fi
 logs="$root/build/faults"
 mkdir -p "$logs"
 planted=()  # files the current fault changed
+job=""      # the running build or suite: its own process group, ended on interrupt
+
+# Runs a command as a job the traps can end at once (bash runs traps only between commands).
+run() {
+  set -m
+  "$@" &
+  job=$!
+  set +m
+  local status=0
+  wait "$job" || status=$?
+  job=""
+  return $status
+}
 
 restore() {
   if [ ${#planted[@]} -gt 0 ]; then
@@ -53,6 +66,7 @@ restore() {
 }
 interrupted() {
   trap - INT TERM
+  [ -z "$job" ] || { kill -TERM -- "-$job" 2>/dev/null || true; wait "$job" 2>/dev/null || true; }
   restore
   WINEPREFIX="$root/build/wine" wineserver -k 2>/dev/null || true
   echo >&2
@@ -63,19 +77,19 @@ trap restore EXIT
 trap interrupted INT TERM
 
 build() {
-  if [ ! -f build/build.ninja ]; then cmake --preset default >"$1" 2>&1 || return 1; fi
-  cmake --build build -j1 >>"$1" 2>&1
+  if [ ! -f build/build.ninja ]; then run cmake --preset default >>"$1" 2>&1 || return 1; fi
+  run cmake --build build -j1 >>"$1" 2>&1
 }
 
 # Runs the suite; answers 0 when every test passed. A hang counts as a failure.
 suite() {
-  scripts/test.sh --stop-on-failure --timeout 600 "${ctest_args[@]}" >>"$1" 2>&1
+  run scripts/test.sh --stop-on-failure --timeout 600 "${ctest_args[@]}" >>"$1" 2>&1
 }
 
 # The test cases that failed, as GoogleTest names them (or the ctest entry).
 failed_tests() {
   local names
-  names=$(grep -o '^\[  FAILED  \] [A-Za-z0-9_./]*' "$1" | awk '{print $4}' | sort -u | head -3 | paste -sd' ' -)
+  names=$(grep -o '^\[  FAILED  \] [A-Za-z0-9_/]*\.[A-Za-z0-9_./]*' "$1" | awk '{print $4}' | sort -u | head -3 | paste -sd' ' -)
   [ -n "$names" ] || names=$(sed -n 's/^ *[0-9]* - \([A-Za-z0-9_]*\) (.*/\1/p' "$1" | sort -u | paste -sd' ' -)
   echo "${names:-?}"
 }
