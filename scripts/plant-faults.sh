@@ -41,6 +41,7 @@ if [ -n "$(git status --porcelain)" ]; then
   exit 2
 fi
 
+exec 4>&2  # the terminal, for messages from traps (which run inside redirected jobs)
 logs="$root/build/faults"
 mkdir -p "$logs"
 planted=()  # files the current fault changed
@@ -69,8 +70,8 @@ interrupted() {
   [ -z "$job" ] || { kill -TERM -- "-$job" 2>/dev/null || true; wait "$job" 2>/dev/null || true; }
   restore
   WINEPREFIX="$root/build/wine" wineserver -k 2>/dev/null || true
-  echo >&2
-  echo "plant-faults: interrupted; the source is restored (the build tree is not: run make)" >&2
+  echo >&4
+  echo "plant-faults: interrupted; the source is restored (the build tree is not: run make)" >&4
   exit 130
 }
 trap restore EXIT
