@@ -1,4 +1,7 @@
 // The shared text routines at their edges.
+#include <bitset>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "core/Numbers.h"
@@ -47,10 +50,35 @@ TEST(TrimClasses, ClassesAndTheKeptLastCharacter) {
   EXPECT_EQ(Trimmed("\x01 x \xA0 \r\n"), "x \xA0");
 }
 
+// Code by code, so a range that ends one code early or late shows.
+TEST(TrimClasses, EachClassHoldsExactlyItsCodes) {
+  auto codes = [](std::initializer_list<std::pair<int, int>> ranges) {
+    std::bitset<256> set;
+    for (const auto& [first, last] : ranges)
+      for (int c = first; c <= last; ++c) set.set(static_cast<std::size_t>(c));
+    return set;
+  };
+  const std::vector<std::pair<std::string, std::bitset<256>>> classes{
+      {" ", codes({{0, 32}, {160, 160}, {255, 255}})},
+      {"8", codes({{128, 255}})},
+      {"S", codes({{192, 255}})},
+      {"1", codes({{'0', '9'}})},
+      {"A", codes({{'A', 'Z'}})},
+      {"a", codes({{'a', 'z'}})},
+      {"!", codes({{27, 27}, {33, 38}, {40, 47}, {58, 64}, {91, 96}, {123, 126}, {161, 191}, {215, 215}, {247, 247}})},
+  };
+  for (const auto& [letter, set] : classes)
+    for (int c = 0; c < 256; ++c)
+      EXPECT_EQ(TrimRightClasses(std::string(1, static_cast<char>(c)), letter).empty(), set.test(static_cast<std::size_t>(c)))
+          << "class \"" << letter << "\", code " << c;
+}
+
 TEST(UnescapeText, EscapesAndTheirFailures) {
   EXPECT_EQ(UnescapeText("a\\tb\\\\c\\w"), "a\tb\\c\r\n");
   EXPECT_EQ(UnescapeText("\\n\\r\\N\\q"), "\n\rNq");
   EXPECT_EQ(UnescapeText("\\c065\\x41"), "AA");
+  EXPECT_EQ(UnescapeText("\\c255"), "\xFF");
+  EXPECT_EQ(UnescapeText("\\c256"), "c256");
   EXPECT_EQ(UnescapeText("\\c999"), "c999");
   EXPECT_EQ(UnescapeText("\\cab1x"), "cab1x");
   EXPECT_EQ(UnescapeText("\\c65"), "A");  // fewer digits at the end of the text

@@ -48,6 +48,9 @@ TEST_F(ControlMacros, ForHandsEachValueToTheHost) {
   EXPECT_EQ(plugin.call("KVL_For", {"n", "-2147483648", "2147483647", ""}), " *** ERROR: Wrong parameter value *** ");
   EXPECT_TRUE(plugin.session.processed.empty());
   EXPECT_EQ(plugin.call("KVL_For", {"n", "1", "100000", ""}), "");
+  plugin.session.processed.clear();
+  EXPECT_EQ(plugin.call("KVL_For", {"n", "0", "100000", "x"}), " *** ERROR: Wrong parameter value *** ");
+  EXPECT_TRUE(plugin.session.processed.empty());
 
   // Plug-in macros inside the loop body run while the loop is still running.
   EXPECT_EQ(plugin.expand("%KVL_For(i, 1, 3, \"%%KVL_ArgItem(a b c, %%_i)\")"), "abc");
@@ -66,6 +69,9 @@ TEST_F(ControlMacros, ClearLinesSqueezesLongRunsOnly) {
   EXPECT_EQ(plugin.call("KVL_ClearLines", {"a\r\n\r\n\r\n\r\n\r\n\r\nb"}), "a\r\n\r\n\r\nb\r\n");
   EXPECT_EQ(plugin.call("KVL_ClearLines", {"a\r\n\r\n\r\n\r\n\r\n\r\nb", "3", "2", "1"}), "a\r\n \r\n \r\nb\r\n");
   EXPECT_EQ(plugin.call("KVL_ClearLines", {"a\r\n\r\n\r\nb\r\n\r\n"}), "a\r\n\r\n\r\nb\r\n");
+  // Three empty lines are the most kept by default; four become two. Only flag 1 fills with a blank.
+  EXPECT_EQ(plugin.call("KVL_ClearLines", {"a\r\n\r\n\r\n\r\nb"}), "a\r\n\r\n\r\n\r\nb\r\n");
+  EXPECT_EQ(plugin.call("KVL_ClearLines", {"a\r\n\r\n\r\n\r\n\r\nb", "3", "2", "2"}), "a\r\n\r\n\r\nb\r\n");
   // A blank line that is not empty is kept as written inside a short run.
   EXPECT_EQ(plugin.call("KVL_ClearLines", {"a\r\n \t\r\nb", "1"}), "a\r\n \t\r\nb\r\n");
   EXPECT_EQ(plugin.call("KVL_ClearLines", {"a\r\n\r\n\r\nb", "1", "0"}), "a\r\nb\r\n");
@@ -81,6 +87,7 @@ TEST_F(ControlMacros, LineBetweenMarkers) {
   EXPECT_EQ(plugin.call("KVL_LineBetw", {text, "", "(ADMIN)", "0", "1"}), "Name: Joe");
   EXPECT_EQ(plugin.call("KVL_LineBetw", {text, "joe", ")"}), "(admin");
   EXPECT_EQ(plugin.call("KVL_LineBetw", {text, "joe", "", "1", "0"}), "");
+  EXPECT_EQ(plugin.call("KVL_LineBetw", {text, "name:", "(", "1", "2"}), "");  // no end mode 2
   EXPECT_EQ(plugin.call("KVL_LineBetw", {text, "", ""}), "");
   // Case is ignored by the locale's rules, so 8-bit letters match too (code page 1252).
   EXPECT_EQ(plugin.call("KVL_LineBetw", {"\xC4pfel: rot", "\xE4PFEL:", "", "1"}), "rot");

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -124,6 +126,42 @@ TEST_F(Exports, DispatchFoldsAsciiOnlyAndRejectsOtherNames) {
   EXPECT_EQ(result, kCountError);
   EXPECT_EQ(exec("KVL_For", 7, {"i", "1", "2"}, &result), 0);
   EXPECT_EQ(result, kCountError);
+}
+
+// Each macro's accepted argument counts as the macro list documents them, tried at both ends:
+// one below the least and one above the most give the count error, the ends themselves do not.
+TEST_F(Exports, ArgumentCountsAtBothEndsOfTheirRange) {
+  constexpr int kAny = -1;
+  const std::vector<std::tuple<std::string, int, int>> ranges{
+      {"KVL_PlugPath", 0, kAny}, {"KVL_PlugVer", 0, kAny},    {"KVL_Test", 0, kAny},      {"KVL_ArgCount", 1, 3},
+      {"KVL_ArgItem", 2, 4},     {"KVL_Const", 1, 3},         {"KVL_FirstNE", 2, kAny},   {"KVL_For", 4, 4},
+      {"KVL_Until", 3, 3},       {"KVL_ClearLines", 1, 4},    {"KVL_LineBetw", 3, 5},     {"KVL_StrLen", 1, 1},
+      {"KVL_StrLeft", 2, 2},     {"KVL_StrRight", 2, 2},      {"KVL_StrMid", 2, 3},       {"KVL_StrPos", 2, 3},
+      {"KVL_StrCount", 2, 3},    {"KVL_StrChar", 1, kAny},    {"KVL_StrC", 1, 1},         {"KVL_StrCheck", 2, 3},
+      {"KVL_StrRev", 1, 1},      {"KVL_StrDup", 2, 2},        {"KVL_StrWordCnt", 1, 1},   {"KVL_Random", 0, 2},
+      {"KVL_StrIns", 2, 4},      {"KVL_StrRepl", 3, 5},       {"KVL_StrTr", 2, 4},        {"KVL_StrTrim", 1, 3},
+      {"KVL_StrWrap", 1, 3},     {"KVL_Rot13", 1, 1},         {"KVL_StrItem", 3, 3},      {"KVL_StrItemCnt", 2, 2},
+      {"KVL_StrLines", 1, 3},    {"KVL_StrLnCnt", 0, 1},      {"KVL_Encode", 2, kAny},    {"KVL_Decode", 2, kAny},
+      {"KVL_HtmlEnc", 1, 2},     {"KVL_HtmlDec", 1, 2},       {"KVL_UrlEnc", 1, 2},       {"KVL_UrlDec", 1, 1},
+      {"KVL_REIsMatch", 2, 4},   {"KVL_RERepl", 3, 4},        {"KVL_StrRERepl", 3, 4},    {"KVL_Grep", 2, 3},
+      {"KVL_ReX", 2, 3},
+  };
+  // "v" and then empty texts: every loop ends at once with these (KVL_Until's variable is unset and so "").
+  auto countError = [&](const std::string& name, int count) {
+    std::vector<std::string> args(static_cast<std::size_t>(count));
+    if (count > 0) args[0] = "v";
+    return plugin.call(name, args) == kCountError;
+  };
+  for (const auto& [name, least, most] : ranges) {
+    if (least > 0) {
+      EXPECT_TRUE(countError(name, least - 1)) << name << " with " << least - 1;
+    }
+    EXPECT_FALSE(countError(name, least)) << name << " with " << least;
+    EXPECT_FALSE(countError(name, most == kAny ? least + 5 : most)) << name;
+    if (most != kAny) {
+      EXPECT_TRUE(countError(name, most + 1)) << name << " with " << most + 1;
+    }
+  }
 }
 
 TEST_F(Exports, EmptyResultIsStillWritten) {

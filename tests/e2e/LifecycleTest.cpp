@@ -46,6 +46,7 @@ TEST(Lifecycle, ConfigurationAndVersionReachTheMacros) {
   EXPECT_EQ(plugin.call("KVL_PlugVer", {"ignored"}), "1.0.0.0");
   EXPECT_EQ(plugin.call("KVL_Const", {"greeting"}), "Hello\\tWorld\\w");
   EXPECT_EQ(plugin.call("KVL_Const", {"Greeting", "1"}), "Hello\tWorld\r\n");
+  EXPECT_EQ(plugin.call("KVL_Const", {"Greeting", "2"}), "Hello\\tWorld\\w");  // only 1 unescapes
   EXPECT_EQ(plugin.call("KVL_Const", {"Missing", "1", "fallback\\t"}), "fallback\t");
   EXPECT_EQ(plugin.call("KVL_Const", {"Missing"}), "");
 }

@@ -33,6 +33,7 @@ TEST_F(RegexMacros, ReplaceWithTemplates) {
   EXPECT_EQ(plugin.call("KVL_RERepl", args), "01.05.2024");
   EXPECT_EQ(plugin.call("KVL_StrRERepl", args), "01.05.2024");
   EXPECT_EQ(plugin.call("KVL_RERepl", {"Re: RE: x", "re: ", "", "1"}), "x");
+  EXPECT_EQ(plugin.call("KVL_RERepl", {"Re: RE: x", "re: ", "", "2"}), "Re: RE: x");
   EXPECT_EQ(plugin.call("KVL_RERepl", {"a(b", "(", "x"}), kNoSuccess);
   EXPECT_EQ(plugin.call("KVL_RERepl", {"ab", "(a)", "$2"}), kNoSuccess);
   EXPECT_EQ(plugin.call("KVL_RERepl", {"ab", "(?<n>a)", "${x}"}), kNoSuccess);

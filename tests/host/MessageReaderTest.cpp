@@ -171,8 +171,20 @@ TEST(MessageReader, HandlesLineEndsMissingPartsAndPlainMessages) {
       "Content-Type: text/plain; charset=utf-8\nContent-Transfer-Encoding: BASE64\n\nZWlucwp6d2Vp\nCg=");
   EXPECT_EQ(base64.text, "eins\r\nzwei\r\n");
   EXPECT_EQ(ParseMessage("Content-Type: multipart/mixed; boundary=x\n\n--x\n\nunclosed\n").text, "unclosed\r\n");
+  EXPECT_EQ(ParseMessage("Content-Type: multipart/mixed; boundary=x\n\n--x\n\none\n--x\n\ntwo\n--x--\n").text, "one");
   const std::string htmlOnly = "Content-Type: multipart/alternative; boundary=x\n\n--x\nContent-Type: text/html\n\n<p>";
   EXPECT_EQ(ParseMessage(htmlOnly + "\n--x--\n").text, "");
+}
+
+TEST(MessageReader, QuotedPrintableAtLineAndBodyEnds) {
+  auto text = [](const std::string& body) {
+    return ParseMessage("Content-Transfer-Encoding: quoted-printable\r\n\r\n" + body).text;
+  };
+  EXPECT_EQ(text("caf=E9"), "caf\xE9");  // an escape that ends the body without a line break
+  EXPECT_EQ(text("caf=E"), "caf=E");
+  EXPECT_EQ(text("a= \t\r\nb"), "ab");  // blanks before a soft line break
+  EXPECT_EQ(text("a= b"), "a= b");
+  EXPECT_EQ(text("a=  "), "a");
 }
 
 TEST(MessageReader, SurvivesMalformedAndHostileInputInLinearTime) {

@@ -58,10 +58,24 @@ TEST(TemplateEngine, PluginCallsNestAndQuotesProtectSeparators) {
   EXPECT_EQ(e.engine.expand("<%KVL_Test>"), "<*** TEST ***>");
   EXPECT_EQ(e.engine.expand("%KVL_FirstNE( fb ,  , \"a, (b)\")"), "a, (b)");
   EXPECT_EQ(e.engine.expand("%KVL_FirstNE(fb, \"say \"\"hi\"\"\")"), "say \"hi\"");
+  EXPECT_EQ(e.engine.expand("%KVL_FirstNE(fb,\r\n\t\"a, b\"\r\n)"), "a, b");  // a quoted argument on its own line
   EXPECT_EQ(e.engine.expand("%KVL_ArgItem(x y z, %KVL_ArgCount(\"a b\"))"), "y");
   EXPECT_EQ(e.engine.expand("%KVL_FirstNE(fb, %KVL_ArgItem(\"p q\", 2))"), "q");
   EXPECT_EQ(e.engine.expand("%KVL_FirstNE(fallback,)"), "fallback");
   EXPECT_EQ(e.engine.expand("%KVL_Test()"), "*** TEST ***");
+}
+
+TEST(TemplateEngine, NestingStopsAfterSixtyFourLevels) {
+  Engine e;
+  auto nested = [](int calls) {
+    std::string text;
+    for (int i = 0; i < calls; ++i) text += "%KVL_FirstNE(fb, ";
+    return text + "in" + std::string(static_cast<std::size_t>(calls), ')');
+  };
+  EXPECT_EQ(e.engine.expand(nested(63)), "in");  // the template and 63 levels of arguments
+  EXPECT_TRUE(e.warnings.empty());
+  EXPECT_EQ(e.engine.expand(nested(64)), "fb");  // the innermost arguments would be level 65
+  EXPECT_EQ(e.warnings.size(), 2u);
 }
 
 TEST(TemplateEngine, ArgumentListSplitting) {

@@ -162,7 +162,9 @@ TEST(Entities, DecodingWithAndWithoutTheTable) {
   table[0xC9] = {"\xC9", "&Eacute;", "&#201;"};
   table[0xA0] = {"", "&nbsp;", "&#160;"};
 
-  EXPECT_EQ(EntityDecode("&#65;&#x42;&#067;&#0;&#128;", empty), "ABC&#0;&#128;");
+  EXPECT_EQ(EntityDecode("&#65;&#x42;&#067;&#0;&#128;&#127;", empty), "ABC&#0;&#128;\x7F");
+  // The ";" must come within ten characters after the "&".
+  EXPECT_EQ(EntityDecode("&#00000065;&#000000065;", empty), "A&#000000065;");
   EXPECT_EQ(EntityDecode("&eacute;&#233;&amp;", empty), "&eacute;&#233;&amp;");
   EXPECT_EQ(EntityDecode("caf&eacute; &#233;t&Eacute;&nbsp;", table), "caf\xE9 \xE9t\xC9\xA0");
   EXPECT_EQ(EntityDecode("&EACUTE; &eacute &verylongname; &", table), "&EACUTE; &eacute &verylongname; &");
