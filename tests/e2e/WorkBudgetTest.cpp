@@ -45,6 +45,13 @@ TEST_F(WorkBudget, TextHandedToTheHostIsBounded) {
   const auto [result, ms] = timed("KVL_Until", {std::string(20000, 'v'), "b", "x"});
   EXPECT_EQ(result, kNoSuccess);
   EXPECT_LT(ms, 5000);
+  // What the host hands back counts: a 1 MiB variable read back every pass ends the
+  // loop after about 256 passes (two host texts each), not after 100 000.
+  plugin.session.setVariable("big", std::string(1 << 20, 'b'));
+  plugin.session.processed.clear();
+  EXPECT_EQ(plugin.call("KVL_Until", {"big", "stop", "x"}), kNoSuccess);
+  EXPECT_LT(plugin.session.processed.size() + plugin.session.processed.leftOutTexts(), 600u);
+
   // Results made and arguments read inside a loop count too: each pass makes 60 MB and
   // reads them again, so two passes fit and three do not.
   const std::string body = "%KVL_StrLen(%KVL_StrDup(x,60000000))";
