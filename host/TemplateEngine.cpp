@@ -111,7 +111,8 @@ std::optional<std::pair<std::vector<RawArgument>, std::size_t>> SplitCallArgumen
 void TemplateEngine::warn(const std::string& message) const {
   if (!session_.warn || session_.warningsGiven > kMaxWarnings) return;
   if (++session_.warningsGiven > kMaxWarnings) {
-    session_.warn("more than " + std::to_string(kMaxWarnings) + " warnings; the rest are left out");
+    std::string line = "more than ";
+    session_.warn(line.append(std::to_string(kMaxWarnings)).append(" warnings; the rest are left out"));
     return;
   }
   std::string line = message.substr(0, kMaxWarningLength);
@@ -248,7 +249,7 @@ std::string TemplateEngine::hostMacro(const std::string& name, const std::option
   if (name == "MSGID") return item(235);
   if (name == "TONAME" || name == "TOADDR" || name == "DATE") return field(name);
   if (name == "ATTACHFILE") {
-    session_.attachments.push_back(value);
+    session_.attachments.add(value);
     return {};
   }
   if (name == "SETPATTREGEXP") {

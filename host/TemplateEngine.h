@@ -13,7 +13,7 @@
 #include "host/AddressBook.h"
 #include "host/HostRegex.h"
 #include "host/PluginModule.h"
-#include "host/ProcessedLog.h"
+#include "host/TextLog.h"
 
 namespace kvlhost {
 
@@ -24,8 +24,8 @@ struct HostSession {
   std::map<std::string, std::string> variables;     // host variables by lower-cased name
   std::optional<AddressBook> addressBook;
   HostRegex regex;
-  std::vector<std::string> attachments;             // %ATTACHFILE paths, in order
-  ProcessedLog processed;                           // texts the plug-in handed to the host
+  TextLog attachments;                              // %ATTACHFILE paths, in order
+  TextLog processed;                                // texts the plug-in handed to the host
   std::function<void(const std::string&)> warn;     // one-line warnings (ANSI)
   int warningsGiven = 0;
 

@@ -159,6 +159,8 @@ kvlhost::HostSession MakeSession(const Options& options) {
 
 void ReportAttachments(const kvlhost::HostSession& session) {
   for (const std::string& path : session.attachments) WriteErr("attached: " + AnsiToUtf8(path));
+  if (session.attachments.leftOutTexts() > 0)
+    WriteErr("attached: " + std::to_string(session.attachments.leftOutTexts()) + " more files left out");
 }
 
 int RunExpand(const Options& options) {
@@ -234,11 +236,13 @@ nlohmann::json RunRequest(const nlohmann::json& request, const kvlhost::PluginMo
   }
   reply["processed"] = nlohmann::json::array();
   for (const std::string& text : session.processed) reply["processed"].push_back(AnsiToUtf8(text));
-  if (session.processed.leftOutTexts() > 0)
-    reply["processed_left_out"] = {{"texts", session.processed.leftOutTexts()},
-                                   {"bytes", session.processed.leftOutBytes()}};
   reply["attachments"] = nlohmann::json::array();
   for (const std::string& path : session.attachments) reply["attachments"].push_back(AnsiToUtf8(path));
+  auto noteLeftOut = [&](const char* key, const kvlhost::TextLog& log) {
+    if (log.leftOutTexts() > 0) reply[key] = {{"texts", log.leftOutTexts()}, {"bytes", log.leftOutBytes()}};
+  };
+  noteLeftOut("processed_left_out", session.processed);
+  noteLeftOut("attachments_left_out", session.attachments);
   return reply;
 }
 
@@ -282,13 +286,15 @@ int RunBatch(const Options& options) {
   while (input.next(line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (kvl::Trimmed(line).empty()) continue;
-    nlohmann::json reply;
+    // Every request gets its one reply line, even when building the reply runs out of memory.
+    std::string replyLine;
     try {
-      reply = RunRequest(nlohmann::json::parse(line), plugin);
+      replyLine = RunRequest(nlohmann::json::parse(line), plugin)
+                      .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
     } catch (const std::exception& error) {
-      reply = {{"error", error.what()}};
+      replyLine = nlohmann::json{{"error", error.what()}}.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
     }
-    WriteOut(reply.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
+    WriteOut(replyLine.append("\n"));
   }
   return 0;
 }

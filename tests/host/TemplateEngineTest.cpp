@@ -38,7 +38,7 @@ TEST(TemplateEngine, HostMacrosReadTheMessageAndTakeArguments) {
   EXPECT_EQ(e.warnings.size(), 1u) << "a pattern that does not compile is reported";
 
   EXPECT_EQ(e.engine.expand("%ATTACHFILE=\"C:\\a b.txt\"done"), "done");
-  EXPECT_EQ(e.session.attachments, std::vector<std::string>{"C:\\a b.txt"});
+  EXPECT_EQ(e.session.attachments.texts(), std::vector<std::string>{"C:\\a b.txt"});
 
   e.session.addressBook = kvlhost::AddressBook::Parse(
       "Country,Address,Gender\r\n\"Germany, East\",ANN@example.org,female\r\nFrance,bob@example.org,male\r\n");
@@ -100,17 +100,17 @@ TEST(AddressBook, NeedsAnAddressColumn) {
 
 namespace {
 
-TEST(ProcessedLog, KeepsTheFirstTextsAndCountsTheRest) {
-  kvlhost::ProcessedLog log;
-  for (std::size_t i = 0; i < kvlhost::ProcessedLog::kMaxTexts; ++i) log.add("t");
+TEST(TextLog, KeepsTheFirstTextsAndCountsTheRest) {
+  kvlhost::TextLog log;
+  for (std::size_t i = 0; i < kvlhost::TextLog::kMaxTexts; ++i) log.add("t");
   EXPECT_EQ(log.leftOutTexts(), 0u);
   log.add("one more");
-  EXPECT_EQ(log.size(), kvlhost::ProcessedLog::kMaxTexts);
+  EXPECT_EQ(log.size(), kvlhost::TextLog::kMaxTexts);
   EXPECT_EQ(log.leftOutTexts(), 1u);
   EXPECT_EQ(log.leftOutBytes(), 8u);
 
-  kvlhost::ProcessedLog bytes;
-  bytes.add(std::string(kvlhost::ProcessedLog::kMaxBytes - 1, 'a'));
+  kvlhost::TextLog bytes;
+  bytes.add(std::string(kvlhost::TextLog::kMaxBytes - 1, 'a'));
   bytes.add("b");
   bytes.add("c");  // past the byte bound, and every later text with it: the kept ones stay a prefix
   bytes.add("");

@@ -1,7 +1,8 @@
 #pragma once
-// What kvlhost keeps of the texts the plug-in handed to it, for batch replies and
-// tests: the first texts in order, up to a count and a byte total, and how many
-// texts and bytes were left out after them. Loops may hand over millions.
+// What kvlhost keeps of what a loop may produce millions of (the texts the plug-in
+// handed to it, the files it asked to attach), for output, batch replies and tests:
+// the first texts in order, up to a count and a byte total, and how many texts and
+// bytes were left out after them.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -10,7 +11,7 @@
 
 namespace kvlhost {
 
-class ProcessedLog {
+class TextLog {
  public:
   static constexpr std::size_t kMaxTexts = 1000;
   static constexpr std::size_t kMaxBytes = 1u << 20;
@@ -25,7 +26,7 @@ class ProcessedLog {
     ++leftOutTexts_;
     leftOutBytes_ += text.size();
   }
-  void clear() { *this = ProcessedLog(); }
+  void clear() { *this = TextLog(); }
 
   const std::vector<std::string>& texts() const { return texts_; }
   std::uint64_t leftOutTexts() const { return leftOutTexts_; }
