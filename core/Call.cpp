@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/WorkBudget.h"
 #include "core/ZorbelAPI.h"
 
 namespace kvl {
@@ -23,7 +24,11 @@ std::string ReadItemText(IZRPDataProvider* provider, std::int32_t id) {
 Call::Call(IZRPDataProvider* context, IZRPDataProvider* params)
     : context_(context), params_(params), count_(params->GetCount()) {}
 
-std::string Call::text(int n) const { return ReadItemText(params_, n - 1); }
+std::string Call::text(int n) const {
+  std::string argument = ReadItemText(params_, n - 1);
+  ChargeTextBytes(argument.size());
+  return argument;
+}
 
 std::int32_t Call::integer(int n) const { return params_->GetInteger(n - 1); }
 
@@ -36,8 +41,11 @@ std::int32_t Call::integerOr(int n, std::int32_t dflt) const { return n <= count
 std::string Call::item(std::int32_t id) const { return ReadItemText(context_, id); }
 
 std::string Call::process(std::string_view hostText) {
+  ChargeTextBytes(hostText.size());
   context_->ProcessText(hostText.data(), static_cast<std::int32_t>(hostText.size()), 0, context_);
-  return ReadItemText(context_, 0);
+  std::string output = ReadItemText(context_, 0);
+  ChargeTextBytes(output.size());
+  return output;
 }
 
 }  // namespace kvl

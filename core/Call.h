@@ -21,7 +21,8 @@ class Call {
   std::int32_t integerOr(int n, std::int32_t dflt) const;
   // A data item of the message being written (218 name, 223 subject, ...).
   std::string item(std::int32_t id) const;
-  // Hands template text to the host and answers what its expansion produced.
+  // Hands template text to the host and answers what its expansion produced; both
+  // count against the call's work budget (throws BudgetSpent once it is spent).
   std::string process(std::string_view hostText);
 
  private:

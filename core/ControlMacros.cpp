@@ -8,6 +8,7 @@
 #include "core/Numbers.h"
 #include "core/Plugin.h"
 #include "core/TextUtil.h"
+#include "core/WorkBudget.h"
 #include "core/platform.h"
 
 namespace kvl {
@@ -125,6 +126,7 @@ std::string FirstNE(Call& call) {
 
 // Sets the host variable to each value from first to last and expands the template after it.
 // More than kMaxLoopPasses passes would keep the mail client busy for minutes: a value error.
+// Each pass counts against the work budget of the outermost call.
 std::string For(Call& call) {
   const std::string name = call.text(1);
   const std::int64_t first = call.integer(2);
@@ -133,6 +135,7 @@ std::string For(Call& call) {
   const std::string body = call.text(4);
   std::string result;
   for (std::int64_t i = first; i <= last; ++i) {
+    ChargeLoopPass();
     result += call.process("%_" + name + "=\"" + FormatInteger(i) + "\"" + body);
     EnsureResultFits(result.size());
   }
@@ -140,13 +143,15 @@ std::string For(Call& call) {
 }
 
 // Expands the template until the host variable holds the stop value; a template that
-// never gets there stops after kMaxLoopPasses passes with the no-success error.
+// never gets there stops after kMaxLoopPasses passes (or when the work budget of the
+// outermost call is spent) with the no-success error.
 std::string Until(Call& call) {
   const std::string name = call.text(1);
   const std::string stop = call.text(2);
   const std::string body = call.text(3);
   std::string result;
   for (int pass = 0; pass < kMaxLoopPasses; ++pass) {
+    ChargeLoopPass();
     result += call.process(body);
     EnsureResultFits(result.size());
     if (call.process("%_" + name) == stop) return result;

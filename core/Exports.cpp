@@ -9,9 +9,11 @@
 #include <string_view>
 
 #include "core/Call.h"
+#include "core/Errors.h"
 #include "core/LargeBlocks.h"
 #include "core/MacroTable.h"
 #include "core/Plugin.h"
+#include "core/WorkBudget.h"
 #include "core/ZorbelAPI.h"
 
 namespace {
@@ -115,13 +117,16 @@ std::int32_t WINAPI ZRP_GetMacroList(char* buffer, std::int32_t size) {
 std::int32_t WINAPI ZRP_ExecMacro(const char* name, std::int32_t nameLength, IZRPDataProvider* context,
                                   IZRPDataProvider* params) {
   try {
+    const kvl::WorkBudgetScope budget;  // the outermost call opens it, nested calls share it
     ProviderRef contextRef(context);
     ProviderRef paramsRef(params);
     if (nameLength <= 0 || name == nullptr || context == nullptr || params == nullptr) return -1;
     const kvl::MacroRow* row = kvl::FindMacro(name);
     if (row == nullptr) return -1;
     kvl::Call call(context, params);
-    const std::string result = kvl::RunMacro(*row, call);
+    const std::string result =
+        budget.tooDeep() ? std::string(kvl::ErrNoSuccess) : kvl::RunMacro(*row, call);
+    kvl::NoteTextBytes(result.size());
     context->SetText(0, result.c_str(), static_cast<std::int32_t>(result.size()));
     return 0;
   } catch (...) {

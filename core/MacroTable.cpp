@@ -7,6 +7,7 @@
 #include "core/Errors.h"
 #include "core/Limits.h"
 #include "core/TextUtil.h"
+#include "core/WorkBudget.h"
 #include "regex/RegexMacros.h"
 #include "text/TextMacros.h"
 
@@ -86,6 +87,8 @@ std::string RunMacro(const MacroRow& row, Call& call) {
     std::string result = row.handler(call);
     if (result.size() > kResultCap) return std::string(ErrParamValue);
     return result;
+  } catch (const BudgetSpent&) {
+    return std::string(ErrNoSuccess);
   } catch (const std::bad_alloc&) {
     return std::string(ErrParamValue);  // a result the 32-bit host cannot hold
   } catch (const std::length_error&) {

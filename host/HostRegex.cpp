@@ -4,6 +4,12 @@ namespace kvlhost {
 
 std::string HostRegex::setPattern(const std::string& pattern) {
   match_.reset();
+  if (pattern.size() > kMaxPatternLength) {
+    // PCRE could not compile it anyway, and would read all of it to say so.
+    pattern_.reset();
+    return "a pattern of " + std::to_string(pattern.size()) + " characters is too large (at most " +
+           std::to_string(kMaxPatternLength) + ")";
+  }
   try {
     pattern_ = kvl::regex::CreateRegex(pattern, {});
     return {};

@@ -11,7 +11,10 @@ namespace kvlhost {
 
 class HostRegex {
  public:
-  // Compiles the current pattern; answers an error message, empty on success.
+  static constexpr std::size_t kMaxPatternLength = 64u << 10;
+
+  // Compiles the current pattern; answers an error message, empty on success. After an
+  // error there is no pattern, so every match answers false (an empty match).
   std::string setPattern(const std::string& pattern);
   // Matches and keeps the match; false when there is no pattern or no match.
   bool match(std::string_view subject);

@@ -49,14 +49,19 @@ std::int32_t STDMETHODCALLTYPE ContextProvider::GetText(std::int32_t id, char* b
 
 std::int32_t STDMETHODCALLTYPE ContextProvider::SetText(std::int32_t id, const char* text, std::int32_t length) {
   if (id != 0) return 0;
-  result_.assign(text != nullptr && length > 0 ? std::string_view(text, static_cast<std::size_t>(length))
-                                               : std::string_view());
   resultWritten_ = true;
-  return 0;
+  try {
+    result_.assign(text != nullptr && length > 0 ? std::string_view(text, static_cast<std::size_t>(length))
+                                                 : std::string_view());
+    return 0;
+  } catch (...) {
+    std::string().swap(result_);
+    return -1;
+  }
 }
 
 std::int32_t STDMETHODCALLTYPE ContextProvider::GetInteger(std::int32_t id) {
-  const auto found = items_.find(id);
+  const auto found = items_.find(id);  // std::map::find and DecimalOrZero never throw
   return found == items_.end() ? 0 : DecimalOrZero(found->second);
 }
 
@@ -64,10 +69,16 @@ std::int32_t STDMETHODCALLTYPE ContextProvider::ProcessText(const char* text, st
                                                             IZRPDataProvider* target) {
   const std::string_view hostText =
       text != nullptr && length > 0 ? std::string_view(text, static_cast<std::size_t>(length)) : std::string_view();
-  processed_.emplace_back(hostText);
-  const std::string output = processor_ ? processor_(hostText) : std::string();
+  std::int32_t answer = 0;
+  std::string output;
+  try {
+    if (processor_) output = processor_(hostText);
+  } catch (...) {
+    std::string().swap(output);
+    answer = -1;  // the expansion failed: nothing was produced
+  }
   if (target != nullptr) target->SetText(0, output.c_str(), static_cast<std::int32_t>(output.size()));
-  return 0;
+  return answer;
 }
 
 }  // namespace kvlhost

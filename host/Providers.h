@@ -14,6 +14,8 @@
 
 namespace kvlhost {
 
+// Every method answers; none lets an exception out. A failed call answers -1 (0 for
+// lengths and numbers) and leaves the result slot empty.
 // Reference counting without ownership: the host keeps these objects on its
 // stack; the count is there so tests can see that the plug-in balances it.
 class ProviderBase : public IZRPDataProvider {
@@ -48,7 +50,9 @@ class ArgumentProvider : public ProviderBase {
   std::vector<std::string> args_;
 };
 
-// Template text in, expansion out: what the host does with ProcessText.
+// Template text in, expansion out: what the host does with ProcessText. It may throw
+// (memory exhaustion included): the provider turns that into a failed call, since
+// nothing may unwind into the plug-in, which has a runtime of its own.
 using TextProcessor = std::function<std::string(std::string_view)>;
 
 class ContextProvider : public ProviderBase {
@@ -64,15 +68,12 @@ class ContextProvider : public ProviderBase {
 
   const std::string& result() const { return result_; }
   bool resultWritten() const { return resultWritten_; }
-  // Every text the plug-in handed over, in order.
-  const std::vector<std::string>& processed() const { return processed_; }
 
  private:
   const std::map<std::int32_t, std::string>& items_;
   TextProcessor processor_;
   std::string result_;
   bool resultWritten_ = false;
-  std::vector<std::string> processed_;
 };
 
 // Reads a signed decimal number; 0 when the text is not one.

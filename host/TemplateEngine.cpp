@@ -9,6 +9,8 @@ namespace kvlhost {
 
 namespace {
 constexpr int kMaxDepth = 64;  // nested expansions (plug-in calls inside plug-in calls)
+constexpr int kMaxWarnings = 100;
+constexpr std::size_t kMaxWarningLength = 300;
 
 bool IsNameChar(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
@@ -104,8 +106,20 @@ std::optional<std::pair<std::vector<RawArgument>, std::size_t>> SplitCallArgumen
   return std::nullopt;
 }
 
+// One line each, of bounded length, and a bounded number of them: a loop may repeat a
+// warning a hundred thousand times, and a warning may quote a whole message.
 void TemplateEngine::warn(const std::string& message) const {
-  if (session_.warn) session_.warn(message);
+  if (!session_.warn || session_.warningsGiven > kMaxWarnings) return;
+  if (++session_.warningsGiven > kMaxWarnings) {
+    session_.warn("more than " + std::to_string(kMaxWarnings) + " warnings; the rest are left out");
+    return;
+  }
+  std::string line = message.substr(0, kMaxWarningLength);
+  for (char& c : line)
+    if (static_cast<unsigned char>(c) < ' ') c = ' ';
+  if (message.size() > kMaxWarningLength)
+    line.append("... (").append(std::to_string(message.size() - kMaxWarningLength)).append(" more characters)");
+  session_.warn(line);
 }
 
 std::string TemplateEngine::expand(std::string_view text) {
@@ -261,7 +275,7 @@ MacroOutcome TemplateEngine::callMacro(const std::string& name, const std::vecto
   if (plugin_ == nullptr) return outcome;
   ArgumentProvider params(args);
   ContextProvider context(session_.items, [this](std::string_view hostText) {
-    session_.processed.emplace_back(hostText);
+    session_.processed.add(hostText);
     return expand(hostText);
   });
   outcome.rc = plugin_->exec(name.c_str(), static_cast<std::int32_t>(name.size()), &context, &params);

@@ -13,6 +13,7 @@
 #include "host/AddressBook.h"
 #include "host/HostRegex.h"
 #include "host/PluginModule.h"
+#include "host/ProcessedLog.h"
 
 namespace kvlhost {
 
@@ -24,8 +25,9 @@ struct HostSession {
   std::optional<AddressBook> addressBook;
   HostRegex regex;
   std::vector<std::string> attachments;             // %ATTACHFILE paths, in order
-  std::vector<std::string> processed;               // texts the plug-in handed to the host
+  ProcessedLog processed;                           // texts the plug-in handed to the host
   std::function<void(const std::string&)> warn;     // one-line warnings (ANSI)
+  int warningsGiven = 0;
 
   // Variable names ignore case.
   void setVariable(std::string_view name, std::string value);

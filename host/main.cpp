@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
 #include <iterator>
 #include <memory>
 #include <optional>
@@ -235,16 +234,50 @@ nlohmann::json RunRequest(const nlohmann::json& request, const kvlhost::PluginMo
   }
   reply["processed"] = nlohmann::json::array();
   for (const std::string& text : session.processed) reply["processed"].push_back(AnsiToUtf8(text));
+  if (session.processed.leftOutTexts() > 0)
+    reply["processed_left_out"] = {{"texts", session.processed.leftOutTexts()},
+                                   {"bytes", session.processed.leftOutBytes()}};
   reply["attachments"] = nlohmann::json::array();
   for (const std::string& path : session.attachments) reply["attachments"].push_back(AnsiToUtf8(path));
   return reply;
 }
 
+// Lines of standard input read a block at a time: the runtime's character-wise
+// getline spends seconds on a request that carries a whole message.
+class InputLines {
+ public:
+  bool next(std::string& line) {
+    line.clear();
+    for (;;) {
+      if (at_ == buffer_.size()) {
+        buffer_.resize(kBlock);
+        const std::size_t got = std::fread(buffer_.data(), 1, buffer_.size(), stdin);
+        buffer_.resize(got);
+        at_ = 0;
+        if (got == 0) return !line.empty();
+      }
+      const std::size_t end = buffer_.find('\n', at_);
+      line.append(buffer_, at_, end == std::string::npos ? std::string::npos : end - at_);
+      if (end != std::string::npos) {
+        at_ = end + 1;
+        return true;
+      }
+      at_ = buffer_.size();
+    }
+  }
+
+ private:
+  static constexpr std::size_t kBlock = 1u << 16;
+  std::string buffer_;
+  std::size_t at_ = 0;
+};
+
 int RunBatch(const Options& options) {
   if (!options.positional.empty()) throw UsageError("batch reads its requests from standard input");
   kvlhost::PluginModule plugin(PluginPath(options));
   std::string line;
-  while (std::getline(std::cin, line)) {
+  InputLines input;
+  while (input.next(line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (kvl::Trimmed(line).empty()) continue;
     nlohmann::json reply;

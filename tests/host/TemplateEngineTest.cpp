@@ -83,3 +83,56 @@ TEST(AddressBook, NeedsAnAddressColumn) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ProcessedLog, KeepsTheFirstTextsAndCountsTheRest) {
+  kvlhost::ProcessedLog log;
+  for (std::size_t i = 0; i < kvlhost::ProcessedLog::kMaxTexts; ++i) log.add("t");
+  EXPECT_EQ(log.leftOutTexts(), 0u);
+  log.add("one more");
+  EXPECT_EQ(log.size(), kvlhost::ProcessedLog::kMaxTexts);
+  EXPECT_EQ(log.leftOutTexts(), 1u);
+  EXPECT_EQ(log.leftOutBytes(), 8u);
+
+  kvlhost::ProcessedLog bytes;
+  bytes.add(std::string(kvlhost::ProcessedLog::kMaxBytes - 1, 'a'));
+  bytes.add("b");
+  bytes.add("c");  // past the byte bound, and every later text with it: the kept ones stay a prefix
+  bytes.add("");
+  EXPECT_EQ(bytes.size(), 2u);
+  EXPECT_EQ(bytes.leftOutTexts(), 2u);
+  EXPECT_EQ(bytes.leftOutBytes(), 1u);
+  bytes.clear();
+  EXPECT_TRUE(bytes.empty());
+}
+
+TEST(TemplateEngine, RegexPatternsAndWarningsAreBounded) {
+  Engine e;
+  // A pattern of exactly the largest length still compiles (a comment takes most of it).
+  const std::size_t most = kvlhost::HostRegex::kMaxPatternLength;
+  const std::string pattern = "(?#" + std::string(most - 5, 'x') + ")a";
+  EXPECT_EQ(e.session.regex.setPattern(pattern), "");
+  EXPECT_TRUE(e.session.regex.match("cat"));
+  EXPECT_NE(e.session.regex.setPattern(pattern + "b").find("too large"), std::string::npos);
+  EXPECT_FALSE(e.session.regex.match("cab"));
+
+  // A warning quoting a huge pattern stays one short line.
+  e.engine.expand("%SETPATTREGEXP=\"(" + std::string(5000, '\n') + "\"");
+  ASSERT_EQ(e.warnings.size(), 1u);
+  EXPECT_LT(e.warnings[0].size(), 400u);
+  EXPECT_EQ(e.warnings[0].find('\n'), std::string::npos);
+  EXPECT_NE(e.warnings[0].find("more characters)"), std::string::npos);
+
+  // A hundred warnings, then one line that says the rest are left out.
+  Engine fresh;
+  std::string unknown;
+  for (int i = 0; i < 100; ++i) unknown += "%NOSUCHMACRO";
+  EXPECT_EQ(fresh.engine.expand(unknown), unknown);
+  ASSERT_EQ(fresh.warnings.size(), 100u);
+  fresh.engine.expand("%NOSUCHMACRO%NOSUCHMACRO");
+  ASSERT_EQ(fresh.warnings.size(), 101u);
+  EXPECT_NE(fresh.warnings.back().find("more than 100 warnings"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,44 @@
+#include "core/WorkBudget.h"
+
+namespace kvl {
+
+namespace {
+struct Budget {
+  int depth = 0;  // macro calls open on this thread, the outermost included
+  std::uint64_t passes = 0;
+  std::uint64_t bytes = 0;
+  bool spent = false;
+};
+
+// The host calls the plug-in on one thread; per thread keeps even another host safe.
+thread_local Budget current;
+
+// Adds `amount` to `used`; the budget is spent once `used` passes `allowed`.
+void Count(std::uint64_t& used, std::uint64_t amount, std::uint64_t allowed) {
+  if (current.depth == 0 || current.spent) return;
+  used = amount > allowed - used ? allowed + 1 : used + amount;
+  current.spent = used > allowed;
+}
+
+void Charge(std::uint64_t& used, std::uint64_t amount, std::uint64_t allowed) {
+  Count(used, amount, allowed);
+  if (current.depth > 0 && current.spent) throw BudgetSpent();
+}
+}  // namespace
+
+WorkBudgetScope::WorkBudgetScope() {
+  if (current.depth == 0) current = Budget{};
+  tooDeep_ = ++current.depth > kBudgetNesting;
+}
+
+WorkBudgetScope::~WorkBudgetScope() {
+  if (--current.depth == 0) current = Budget{};  // nothing of it outlives the outermost call
+}
+
+void ChargeLoopPass() { Charge(current.passes, 1, kBudgetPasses); }
+
+void ChargeTextBytes(std::uint64_t bytes) { Charge(current.bytes, bytes, kBudgetBytes); }
+
+void NoteTextBytes(std::uint64_t bytes) { Count(current.bytes, bytes, kBudgetBytes); }
+
+}  // namespace kvl

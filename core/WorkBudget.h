@@ -1,0 +1,48 @@
+#pragma once
+// The work one macro call that the mail client starts may cause, however its loops
+// nest: loop bodies may call macros and loops again through the host, so the passes
+// of every loop in the call tree, the text moved (handed to the host and read back,
+// read as arguments, produced as results) and the nesting of calls are counted
+// together, and the whole tree stops once any of them is spent.
+#include <cstdint>
+#include <stdexcept>
+
+namespace kvl {
+
+// Loop passes of one outermost call: a 100 000-pass loop fits twice over.
+inline constexpr std::uint64_t kBudgetPasses = 250'000;
+// Bytes of text one outermost call may move: handed to the host, read back from it,
+// read as arguments and produced as results by the calls nested in it.
+inline constexpr std::uint64_t kBudgetBytes = 256ull << 20;
+// Macro calls open at once: each level is a round trip through the host's stack.
+inline constexpr int kBudgetNesting = 64;
+
+// Thrown when the budget is spent; the call that sees it answers the no-success error.
+struct BudgetSpent : std::runtime_error {
+  BudgetSpent() : std::runtime_error("the macro call's work budget is spent") {}
+};
+
+// Opened by every entry into a macro: the outermost one starts a fresh budget, calls
+// nested inside it (through the host) share it. Nothing outlives the outermost call.
+class WorkBudgetScope {
+ public:
+  WorkBudgetScope();
+  ~WorkBudgetScope();
+  WorkBudgetScope(const WorkBudgetScope&) = delete;
+  WorkBudgetScope& operator=(const WorkBudgetScope&) = delete;
+
+  // True when this call is nested deeper than kBudgetNesting (it then runs nothing).
+  bool tooDeep() const { return tooDeep_; }
+
+ private:
+  bool tooDeep_;
+};
+
+// Both throw BudgetSpent once the budget is spent (and from then on, until the
+// outermost call ends). Outside any scope nothing is counted.
+void ChargeLoopPass();
+void ChargeTextBytes(std::uint64_t bytes);
+// Counts without throwing, for a result that is already made: the next charge throws.
+void NoteTextBytes(std::uint64_t bytes);
+
+}  // namespace kvl
