@@ -58,7 +58,7 @@ MODES = [
 FRAGMENTS = [
     '"', '""', '"a, b"', ",", "(", ")", "((", "))", "%", "%%", "%%%", "%_v",
     '%_v="1"', "%_", '%_="x"', "%KVL_", "%KVL_StrLen(", '%KVL_For(i,1,3,"',
-    "%KVL_Until(v,x,", "%KVL_Test", "%%KVL_Test", "%SUBJECT", "%TEXT", "%HEADERS",
+    "%KVL_Until(", "%KVL_Test", "%%KVL_Test", "%SUBJECT", "%TEXT", "%HEADERS",
     '%ATTACHFILE="C:\\x.txt"', '%SETPATTREGEXP="(', '%REGEXPMATCH="', "%SUBPATT=",
     "%NOSUCH", "%_v=%SUBJECT", "\\", "\\w", "\\c065", "\\c999", "\\x4", "\\xZZ",
     "&amp;", "&#65;", "&#x41;", "&#0;", "&#99999999999;", "&uuml;", "&", "=0D=0A",
@@ -157,10 +157,12 @@ class Generator:
         self.options = options
         self.long_texts = long_texts
         self.known_names = {m.upper() for m in macros}
+        self.plain_macros = [m for m in macros if m.upper() not in LOOP_MACROS] or macros
         self.messages = sorted(str(p) for p in (REPO / "examples").glob("*.eml"))
         self.kinds = self._schedule([("macro", options.calls), ("template", options.templates),
                                      ("malformed", options.malformed)])
         self.rng = None
+        self.loops_left = 0  # loop calls this request may still hold
 
     @staticmethod
     def _schedule(counts):
@@ -174,6 +176,7 @@ class Generator:
     def request(self, index):
         """(kind, request line without its line feed)."""
         self.rng = random.Random(f"{self.options.seed}:{index}")
+        self.loops_left = self.rng.choices([0, 1, 2, 4, 8], weights=[60, 20, 12, 6, 2])[0]
         kind = self.kinds[index]
         if kind == "malformed":
             return kind, self.malformed()
@@ -233,8 +236,8 @@ class Generator:
     def argument_count(self):
         rng = self.rng
         roll = rng.random()
-        if roll < 0.9:
-            return rng.randint(0, 5)
+        if roll < 0.9:  # most macros take one to three arguments
+            return rng.choices(range(6), weights=[5, 22, 28, 25, 12, 8])[0]
         if roll < 0.99:
             return rng.randint(6, 12)
         return rng.randint(13, 60)
@@ -249,10 +252,18 @@ class Generator:
             name = "".join(c.lower() if rng.random() < 0.5 else c.upper() for c in name)
         elif roll < 0.055:
             name = rng.choice(["", "KVL_", "KVL_NoSuch", name + "x", name[:-1], " " + name, "%" + name])
+        if name.upper() in LOOP_MACROS and rng.random() < 0.9:
+            # random arguments would mostly loop until the work budget is spent
+            args = self.loop_arguments(2, in_template=False, kind=name.upper())[1]
+            if rng.random() < 0.1:
+                args = args[:-1] if rng.random() < 0.5 else args + [self.value(0)]
+            return {"macro": name, "args": args}
+        depth = 0 if name.upper() in LOOP_MACROS else 2
         args = []
         for _ in range(self.argument_count()):
             # now and then an earlier argument again: text as its own pattern, a long text twice
-            args.append(rng.choice(args) if args and rng.random() < 0.04 else self.value())
+            again = 0.2 if args and len(args[-1]) > 65536 else 0.04
+            args.append(rng.choice(args) if args and rng.random() < again else self.value(depth))
         request = {"macro": name, "args": args}
         if rng.random() < 0.05:
             del request["args"]
@@ -302,7 +313,7 @@ class Generator:
             return self.host_macro()
         if roll < 58:
             return rng.choice(FRAGMENTS)
-        if roll < 82:
+        if roll < 94 or self.loops_left <= 0:
             return self.call(depth)
         return self.loop(depth)
 
@@ -318,7 +329,9 @@ class Generator:
 
     def call(self, depth):
         rng = self.rng
-        name = rng.choice(self.macros)
+        name = rng.choice(self.macros if self.loops_left > 0 else self.plain_macros)
+        if name.upper() in LOOP_MACROS and rng.random() < 0.98:
+            return self.loop(depth)  # random arguments would mostly loop until the work budget is spent
         if rng.random() < 0.05:
             return "%" + name
         args = []
@@ -334,52 +347,48 @@ class Generator:
         return f"%{name}({', '.join(args)}{closing}"
 
     def loop(self, depth):
-        """KVL_For or KVL_Until whose body may loop again; the body's % signs are
-        doubled so that it expands once per pass, not once before the call."""
+        """A loop call in template text."""
+        name, args = self.loop_arguments(depth, in_template=True)
+        shown = [a if n == 0 or (name == "KVL_For" and n < 3) else quoted(a) for n, a in enumerate(args)]
+        return f"%{name}({', '.join(shown)})"
+
+    def loop_arguments(self, depth, in_template, kind=None):
+        """KVL_For or KVL_Until whose body may loop again. In template text the
+        body's % signs are doubled so that it expands once per pass, not once
+        before the call. A few loops can never stop or run a huge range: they
+        spend the work budget, which takes a second or more, so they stay rare."""
         rng = self.rng
-        var = rng.choice(["i", "j", "v", "n"]) if rng.random() < 0.97 else "v" * rng.choice([300, 20000])
+        self.loops_left -= 1
+        percent = "%%" if in_template else "%"
+        var = rng.choice(["i", "j", "v", "n"]) if rng.random() < 0.995 else "v" * rng.choice([300, 20000])
         body = self.template(depth - 1)
         if rng.random() < 0.5:
             body += f"[%_{var}]"
-        if rng.random() < 0.5:
-            body = self.loop(depth - 1) + body if depth > 1 else body
-        if rng.random() < 0.9:
+        if depth > 1 and self.loops_left > 0 and rng.random() < 0.5:
+            body = self.loop(depth - 1) + body
+        if in_template and rng.random() < 0.9:
             body = body.replace("%", "%%")
-        if rng.random() < 0.6:
-            first, last = rng.choice(FOR_RANGES[:7]) if rng.random() < 0.9 else rng.choice(FOR_RANGES)
-            return f"%KVL_For({var}, {first}, {last}, {quoted(body)})"
+        if kind == "KVL_FOR" or kind is None and rng.random() < 0.6:
+            roll = rng.random()
+            ranges = FOR_RANGES[:5] if roll < 0.87 else FOR_RANGES[5:7] if roll < 0.97 else FOR_RANGES[7:]
+            first, last = rng.choice(ranges)
+            return "KVL_For", [var, str(first), str(last), body]
+        # the stop value is set last in the body, after any loop over the same variable
         roll = rng.random()
-        if roll < 0.6:  # the body sets the variable to the stop value
+        if roll < 0.6:
             stop = rng.choice(["yes", "3", "", "Stop", " "])
-            body = f'%%_{var}="{stop}"' + body if rng.random() < 0.5 else body + f'%%_{var}="{stop}"'
-        elif roll < 0.9:  # a loop in the body sets it
+            body += f'{percent}_{var}="{stop}"'
+        elif roll < 0.98:
             stop = "3"
-            body += f'%%KVL_For({var}, 1, 3, "")'
-        else:  # never reaches the stop value
+            body += f'{percent}KVL_For({var}, 1, 3, "")'
+        else:
             stop = "never"
-        return f"%KVL_Until({var}, {quoted(stop)}, {quoted(body)})"
-
-
-def is_known_hang(request_line):
-    """Shapes that hang kvlhost or exhaust its memory while loops have no work
-    budget (skipped only with --no-known-hangs): loops in loop bodies, loops
-    over long bodies or with long variable names, megabyte texts for the
-    host's regular expressions."""
-    request = json.loads(request_line)
-    texts = request.get("args", []) if "macro" in request else [request["template"]]
-    loops = sum(t.upper().count("KVL_FOR") + t.upper().count("KVL_UNTIL") for t in texts)
-    if "macro" in request:
-        name = request["macro"].upper()
-        if name in LOOP_MACROS and (loops or any(len(t) > 200 for t in texts)):
-            return True
-        if name in ("KVL_GREP", "KVL_REX") and len(request_line) > 1024 * 1024:
-            return True
-    return loops >= 2 or (loops and len(request_line) > 400)
+        return "KVL_Until", [var, stop, body]
 
 
 # --- the session -----------------------------------------------------------
 
-def descendants_named(pgid, name):
+def processes_named(pgid, name):
     """Processes of our process group whose first argument names the program."""
     found = []
     for entry in os.listdir("/proc"):
@@ -419,7 +428,6 @@ class Session:
         self.replies = queue.Queue()
         self.requests = queue.Queue()
         self.stderr_tail = b""
-        self.stderr_bytes = 0
         self.write_error = None
         self.kvlhost_pid = None
         threading.Thread(target=self._read_replies, daemon=True).start()
@@ -436,7 +444,6 @@ class Session:
             chunk = self.process.stderr.read1(65536)
             if not chunk:
                 return
-            self.stderr_bytes += len(chunk)
             self.stderr_tail = (self.stderr_tail + chunk)[-2000:]
 
     def _write_requests(self):
@@ -457,35 +464,38 @@ class Session:
         self.requests.put(line)
         return self.replies.get(timeout=timeout)
 
-    def rss_kib(self):
-        """VmRSS of the Linux process that runs kvlhost.exe (0 when not found)."""
+    def _status_kib(self, field):
+        """A size from /proc/PID/status of the Linux process that runs kvlhost.exe
+        (Wine execs its loader in place; 0 when it is not found)."""
         if self.kvlhost_pid is None or not Path(f"/proc/{self.kvlhost_pid}").exists():
-            pids = descendants_named(self.process.pid, "kvlhost.exe")
+            pids = processes_named(self.process.pid, "kvlhost.exe")
             self.kvlhost_pid = pids[0] if pids else None
-        return status_kib(self.kvlhost_pid, "VmRSS") if self.kvlhost_pid else 0
+        return status_kib(self.kvlhost_pid, field) if self.kvlhost_pid else 0
+
+    def rss_kib(self):
+        return self._status_kib("VmRSS")
 
     def peak_rss_kib(self):
-        return status_kib(self.kvlhost_pid, "VmHWM") if self.kvlhost_pid else 0
+        return self._status_kib("VmHWM")
 
     def finish(self, timeout=30):
-        """Closes the input; answers (exit status, lines kvlhost wrote after the last reply)."""
+        """Closes the input and waits for the end: None when kvlhost ended with
+        status 0 and wrote nothing more, else what went wrong."""
         self.requests.put(None)
         extra = []
         deadline = time.monotonic() + timeout
-        while True:
-            try:
-                line = self.replies.get(timeout=max(0.1, deadline - time.monotonic()))
-            except queue.Empty:
-                self.kill()
-                return "no exit within %d s" % timeout, extra
-            if line is None:
-                break
-            extra.append(line)
         try:
-            return self.process.wait(timeout=max(1, deadline - time.monotonic())), extra
-        except subprocess.TimeoutExpired:
+            while (line := self.replies.get(timeout=max(0.1, deadline - time.monotonic()))) is not None:
+                extra.append(line)
+            self.process.wait(timeout=max(1, deadline - time.monotonic()))
+        except (queue.Empty, subprocess.TimeoutExpired):
             self.kill()
-            return "no exit within %d s" % timeout, extra
+            return f"kvlhost did not end within {timeout} s of the end of its input"
+        if extra:
+            return f"kvlhost wrote {len(extra)} lines that answer no request: {extra[0][:200]!r}"
+        if self.process.returncode != 0:
+            return f"kvlhost did not end cleanly at the end of its input ({self.describe_end()})"
+        return None
 
     def kill(self):
         try:
@@ -531,6 +541,13 @@ def check_reply(kind, raw):
     for key in ("processed", "attachments"):
         if not isinstance(reply[key], list) or not all(isinstance(t, str) for t in reply[key]):
             return None, f"{key!r} is not a list of texts"
+    if len(reply["processed"]) > 1000:
+        return None, f"'processed' lists {len(reply['processed'])} texts (at most 1000)"
+    if "processed_left_out" in reply:
+        left_out = reply["processed_left_out"]
+        if not isinstance(left_out, dict) or not all(isinstance(left_out.get(k), int) and left_out[k] >= 0
+                                                     for k in ("texts", "bytes")):
+            return None, "'processed_left_out' is not {\"texts\": N, \"bytes\": M}"
     expected_rc = -1 if kind == "unknown" else 0
     if reply["rc"] != expected_rc:
         return None, f"rc is {reply['rc']!r}, expected {expected_rc}"
@@ -569,7 +586,7 @@ def fail(options, session, index, kind, line, problem):
     shown = line[:400].decode("utf-8", errors="replace")
     print(f"storm: FAIL: seed {options.seed}, request {index} ({kind}, {len(line)} bytes): {problem}", file=sys.stderr)
     print(f"storm: request: {shown}{' ...' if len(line) > 400 else ''}", file=sys.stderr)
-    print(f"storm: request written to {path} (try: scripts/wine-run.sh build/bin/kvlhost.exe batch < {path})", file=sys.stderr)
+    print(f"storm: request written to {path} (try: scripts/wine-run.sh {options.kvlhost} batch < {path})", file=sys.stderr)
     print(f"storm: replay: {replay_command(options, index)}", file=sys.stderr)
     if session.stderr_tail:
         tail = session.stderr_tail.decode("utf-8", errors="replace").strip()[-600:]
@@ -581,16 +598,13 @@ def fail(options, session, index, kind, line, problem):
 def run(options, generator, indices):
     session = Session(options.kvlhost, options.locale)
     outcomes = {}
-    skipped = 0
     started = time.monotonic()
     slowest = (0.0, -1)
     baseline_kib = None
+    timings = []
     warmup = min(options.warmup, max(1, len(indices) // 10))
     for position, index in enumerate(indices, 1):
         kind, line = generator.request(index)
-        if options.no_known_hangs and kind != "malformed" and is_known_hang(line):
-            kind, line = "macro", b'{"macro": "KVL_Test"}'
-            skipped += 1
         sent = time.monotonic()
         try:
             raw = session.exchange(line, options.timeout)
@@ -598,6 +612,8 @@ def run(options, generator, indices):
             return fail(options, session, index, kind, line, f"no reply within {options.timeout:g} s (hang)")
         seconds = time.monotonic() - sent
         slowest = max(slowest, (seconds, index))
+        if options.slowest:
+            timings.append((seconds, index, kind, len(line), line[:150]))
         if raw is None:
             why = f"kvlhost ended before replying ({session.describe_end()})"
             if session.write_error:
@@ -615,19 +631,21 @@ def run(options, generator, indices):
 
     final_kib = session.rss_kib()
     peak_kib = session.peak_rss_kib()
-    status, extra = session.finish()
+    ending = session.finish()
     elapsed = time.monotonic() - started
     by_outcome = ", ".join(f"{name} {count}" for name, count in sorted(outcomes.items(), key=lambda kv: -kv[1]))
     growth_mb = (final_kib - baseline_kib) / 1024 if baseline_kib else 0.0
     print(f"storm: seed {options.seed}: {len(indices)} requests in {elapsed:.1f} s, "
           f"peak RSS {peak_kib / 1024:.0f} MB, RSS {baseline_kib / 1024 if baseline_kib else 0:.0f} MB after "
           f"{warmup} requests and {final_kib / 1024:.0f} MB at the end, slowest request {slowest[1]} "
-          f"({slowest[0]:.2f} s){f', {skipped} known-hang shapes skipped' if skipped else ''}; replies: {by_outcome}")
-    if extra:
-        print(f"storm: FAIL: kvlhost wrote {len(extra)} lines that answer no request: {extra[0][:200]!r}", file=sys.stderr)
-        return 1
-    if status != 0:
-        print(f"storm: FAIL: kvlhost did not end cleanly at the end of its input ({session.describe_end() if isinstance(status, int) else status})", file=sys.stderr)
+          f"({slowest[0]:.2f} s); replies: {by_outcome}")
+    if options.slowest:
+        timings.sort(reverse=True)
+        for seconds, index, kind, size, start in timings[:options.slowest]:
+            print(f"storm: {seconds:6.2f} s  request {index} ({kind}, {size} bytes): "
+                  f"{start.decode('utf-8', errors='replace')}", file=sys.stderr)
+    if ending:
+        print(f"storm: FAIL: {ending}", file=sys.stderr)
         return 1
     if not baseline_kib or not final_kib:
         print("storm: FAIL: could not read the resident size of the kvlhost process", file=sys.stderr)
@@ -655,14 +673,14 @@ def replay(options, generator):
     outcome, problem = check_reply(kind, raw)
     if problem:
         return fail(options, session, options.replay, kind, line, problem)
-    session.finish()
-    print(f"storm: {outcome}")
-    return 0
+    ending = session.finish()
+    print(f"storm: {outcome}" + (f"; FAIL: {ending}" if ending else ""))
+    return 1 if ending else 0
 
 
 def parse_options(argv):
     parser = argparse.ArgumentParser(
-        description=__doc__.split("\n\n")[0].strip(),
+        description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter,
         epilog="Bounds: a request must be answered within --timeout seconds (default 15); kvlhost's "
                "resident size (VmRSS) may grow by at most --rss-growth MB (default 150) from the end "
                "of the warm-up to the end of the run. Long run: scripts/storm.py --seed 42 --calls "
@@ -680,6 +698,8 @@ def parse_options(argv):
     parser.add_argument("--warmup", type=int, default=1000,
                         help="requests before the first resident-size reading (default 1000, at most a tenth of the run)")
     parser.add_argument("--progress", type=int, default=5000, help="progress on stderr every N requests (0: none)")
+    parser.add_argument("--slowest", type=int, default=0, metavar="N",
+                        help="list the N slowest requests at the end (for tuning)")
     parser.add_argument("--kvlhost", type=Path, default=REPO / "build" / "bin" / "kvlhost.exe", help="kvlhost.exe to run")
     parser.add_argument("--locale", default="en_US.UTF-8", help="pinned locale (default en_US.UTF-8: code page 1252)")
     parser.add_argument("--replay", type=int, metavar="N", help="send request N of this run alone and show the reply")
@@ -687,8 +707,6 @@ def parse_options(argv):
     parser.add_argument("--write-requests", type=Path, metavar="FILE", help="write the requests as JSON Lines and stop")
     parser.add_argument("--failure-file", type=Path, metavar="FILE",
                         help="where to write a failing request (default storm-failure-seedS-N.jsonl)")
-    parser.add_argument("--no-known-hangs", action="store_true",
-                        help="replace the shapes that hang kvlhost before its loop budget with KVL_Test")
     options = parser.parse_args(argv)
     if options.malformed is None:
         options.malformed = (options.calls + options.templates) // 500
