@@ -242,8 +242,8 @@ nlohmann::json RunRequest(const nlohmann::json& request, const kvlhost::PluginMo
   return reply;
 }
 
-// Lines of standard input read a block at a time: the runtime's character-wise
-// getline spends seconds on a request that carries a whole message.
+// Lines of standard input read as they arrive, a block at a time: the runtime's
+// character-wise getline spends seconds on a request that carries a whole message.
 class InputLines {
  public:
   bool next(std::string& line) {
@@ -251,10 +251,12 @@ class InputLines {
     for (;;) {
       if (at_ == buffer_.size()) {
         buffer_.resize(kBlock);
-        const std::size_t got = std::fread(buffer_.data(), 1, buffer_.size(), stdin);
-        buffer_.resize(got);
+        // _read answers what the pipe has (fread would wait for a whole block, and
+        // a client waits for each reply before it sends the next request).
+        const int got = _read(_fileno(stdin), buffer_.data(), static_cast<unsigned>(buffer_.size()));
+        buffer_.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
         at_ = 0;
-        if (got == 0) return !line.empty();
+        if (got <= 0) return !line.empty();
       }
       const std::size_t end = buffer_.find('\n', at_);
       line.append(buffer_, at_, end == std::string::npos ? std::string::npos : end - at_);
