@@ -15,6 +15,7 @@ packages=(
   xvfb xauth
   googletest nlohmann-json3-dev
   dpkg-dev locales
+  python3
 )
 
 missing=()
