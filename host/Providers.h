@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/ZorbelAPI.h"
+#include "host/MacroRunner.h"
 
 namespace kvlhost {
 
@@ -48,9 +49,6 @@ class ArgumentProvider : public ProviderBase {
   std::vector<std::string> args_;
 };
 
-// Template text in, expansion out: what the host does with ProcessText.
-using TextProcessor = std::function<std::string(std::string_view)>;
-
 class ContextProvider : public ProviderBase {
  public:
   ContextProvider(const std::map<std::int32_t, std::string>& items, TextProcessor processor)
@@ -74,8 +72,5 @@ class ContextProvider : public ProviderBase {
   bool resultWritten_ = false;
   std::vector<std::string> processed_;
 };
-
-// Reads a signed decimal number; 0 when the text is not one.
-std::int32_t DecimalOrZero(std::string_view text);
 
 }  // namespace kvlhost

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "core/TextUtil.h"
-#include "host/Providers.h"
 
 namespace kvlhost {
 
@@ -257,17 +256,11 @@ std::string TemplateEngine::hostMacro(const std::string& name, const std::option
 }
 
 MacroOutcome TemplateEngine::callMacro(const std::string& name, const std::vector<std::string>& args) {
-  MacroOutcome outcome;
-  if (plugin_ == nullptr) return outcome;
-  ArgumentProvider params(args);
-  ContextProvider context(session_.items, [this](std::string_view hostText) {
+  if (plugin_ == nullptr) return MacroOutcome{};
+  return plugin_->run(name, args, session_.items, [this](std::string_view hostText) {
     session_.processed.emplace_back(hostText);
     return expand(hostText);
   });
-  outcome.rc = plugin_->exec(name.c_str(), static_cast<std::int32_t>(name.size()), &context, &params);
-  outcome.resultWritten = context.resultWritten();
-  if (outcome.rc == 0) outcome.result = context.result();
-  return outcome;
 }
 
 }  // namespace kvlhost

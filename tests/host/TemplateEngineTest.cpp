@@ -3,17 +3,32 @@
 
 #include "host/AddressBook.h"
 #include "host/TemplateEngine.h"
+#if defined(_WIN32)
+#include "host/PluginModule.h"
+#endif
 
 namespace {
 
 using kvlhost::HostSession;
 using kvlhost::TemplateEngine;
 
+#if defined(_WIN32)
+struct PluginUnderTest {
+  kvlhost::PluginModule module{kvlhost::DefaultPluginPath()};
+  const kvlhost::MacroRunner* runner() const { return &module; }
+};
+#else
+// The native build has no plug-in to load: every plug-in call reads as unknown.
+struct PluginUnderTest {
+  const kvlhost::MacroRunner* runner() const { return nullptr; }
+};
+#endif
+
 struct Engine {
-  Engine() : plugin(kvlhost::DefaultPluginPath()), engine(session, &plugin) {
+  Engine() : engine(session, plugin.runner()) {
     session.warn = [this](const std::string& message) { warnings.push_back(message); };
   }
-  kvlhost::PluginModule plugin;
+  PluginUnderTest plugin;
   HostSession session;
   TemplateEngine engine;
   std::vector<std::string> warnings;
@@ -53,6 +68,7 @@ TEST(TemplateEngine, UnknownNamesAndBrokenCallsAreCopiedWithAWarning) {
   EXPECT_EQ(e.warnings.size(), 3u);
 }
 
+#if defined(_WIN32)
 TEST(TemplateEngine, PluginCallsNestAndQuotesProtectSeparators) {
   Engine e;
   EXPECT_EQ(e.engine.expand("<%KVL_Test>"), "<*** TEST ***>");
@@ -63,6 +79,7 @@ TEST(TemplateEngine, PluginCallsNestAndQuotesProtectSeparators) {
   EXPECT_EQ(e.engine.expand("%KVL_FirstNE(fallback,)"), "fallback");
   EXPECT_EQ(e.engine.expand("%KVL_Test()"), "*** TEST ***");
 }
+#endif
 
 TEST(TemplateEngine, ArgumentListSplitting) {
   auto split = kvlhost::SplitCallArguments("a, \"b,c\" , f(x, y), \"q\"\"\"tail) rest", 0);
