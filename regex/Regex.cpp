@@ -2,6 +2,8 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+#elif defined(__linux__)
+#include <pthread.h>
 #endif
 
 #include <algorithm>
@@ -60,30 +62,43 @@ struct PcreStudyFree {
 
 // ---- recursion on the caller's stack -----------------------------------------------
 
+// The lowest address of this thread's stack; null when unknown. It does not move:
+// asked once per thread.
+const char* StackBottom() {
+  thread_local const char* bottom = nullptr;
+  if (bottom != nullptr) return bottom;
+#if defined(_WIN32)
+  MEMORY_BASIC_INFORMATION region{};
+  if (VirtualQuery(__builtin_frame_address(0), &region, sizeof region) == sizeof region)
+    bottom = static_cast<const char*>(region.AllocationBase);
+#elif defined(__linux__)
+  pthread_attr_t attributes;
+  if (pthread_getattr_np(pthread_self(), &attributes) == 0) {
+    void* base = nullptr;
+    std::size_t size = 0;
+    if (pthread_attr_getstack(&attributes, &base, &size) == 0) bottom = static_cast<const char*>(base);
+    pthread_attr_destroy(&attributes);
+  }
+#endif
+  return bottom;
+}
+
 // pcre_exec recurses on the C stack, once per step into a repeated group, so a long
 // subject can run the host's thread out of stack. Each search gets a recursion limit
 // that fits the stack left below the caller (PCRE then answers an error instead).
+// The frame address, not a local's: a sanitizer may keep locals off the stack.
 unsigned long RecursionLimit() {
   static const int frameSize = [] {
     const int size = -pcre_exec(nullptr, nullptr, nullptr, -999, -999, 0, nullptr, 0);
     return size > 0 ? size : 1024;
   }();
   constexpr std::size_t kReserve = 96u << 10;  // for PCRE's own calls and whatever runs after
-#if defined(_WIN32)
-  // The bottom of this thread's stack does not move: ask for it once per thread.
-  thread_local const char* stackBottom = nullptr;
-  const char here = 0;
-  if (stackBottom == nullptr) {
-    MEMORY_BASIC_INFORMATION region{};
-    if (VirtualQuery(&here, &region, sizeof region) == sizeof region)
-      stackBottom = static_cast<const char*>(region.AllocationBase);
-  }
-  if (stackBottom != nullptr) {
-    const auto left = static_cast<std::size_t>(&here - stackBottom);
+  const char* const here = static_cast<const char*>(__builtin_frame_address(0));
+  if (const char* bottom = StackBottom(); bottom != nullptr && here > bottom) {
+    const auto left = static_cast<std::size_t>(here - bottom);
     if (left > kReserve) return static_cast<unsigned long>((left - kReserve) / static_cast<std::size_t>(frameSize));
     return 1;
   }
-#endif
   return static_cast<unsigned long>((256u << 10) / static_cast<std::size_t>(frameSize));
 }
 
