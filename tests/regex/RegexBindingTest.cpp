@@ -207,11 +207,13 @@ TEST(RegexBinding, LocaleTables) {
   EXPECT_FALSE(builtIn->IsMatch("\xE4"));
   EXPECT_EQ(ErrorOf<EBadRegexLocale>([] { CreateRegex("\\w", {}, "no-such-locale", LC_CTYPE); }),
             "Invalid locale string no-such-locale or invalid locale category " + std::to_string(LC_CTYPE));
-  // A real locale's tables know its letters (code page 1252 here).
+#if defined(_WIN32)
+  // A real locale's tables know its letters (code page 1252 here; a Windows locale name).
   const auto german = CreateRegex("^\\w+$", RegexOption::Caseless, "German_Germany.1252", LC_CTYPE);
   EXPECT_NE(german->LocaleName(), "C");
   EXPECT_TRUE(german->IsMatch("\xC4rger"));
   std::setlocale(LC_ALL, "C");
+#endif
 }
 
 TEST(RegexBinding, InformationQueries) {
