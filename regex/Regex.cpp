@@ -452,6 +452,9 @@ class Regex final : public IRegex, public std::enable_shared_from_this<Regex> {
                              ToPcreFlags(options), vector.data(), static_cast<int>(vector.size()));
     if (rc == PCRE_ERROR_NOMATCH) return false;
     CheckPcreCode(rc);
+    // \K inside a lookahead can set the start of a match beyond its end: no part of
+    // the subject, so every use of the match would be wrong.
+    if (vector[1] < vector[0]) throw ERegexException("The match ends before it starts (\\K in a lookahead)");
     return true;
   }
 
@@ -461,12 +464,17 @@ class Regex final : public IRegex, public std::enable_shared_from_this<Regex> {
     return std::make_shared<RegexMatch>(subject, names_, std::move(vector));
   }
 
-  // Visits (start, end) of every match: an empty match at p moves on to p + 1.
+  // Visits (start, end) of every match: an empty match at p moves on to p + 1. A match
+  // must not start inside the one before it (\K in a lookbehind can do that), or
+  // replacing and splitting would copy that text twice.
   template <typename Visit>
   void eachSpan(std::string_view subject, MatchOptions options, std::vector<int>& vector, Visit&& visit) const {
-    std::int32_t start = 0;
+    std::int32_t start = 0, previousEnd = 0;
     while (exec(subject, start, options, vector)) {
+      if (vector[0] < previousEnd)
+        throw ERegexException("A match starts inside the match before it (\\K in a lookbehind)");
       visit();
+      previousEnd = vector[1];
       start = std::max(vector[1], vector[0] + 1);
     }
   }

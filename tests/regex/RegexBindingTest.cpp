@@ -195,6 +195,19 @@ TEST(RegexBinding, ErrorTexts) {
   EXPECT_EQ(ErrorOf([] { CreateRegex("a", RegexOption::Utf8)->IsMatch("\xC3"); }), "PCRE_ERROR_BADUTF8");
 }
 
+TEST(RegexBinding, KeepInAssertionsNeverCopiesTextTwice) {
+  EXPECT_EQ(CreateRegex("a\\Kb", {})->Replace("abab", "[$&]"), "a[b]a[b]");
+  EXPECT_EQ(CreateRegex("(?<=\\Kab)c", {})->Replace("abc", "[$&]"), "[abc]");
+  // A start beyond the end, and a start inside the match before.
+  EXPECT_EQ(ErrorOf([] { CreateRegex("(?=a\\K)", {})->Replace("xab", "[$&]"); }),
+            "The match ends before it starts (\\K in a lookahead)");
+  EXPECT_EQ(ErrorOf([] { CreateRegex("(?=a\\K)", {})->IsMatch("xab"); }),
+            "The match ends before it starts (\\K in a lookahead)");
+  EXPECT_EQ(ErrorOf([] { CreateRegex("a|(?<=\\Ka)b", {})->Split("aab"); }),
+            "A match starts inside the match before it (\\K in a lookbehind)");
+  EXPECT_EQ(CreateRegex("a|(?<=\\Kb)c", {})->Replace("abc", "[$&]"), "[a][bc]");  // touching is fine
+}
+
 TEST(RegexBinding, DeepRecursionGivesAnErrorInsteadOfOverflowingTheStack) {
   const std::string subject(300000, 'a');
   EXPECT_EQ(ErrorOf([&] { CreateRegex("(a|b)*c", {})->IsMatch(subject); }), "Unknown PCRE error code -21");
