@@ -198,8 +198,17 @@ std::size_t TemplateEngine::expandHostMacro(std::string_view text, std::size_t n
     argument = std::move(value);
     after = next;
   } else if (text.compare(nameEnd, 2, "=%") == 0) {
+    // A chain %A=%B=%C... nests like calls do and shares their depth limit; past it,
+    // the rest of the chain is expanded on its own, so no chain runs out of stack.
     std::string value;
-    after = expandPercent(text, nameEnd + 1, value);
+    if (depth_ >= kMaxDepth) {
+      warn("host macros chained deeper than " + std::to_string(kMaxDepth) + " levels; the rest stands on its own");
+      after = nameEnd + 1;
+    } else {
+      ++depth_;
+      after = expandPercent(text, nameEnd + 1, value);
+      --depth_;
+    }
     argument = std::move(value);
   }
   static const std::vector<std::string> kKnown = {

@@ -68,6 +68,22 @@ TEST(TemplateEngine, UnknownNamesAndBrokenCallsAreCopiedWithAWarning) {
   EXPECT_EQ(e.warnings.size(), 3u);
 }
 
+TEST(TemplateEngine, HostMacroChainsShareTheDepthLimit) {
+  Engine e;
+  e.session.items = {{223, "Re: Plans"}};
+  auto chain = [](int links) {
+    std::string text = "%SETPATTREGEXP=\".+\"";
+    for (int i = 0; i < links; ++i) text += "%REGEXPMATCH=";
+    return text + "%SUBJECT";
+  };
+  EXPECT_EQ(e.engine.expand(chain(63)), "Re: Plans");
+  EXPECT_TRUE(e.warnings.empty());
+  EXPECT_EQ(e.engine.expand(chain(64)), "Re: Plans");
+  EXPECT_EQ(e.warnings.size(), 1u);
+  // Far longer chains than the stack could nest end too.
+  EXPECT_EQ(e.engine.expand(chain(200000)), "Re: Plans");
+}
+
 #if defined(_WIN32)
 TEST(TemplateEngine, PluginCallsNestAndQuotesProtectSeparators) {
   Engine e;
