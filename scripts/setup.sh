@@ -15,6 +15,9 @@ packages=(
   xvfb xauth
   googletest nlohmann-json3-dev
   dpkg-dev locales
+  # the native build under the sanitizers: clang, its runtimes (libFuzzer included),
+  # llvm-symbolizer for readable reports, and googletest built for the host
+  clang llvm libclang-rt-14-dev libgtest-dev
 )
 
 missing=()
