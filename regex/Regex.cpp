@@ -523,8 +523,25 @@ void Regex::buildNameIndex() {
     names_->Add(reinterpret_cast<const char*>(entry + 2), entry[0] * 256 + entry[1]);
 }
 
+// Whether the pattern may call itself or one of its groups: (?R), (?1), (?-1), (?+1),
+// (?&name), (?P>name), \g<...>, \g'...'. Read from the text, so such a sequence in a
+// character class or after \Q counts too.
+bool MayCallItself(std::string_view pattern) {
+  for (std::size_t at = pattern.find("(?"); at != std::string_view::npos; at = pattern.find("(?", at + 1)) {
+    const std::string_view rest = pattern.substr(at + 2);
+    if (rest.starts_with('R') || rest.starts_with('&') || rest.starts_with("P>")) return true;
+    const std::string_view number = rest.starts_with('+') || rest.starts_with('-') ? rest.substr(1) : rest;
+    if (!number.empty() && number.front() >= '0' && number.front() <= '9') return true;
+  }
+  return pattern.find("\\g<") != std::string_view::npos || pattern.find("\\g'") != std::string_view::npos;
+}
+
 std::shared_ptr<IDfaMatchCollection> Regex::DfaMatch(std::string_view subject, std::int32_t start,
                                                      MatchOptions options) const {
+  // PCRE 8's DFA matcher has no limit for recursion: it nests a C call with 8 KB of
+  // workspace per level and subject character, and can take exponential time. Such
+  // patterns get the error of items the DFA matcher does not support.
+  if (MayCallItself(pattern_)) CheckPcreCode(PCRE_ERROR_DFA_UITEM);
   std::vector<int> vector;
   if (start >= 0 && static_cast<std::size_t>(start) <= subject.size()) {
     // A pair for every possible match length, so one call reports every alternative.

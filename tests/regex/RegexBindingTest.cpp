@@ -179,6 +179,12 @@ TEST(RegexBinding, SplitAndDfa) {
   EXPECT_EQ(alternatives->Items(-2)->Value(), "");
   EXPECT_EQ(CreateRegex("a+", {})->DfaMatch("xa", 5)->Count(), 0);
   EXPECT_EQ(CreateRegex("a+", {})->DfaMatch("bbb")->Count(), 0);
+  // Recursion and group calls would nest without limit on the stack.
+  for (const char* calls : {"a(?R)?", "(a)(?1)?", "(a)(?-1)", "(?+1)(a)", "(?<n>a)(?&n)", "(?P<n>a)(?P>n)",
+                            "(a)\\g<1>", "(a)\\g'1'"})
+    EXPECT_EQ(ErrorOf([&] { CreateRegex(calls, {})->DfaMatch(std::string(1000, 'a')); }), "PCRE_ERROR_DFA_UITEM")
+        << calls;
+  EXPECT_EQ(CreateRegex("(?-i)(?:a|ab)(?=c)(?(?=x)x|)", {})->DfaMatch("abc")->Count(), 1);
 }
 
 TEST(RegexBinding, ErrorTexts) {
