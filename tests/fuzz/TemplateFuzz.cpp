@@ -60,6 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   session.warn = [&](const std::string&) { ++warnings; };
   const StandInPlugin plugin;
   kvlhost::TemplateEngine engine(session, &plugin);
-  engine.expand(input);
+  const std::string output = engine.expand(input);
+  if (input.find('%') == std::string_view::npos)
+    Expect(output == input && warnings == 0, "text without a percent sign is copied as it is");
   return 0;
 }
