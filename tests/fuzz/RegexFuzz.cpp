@@ -20,6 +20,13 @@ constexpr RegexOption kCompileOptions[] = {RegexOption::Anchored, RegexOption::C
 constexpr MatchOption kMatchOptions[] = {MatchOption::Anchored, MatchOption::NotBol, MatchOption::NotEol,
                                          MatchOption::NotEmpty};
 
+// PCRE 8 limits backtracking for each start position, not for a whole search, so one
+// search may cost the subject's length times the match limit. The target lowers the
+// limit of every pattern that can backtrack and keeps subjects short, so that no
+// input takes seconds.
+constexpr std::string_view kLowerMatchLimit = "(*LIMIT_MATCH=10000)";
+constexpr std::size_t kMostSubject = 512;
+
 template <typename Set, typename Option, std::size_t N>
 Set Pick(std::uint8_t bits, const Option (&options)[N]) {
   Set set;
@@ -84,12 +91,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto compileOptions = Pick<RegexOptions>(data[0], kCompileOptions) |
                               ((data[0] & 0x80) ? RegexOptions(RegexOption::FirstLine) : RegexOptions());
   const auto matchOptions = Pick<MatchOptions>(data[1], kMatchOptions);
-  const auto [pattern, subject, templateText] = kvlfuzz::Parts<3>(kvlfuzz::AsText(data + 3, size - 3));
+  const auto [pattern, wholeSubject, templateText] = kvlfuzz::Parts<3>(kvlfuzz::AsText(data + 3, size - 3));
+  const std::string_view subject = wholeSubject.substr(0, kMostSubject);
   const std::int32_t start = static_cast<std::int32_t>(data[2] % (subject.size() + 3)) - 1;  // -1 ... length + 1
+  const bool literal = pattern.find_first_of(std::string_view("\\^$.[|()?*+{\0", 13)) == std::string_view::npos;
 
   std::shared_ptr<IRegex> regex;
   try {
-    regex = CreateRegex(pattern, compileOptions);
+    regex = CreateRegex(literal ? std::string(pattern) : std::string(kLowerMatchLimit) + std::string(pattern),
+                        compileOptions);
   } catch (const ERegexException&) {
     return 0;  // a pattern that does not compile
   }
