@@ -1,22 +1,29 @@
 # PCRE 8.39 from Debian's pcre3 source (fetched by scripts/setup.sh), built once
-# as a static library for the target inside the build tree.
+# as a static library inside the build tree: for the target by the Windows build,
+# natively (with the sanitizers in KVL_PCRE_CFLAGS) by tests/native.
 include(ExternalProject)
 
-set(KVL_PCRE_SOURCE ${CMAKE_SOURCE_DIR}/build/deps/pcre3 CACHE PATH "pcre3 source folder")
+get_filename_component(KVL_REPOSITORY ${CMAKE_CURRENT_LIST_DIR}/.. ABSOLUTE)
+set(KVL_PCRE_SOURCE ${KVL_REPOSITORY}/build/deps/pcre3 CACHE PATH "pcre3 source folder")
+set(KVL_PCRE_CFLAGS "-O2" CACHE STRING "CFLAGS for PCRE's build")
 set(KVL_PCRE_PREFIX ${CMAKE_BINARY_DIR}/deps/pcre-install)
 if(NOT EXISTS ${KVL_PCRE_SOURCE}/configure)
   message(FATAL_ERROR "No PCRE source in ${KVL_PCRE_SOURCE}: run scripts/setup.sh first")
+endif()
+set(kvl_pcre_host)
+if(KVL_TRIPLET)
+  set(kvl_pcre_host --host=${KVL_TRIPLET})
 endif()
 
 ExternalProject_Add(pcre_build
   SOURCE_DIR ${KVL_PCRE_SOURCE}
   BINARY_DIR ${CMAKE_BINARY_DIR}/deps/pcre-build
   INSTALL_DIR ${KVL_PCRE_PREFIX}
-  CONFIGURE_COMMAND ${KVL_PCRE_SOURCE}/configure --quiet --host=${KVL_TRIPLET}
+  CONFIGURE_COMMAND ${KVL_PCRE_SOURCE}/configure --quiet ${kvl_pcre_host}
     --disable-shared --enable-static --disable-cpp --enable-utf8 --enable-unicode-properties
     --disable-pcregrep-libz --disable-pcregrep-libbz2
     --prefix=<INSTALL_DIR>
-    CC=${CMAKE_C_COMPILER} "CFLAGS=-O2"
+    CC=${CMAKE_C_COMPILER} "CFLAGS=${KVL_PCRE_CFLAGS}"
   BUILD_COMMAND make -j2 libpcre.la
   INSTALL_COMMAND make install-libLTLIBRARIES install-includeHEADERS install-nodist_includeHEADERS
   BUILD_BYPRODUCTS ${KVL_PCRE_PREFIX}/lib/libpcre.a

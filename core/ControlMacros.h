@@ -23,7 +23,7 @@ std::string LineBetw(Call& call);
 }  // namespace kvl::macros
 
 namespace kvl {
-// The text-level rules behind KVL_ClearLines and KVL_LineBetw.
+// The text-level rules behind KVL_ClearLines and KVL_LineBetw (ControlRules.cpp: no host interface).
 std::string ClearEmptyLines(std::string_view text, int mostKept, int putInstead, bool blankFill);
 // Markers compare ignoring case through `lower`, a length-keeping case map.
 using CaseMap = std::string (*)(std::string_view);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "host/Providers.h"
+
 namespace kvlhost {
 
 template <typename T>
@@ -55,6 +57,17 @@ std::string PluginModule::name() const { return ReadText(getName_); }
 std::string PluginModule::version() const { return ReadText(getVersion_); }
 std::string PluginModule::info() const { return ReadText(getInfo_); }
 std::string PluginModule::macroList() const { return ReadText(getMacroList_); }
+
+MacroOutcome PluginModule::run(const std::string& name, const std::vector<std::string>& args,
+                               const std::map<std::int32_t, std::string>& items, TextProcessor processor) const {
+  MacroOutcome outcome;
+  ArgumentProvider params(args);
+  ContextProvider context(items, std::move(processor));
+  outcome.rc = exec(name.c_str(), static_cast<std::int32_t>(name.size()), &context, &params);
+  outcome.resultWritten = context.resultWritten();
+  if (outcome.rc == 0) outcome.result = context.result();
+  return outcome;
+}
 
 std::string DefaultPluginPath() {
   std::array<char, MAX_PATH> path{};

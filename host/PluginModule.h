@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/ZorbelAPI.h"
+#include "host/MacroRunner.h"
 
 namespace kvlhost {
 
@@ -18,17 +19,11 @@ struct PluginLoadError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-struct MacroOutcome {
-  std::int32_t rc = -1;               // what ZRP_ExecMacro answered
-  std::string result;                 // item 0 afterwards (empty for -1)
-  bool resultWritten = false;
-};
-
-class PluginModule {
+class PluginModule : public MacroRunner {
  public:
   // Loads and initialises; throws PluginLoadError when the file or an export is missing.
   explicit PluginModule(const std::string& path, bool initialize = true);
-  ~PluginModule();
+  ~PluginModule() override;
   PluginModule(const PluginModule&) = delete;
   PluginModule& operator=(const PluginModule&) = delete;
 
@@ -48,6 +43,9 @@ class PluginModule {
                     IZRPDataProvider* params) const {
     return execMacro_(name, nameLength, context, params);
   }
+  // One macro call through ZRP_ExecMacro with the host's providers.
+  MacroOutcome run(const std::string& name, const std::vector<std::string>& args,
+                   const std::map<std::int32_t, std::string>& items, TextProcessor processor) const override;
 
   using TextExport = std::int32_t(WINAPI*)(char*, std::int32_t);
   TextExport getName() const { return getName_; }

@@ -1,7 +1,6 @@
 #include "host/Providers.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstring>
 
 namespace kvlhost {
@@ -22,13 +21,6 @@ std::int32_t ProviderBase::CopyOut(std::string_view text, char* buffer, std::int
   const std::int32_t n = std::clamp<std::int32_t>(static_cast<std::int32_t>(text.size()), 0, std::max(size, 0));
   std::memcpy(buffer, text.data(), static_cast<std::size_t>(n));
   return n;
-}
-
-std::int32_t DecimalOrZero(std::string_view text) {
-  std::int32_t value = 0;
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return (error == std::errc{} && end == text.data() + text.size()) ? value : 0;
 }
 
 std::int32_t STDMETHODCALLTYPE ArgumentProvider::GetText(std::int32_t id, char* buffer, std::int32_t size) {

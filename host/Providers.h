@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/ZorbelAPI.h"
+#include "host/MacroRunner.h"
 
 namespace kvlhost {
 
@@ -50,11 +51,6 @@ class ArgumentProvider : public ProviderBase {
   std::vector<std::string> args_;
 };
 
-// Template text in, expansion out: what the host does with ProcessText. It may throw
-// (memory exhaustion included): the provider turns that into a failed call, since
-// nothing may unwind into the plug-in, which has a runtime of its own.
-using TextProcessor = std::function<std::string(std::string_view)>;
-
 class ContextProvider : public ProviderBase {
  public:
   ContextProvider(const std::map<std::int32_t, std::string>& items, TextProcessor processor)
@@ -75,8 +71,5 @@ class ContextProvider : public ProviderBase {
   std::string result_;
   bool resultWritten_ = false;
 };
-
-// Reads a signed decimal number; 0 when the text is not one.
-std::int32_t DecimalOrZero(std::string_view text);
 
 }  // namespace kvlhost

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "core/TextUtil.h"
-#include "host/Providers.h"
 
 namespace kvlhost {
 
@@ -214,8 +213,17 @@ std::size_t TemplateEngine::expandHostMacro(std::string_view text, std::size_t n
     argument = std::move(value);
     after = next;
   } else if (text.compare(nameEnd, 2, "=%") == 0) {
+    // A chain %A=%B=%C... nests like calls do and shares their depth limit; past it,
+    // the rest of the chain is expanded on its own, so no chain runs out of stack.
     std::string value;
-    after = expandPercent(text, nameEnd + 1, value);
+    if (depth_ >= kMaxDepth) {
+      warn("host macros chained deeper than " + std::to_string(kMaxDepth) + " levels; the rest stands on its own");
+      after = nameEnd + 1;
+    } else {
+      ++depth_;
+      after = expandPercent(text, nameEnd + 1, value);
+      --depth_;
+    }
     argument = std::move(value);
   }
   static const std::vector<std::string> kKnown = {
@@ -272,17 +280,11 @@ std::string TemplateEngine::hostMacro(const std::string& name, const std::option
 }
 
 MacroOutcome TemplateEngine::callMacro(const std::string& name, const std::vector<std::string>& args) {
-  MacroOutcome outcome;
-  if (plugin_ == nullptr) return outcome;
-  ArgumentProvider params(args);
-  ContextProvider context(session_.items, [this](std::string_view hostText) {
+  if (plugin_ == nullptr) return MacroOutcome{};
+  return plugin_->run(name, args, session_.items, [this](std::string_view hostText) {
     session_.processed.add(hostText);
     return expand(hostText);
   });
-  outcome.rc = plugin_->exec(name.c_str(), static_cast<std::int32_t>(name.size()), &context, &params);
-  outcome.resultWritten = context.resultWritten();
-  if (outcome.rc == 0) outcome.result = context.result();
-  return outcome;
 }
 
 }  // namespace kvlhost

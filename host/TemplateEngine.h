@@ -12,7 +12,7 @@
 
 #include "host/AddressBook.h"
 #include "host/HostRegex.h"
-#include "host/PluginModule.h"
+#include "host/MacroRunner.h"
 #include "host/TextLog.h"
 
 namespace kvlhost {
@@ -36,7 +36,7 @@ struct HostSession {
 
 class TemplateEngine {
  public:
-  TemplateEngine(HostSession& session, const PluginModule* plugin) : session_(session), plugin_(plugin) {}
+  TemplateEngine(HostSession& session, const MacroRunner* plugin) : session_(session), plugin_(plugin) {}
 
   std::string expand(std::string_view text);
   // One plug-in macro call with arguments taken verbatim.
@@ -51,7 +51,7 @@ class TemplateEngine {
   void warn(const std::string& message) const;
 
   HostSession& session_;
-  const PluginModule* plugin_;
+  const MacroRunner* plugin_;
   int depth_ = 0;
 };
 

@@ -2,6 +2,8 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+#elif defined(__linux__)
+#include <pthread.h>
 #endif
 
 #include <algorithm>
@@ -60,30 +62,43 @@ struct PcreStudyFree {
 
 // ---- recursion on the caller's stack -----------------------------------------------
 
+// The lowest address of this thread's stack; null when unknown. It does not move:
+// asked once per thread.
+const char* StackBottom() {
+  thread_local const char* bottom = nullptr;
+  if (bottom != nullptr) return bottom;
+#if defined(_WIN32)
+  MEMORY_BASIC_INFORMATION region{};
+  if (VirtualQuery(__builtin_frame_address(0), &region, sizeof region) == sizeof region)
+    bottom = static_cast<const char*>(region.AllocationBase);
+#elif defined(__linux__)
+  pthread_attr_t attributes;
+  if (pthread_getattr_np(pthread_self(), &attributes) == 0) {
+    void* base = nullptr;
+    std::size_t size = 0;
+    if (pthread_attr_getstack(&attributes, &base, &size) == 0) bottom = static_cast<const char*>(base);
+    pthread_attr_destroy(&attributes);
+  }
+#endif
+  return bottom;
+}
+
 // pcre_exec recurses on the C stack, once per step into a repeated group, so a long
 // subject can run the host's thread out of stack. Each search gets a recursion limit
 // that fits the stack left below the caller (PCRE then answers an error instead).
+// The frame address, not a local's: a sanitizer may keep locals off the stack.
 unsigned long RecursionLimit() {
   static const int frameSize = [] {
     const int size = -pcre_exec(nullptr, nullptr, nullptr, -999, -999, 0, nullptr, 0);
     return size > 0 ? size : 1024;
   }();
   constexpr std::size_t kReserve = 96u << 10;  // for PCRE's own calls and whatever runs after
-#if defined(_WIN32)
-  // The bottom of this thread's stack does not move: ask for it once per thread.
-  thread_local const char* stackBottom = nullptr;
-  const char here = 0;
-  if (stackBottom == nullptr) {
-    MEMORY_BASIC_INFORMATION region{};
-    if (VirtualQuery(&here, &region, sizeof region) == sizeof region)
-      stackBottom = static_cast<const char*>(region.AllocationBase);
-  }
-  if (stackBottom != nullptr) {
-    const auto left = static_cast<std::size_t>(&here - stackBottom);
+  const char* const here = static_cast<const char*>(__builtin_frame_address(0));
+  if (const char* bottom = StackBottom(); bottom != nullptr && here > bottom) {
+    const auto left = static_cast<std::size_t>(here - bottom);
     if (left > kReserve) return static_cast<unsigned long>((left - kReserve) / static_cast<std::size_t>(frameSize));
     return 1;
   }
-#endif
   return static_cast<unsigned long>((256u << 10) / static_cast<std::size_t>(frameSize));
 }
 
@@ -437,6 +452,9 @@ class Regex final : public IRegex, public std::enable_shared_from_this<Regex> {
                              ToPcreFlags(options), vector.data(), static_cast<int>(vector.size()));
     if (rc == PCRE_ERROR_NOMATCH) return false;
     CheckPcreCode(rc);
+    // \K inside a lookahead can set the start of a match beyond its end: no part of
+    // the subject, so every use of the match would be wrong.
+    if (vector[1] < vector[0]) throw ERegexException("The match ends before it starts (\\K in a lookahead)");
     return true;
   }
 
@@ -446,12 +464,17 @@ class Regex final : public IRegex, public std::enable_shared_from_this<Regex> {
     return std::make_shared<RegexMatch>(subject, names_, std::move(vector));
   }
 
-  // Visits (start, end) of every match: an empty match at p moves on to p + 1.
+  // Visits (start, end) of every match: an empty match at p moves on to p + 1. A match
+  // must not start inside the one before it (\K in a lookbehind can do that), or
+  // replacing and splitting would copy that text twice.
   template <typename Visit>
   void eachSpan(std::string_view subject, MatchOptions options, std::vector<int>& vector, Visit&& visit) const {
-    std::int32_t start = 0;
+    std::int32_t start = 0, previousEnd = 0;
     while (exec(subject, start, options, vector)) {
+      if (vector[0] < previousEnd)
+        throw ERegexException("A match starts inside the match before it (\\K in a lookbehind)");
       visit();
+      previousEnd = vector[1];
       start = std::max(vector[1], vector[0] + 1);
     }
   }
@@ -500,8 +523,25 @@ void Regex::buildNameIndex() {
     names_->Add(reinterpret_cast<const char*>(entry + 2), entry[0] * 256 + entry[1]);
 }
 
+// Whether the pattern may call itself or one of its groups: (?R), (?1), (?-1), (?+1),
+// (?&name), (?P>name), \g<...>, \g'...'. Read from the text, so such a sequence in a
+// character class or after \Q counts too.
+bool MayCallItself(std::string_view pattern) {
+  for (std::size_t at = pattern.find("(?"); at != std::string_view::npos; at = pattern.find("(?", at + 1)) {
+    const std::string_view rest = pattern.substr(at + 2);
+    if (rest.starts_with('R') || rest.starts_with('&') || rest.starts_with("P>")) return true;
+    const std::string_view number = rest.starts_with('+') || rest.starts_with('-') ? rest.substr(1) : rest;
+    if (!number.empty() && number.front() >= '0' && number.front() <= '9') return true;
+  }
+  return pattern.find("\\g<") != std::string_view::npos || pattern.find("\\g'") != std::string_view::npos;
+}
+
 std::shared_ptr<IDfaMatchCollection> Regex::DfaMatch(std::string_view subject, std::int32_t start,
                                                      MatchOptions options) const {
+  // PCRE 8's DFA matcher has no limit for recursion: it nests a C call with 8 KB of
+  // workspace per level and subject character, and can take exponential time. Such
+  // patterns get the error of items the DFA matcher does not support.
+  if (MayCallItself(pattern_)) CheckPcreCode(PCRE_ERROR_DFA_UITEM);
   std::vector<int> vector;
   if (start >= 0 && static_cast<std::size_t>(start) <= subject.size()) {
     // A pair for every possible match length, so one call reports every alternative.

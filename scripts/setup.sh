@@ -16,6 +16,9 @@ packages=(
   googletest nlohmann-json3-dev
   dpkg-dev locales
   python3
+  # the native build under the sanitizers: clang, its runtimes (libFuzzer included),
+  # llvm-symbolizer for readable reports, and googletest built for the host
+  clang llvm libclang-rt-14-dev libgtest-dev
 )
 
 missing=()

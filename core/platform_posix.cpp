@@ -1,0 +1,133 @@
+// The platform services for the native (POSIX) build of the portable code, which
+// runs its unit tests and fuzz targets under the sanitizers. The plug-in itself
+// uses platform_win32.cpp. Paths here are POSIX paths: folders end in "/".
+#include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <optional>
+#include <sstream>
+
+#include "core/TextUtil.h"
+#include "core/platform.h"
+
+namespace kvl {
+
+namespace {
+// What GetPrivateProfileString hands back through its 10240-character buffer.
+constexpr std::size_t kIniValueMost = 10239;
+
+std::string WithSlash(std::string folder) {
+  if (folder.empty() || folder.back() != '/') folder += '/';
+  return folder;
+}
+
+bool StatMode(const std::string& path, mode_t type) {
+  struct stat info {};
+  return !path.empty() && stat(path.c_str(), &info) == 0 && (info.st_mode & S_IFMT) == type;
+}
+
+// A value enclosed in matching quotes loses them, as in a Windows INI file.
+std::string_view Unquoted(std::string_view value) {
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+    return value.substr(1, value.size() - 2);
+  return value;
+}
+}  // namespace
+
+// A plain INI file: "[section]" lines, "key=value" lines, ";" comments; names ignore
+// ASCII case, names and values are trimmed. The first matching key wins.
+std::string IniReadString(const std::string& file, const std::string& section, const std::string& key,
+                          const std::string& dflt) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return dflt;
+  std::ostringstream content;
+  content << in.rdbuf();
+  bool inSection = false;
+  std::optional<std::string> found;
+  ForEachLineAtAnyBreak(content.str(), [&](std::string_view rawLine) {
+    if (found) return;
+    const std::string_view line = Trimmed(rawLine);
+    if (line.empty() || line.front() == ';') return;
+    if (line.front() == '[') {
+      const std::size_t close = line.find(']');
+      inSection = close != std::string_view::npos &&
+                  EqualsIgnoringAsciiCase(Trimmed(line.substr(1, close - 1)), Trimmed(section));
+      return;
+    }
+    const std::size_t equals = line.find('=');
+    if (!inSection || equals == std::string_view::npos) return;
+    if (EqualsIgnoringAsciiCase(Trimmed(line.substr(0, equals)), Trimmed(key)))
+      found = std::string(Unquoted(Trimmed(line.substr(equals + 1))).substr(0, kIniValueMost));
+  });
+  return found.value_or(dflt);
+}
+
+// The folder of the executable or shared object that holds this code.
+std::string PluginFolder() {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<const void*>(&PluginFolder), &info) == 0 || info.dli_fname == nullptr) return {};
+  char resolved[PATH_MAX];
+  if (realpath(info.dli_fname, resolved) == nullptr) return {};
+  std::string folder(resolved);
+  folder.erase(folder.find_last_of('/') + 1);
+  return folder;
+}
+
+// Native files carry no version resource.
+std::string ReadVersionString(const std::string&, const std::string&) { return {}; }
+
+// POSIX file systems have no short names: an existing path is already its long form.
+std::string ExpandToLongPath(const std::string& path) {
+  if (path.empty() || !PathExists(path)) return {};
+  return std::string(Trimmed(path));
+}
+
+std::string GetTempFolder(bool) {
+  const char* tmpdir = std::getenv("TMPDIR");
+  const std::string folder = tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp";
+  return FolderExists(folder) ? WithSlash(folder) : std::string();
+}
+
+std::string PluginTempFolder(bool longForm) {
+  const std::string temp = GetTempFolder(longForm);
+  if (temp.empty()) return temp;
+  const std::string own = temp + "KVL";
+  if (FolderExists(own) || mkdir(own.c_str(), 0700) == 0) return own + '/';
+  return temp;
+}
+
+bool FileExists(const std::string& path) { return StatMode(path, S_IFREG); }
+bool FolderExists(const std::string& path) { return StatMode(path, S_IFDIR); }
+
+bool PathExists(const std::string& path) {
+  struct stat info {};
+  return !path.empty() && stat(path.c_str(), &info) == 0;
+}
+
+bool DeleteFileIfExists(const std::string& path) { return FileExists(path) && unlink(path.c_str()) == 0; }
+
+// There is no shell verb to hand the file to natively; nothing is started.
+void ShellOpen(const std::string&, bool) {}
+
+std::uint32_t ClockSeed() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<std::uint32_t>(static_cast<std::uint64_t>(now.tv_sec) * 1000000000u +
+                                    static_cast<std::uint64_t>(now.tv_nsec));
+}
+
+// The C locale: ASCII letters only.
+std::string AnsiLowered(std::string_view text) { return AsciiLowered(text); }
+
+std::string AnsiUppered(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = AsciiUpper(c);
+  return out;
+}
+
+}  // namespace kvl

@@ -1,0 +1,67 @@
+// kvlhost's template engine on a template from the input. A stand-in for the plug-in
+// answers its calls, handing arguments back to the engine so that nesting and the
+// host round trip are exercised:
+//   %KVL_P...(a, b)  expands each argument again and joins the results (as KVL_For does);
+//   %KVL_I...(n)     answers data item n;
+//   %KVL_U...        is unknown to the plug-in;
+//   any other        echoes its arguments between brackets.
+// Like the plug-in, it answers the value error for results over a cap (a lower one, so
+// that templates that double their text at every level stay quick).
+#include <cstdint>
+#include <string>
+
+#include "core/Errors.h"
+#include "core/TextUtil.h"
+#include "host/AddressBook.h"
+#include "host/TemplateEngine.h"
+#include "tests/fuzz/FuzzCheck.h"
+
+using kvlfuzz::Expect;
+
+namespace {
+
+constexpr std::size_t kStandInResultCap = 64u << 10;
+
+class StandInPlugin final : public kvlhost::MacroRunner {
+ public:
+  kvlhost::MacroOutcome run(const std::string& name, const std::vector<std::string>& args,
+                            const std::map<std::int32_t, std::string>& items,
+                            kvlhost::TextProcessor processor) const override {
+    kvlhost::MacroOutcome outcome;
+    Expect(name.size() > 4 && kvl::EqualsIgnoringAsciiCase(name.substr(0, 4), "KVL_"), "only KVL_ names are called");
+    const char kind = kvl::AsciiUpper(name[4]);
+    if (kind == 'U') return outcome;
+    outcome.rc = 0;
+    outcome.resultWritten = true;
+    if (kind == 'P') {
+      for (const std::string& arg : args) outcome.result += processor(arg);
+    } else if (kind == 'I') {
+      const auto found = items.find(kvlhost::DecimalOrZero(args.empty() ? "" : args.front()));
+      if (found != items.end()) outcome.result = found->second;
+    } else {
+      outcome.result = "[";
+      for (const std::string& arg : args) outcome.result += arg + ";";
+      outcome.result += "]";
+    }
+    if (outcome.result.size() > kStandInResultCap) outcome.result = kvl::ErrParamValue;
+    return outcome;
+  }
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view input = kvlfuzz::AsText(data, size);
+  kvlhost::HostSession session;
+  session.items = {{218, "Ann Example"}, {219, "ann@example.org"}, {223, "Re: plans"}, {241, "Body 2024-05-17\r\nend"}};
+  session.messageFields = {{"TONAME", "Bob"}, {"TOADDR", "bob@example.org"}, {"DATE", "Fri, 17 May 2024"}};
+  session.addressBook = kvlhost::AddressBook::Parse("address,gender,country\r\nann@example.org,female,Germany\r\n");
+  std::size_t warnings = 0;
+  session.warn = [&](const std::string&) { ++warnings; };
+  const StandInPlugin plugin;
+  kvlhost::TemplateEngine engine(session, &plugin);
+  const std::string output = engine.expand(input);
+  if (input.find('%') == std::string_view::npos)
+    Expect(output == input && warnings == 0, "text without a percent sign is copied as it is");
+  return 0;
+}
