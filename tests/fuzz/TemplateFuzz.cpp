@@ -7,6 +7,10 @@
 //   any other        echoes its arguments between brackets.
 // Like the plug-in, it answers the value error for results over a cap (a lower one, so
 // that templates that double their text at every level stay quick).
+// The host's regular expression is one fixed pattern: PCRE limits backtracking per
+// start position only, so patterns from the input would keep runs busy for seconds in
+// single searches (the regex target fuzzes patterns, with a lower limit). Every text
+// that reaches the engine has its %SETPATTREGEXP turned into an unknown name first.
 #include <cstdint>
 #include <string>
 
@@ -22,6 +26,21 @@ namespace {
 
 constexpr std::size_t kStandInResultCap = 64u << 10;
 
+// The text with every SETPATTREGEXP (any case) spelt SETPATT-REGEXP; the hyphen
+// keeps a new one from forming across the replacements.
+std::string WithoutPatternChanges(std::string_view text) {
+  constexpr std::string_view kName = "setpattregexp";
+  const std::string lowered = kvl::AsciiLowered(text);
+  std::string out;
+  out.reserve(text.size());
+  std::size_t at = 0;
+  for (std::size_t found = lowered.find(kName); found != std::string::npos; found = lowered.find(kName, at)) {
+    out.append(text.substr(at, found + 7 - at)).append("-").append(text.substr(found + 7, kName.size() - 7));
+    at = found + kName.size();
+  }
+  return out.append(text.substr(at));
+}
+
 class StandInPlugin final : public kvlhost::MacroRunner {
  public:
   kvlhost::MacroOutcome run(const std::string& name, const std::vector<std::string>& args,
@@ -34,7 +53,7 @@ class StandInPlugin final : public kvlhost::MacroRunner {
     outcome.rc = 0;
     outcome.resultWritten = true;
     if (kind == 'P') {
-      for (const std::string& arg : args) outcome.result += processor(arg);
+      for (const std::string& arg : args) outcome.result += processor(WithoutPatternChanges(arg));
     } else if (kind == 'I') {
       const auto found = items.find(kvlhost::DecimalOrZero(args.empty() ? "" : args.front()));
       if (found != items.end()) outcome.result = found->second;
@@ -51,8 +70,9 @@ class StandInPlugin final : public kvlhost::MacroRunner {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const std::string_view input = kvlfuzz::AsText(data, size);
+  const std::string input = WithoutPatternChanges(kvlfuzz::AsText(data, size));
   kvlhost::HostSession session;
+  session.regex.setPattern("([A-Za-z]+)-(\\d+)|(x)");
   session.items = {{218, "Ann Example"}, {219, "ann@example.org"}, {223, "Re: plans"}, {241, "Body 2024-05-17\r\nend"}};
   session.messageFields = {{"TONAME", "Bob"}, {"TOADDR", "bob@example.org"}, {"DATE", "Fri, 17 May 2024"}};
   session.addressBook = kvlhost::AddressBook::Parse("address,gender,country\r\nann@example.org,female,Germany\r\n");
@@ -61,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const StandInPlugin plugin;
   kvlhost::TemplateEngine engine(session, &plugin);
   const std::string output = engine.expand(input);
-  if (input.find('%') == std::string_view::npos)
+  if (input.find('%') == std::string::npos)
     Expect(output == input && warnings == 0, "text without a percent sign is copied as it is");
   return 0;
 }
