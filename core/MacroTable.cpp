@@ -8,6 +8,7 @@
 #include "core/Limits.h"
 #include "core/TextUtil.h"
 #include "core/WorkBudget.h"
+#include "mailtext/MailTextMacros.h"
 #include "regex/RegexMacros.h"
 #include "text/TextMacros.h"
 
@@ -30,6 +31,10 @@ constexpr std::array kRows{
     MacroRow{"KVL_HtmlDec", macros::HtmlDec, 1, 2},
     MacroRow{"KVL_HtmlEnc", macros::HtmlEnc, 1, 2},
     MacroRow{"KVL_LineBetw", macros::LineBetw, 3, 5},
+    MacroRow{"KVL_NoSubj", macros::NoSubj, 0, 1},
+    MacroRow{"KVL_NoTo", macros::NoTo, 0, 1},
+    MacroRow{"KVL_QuoteAdd", macros::QuoteAdd, 1, 2},
+    MacroRow{"KVL_QuoteDel", macros::QuoteDel, 1, 3},
     MacroRow{"KVL_Random", macros::Random, 0, 2},
     MacroRow{"KVL_REIsMatch", macros::REIsMatch, 2, 4},
     MacroRow{"KVL_RERepl", macros::RERepl, 3, 4},
@@ -57,6 +62,8 @@ constexpr std::array kRows{
     MacroRow{"KVL_StrTrim", macros::StrTrim, 1, 3},
     MacroRow{"KVL_StrWordCnt", macros::StrWordCnt, 1, 1},
     MacroRow{"KVL_StrWrap", macros::StrWrap, 1, 3},
+    MacroRow{"KVL_SubjClean", macros::SubjClean, 0, 2},
+    MacroRow{"KVL_SubjCount", macros::SubjCount, 0, 4},
     MacroRow{"KVL_Until", macros::Until, 3, 3},
     MacroRow{"KVL_UrlDec", macros::UrlDec, 1, 1},
     MacroRow{"KVL_UrlEnc", macros::UrlEnc, 1, 2},

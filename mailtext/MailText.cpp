@@ -1,0 +1,135 @@
+#include "mailtext/MailText.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+
+#include "core/TextUtil.h"
+
+namespace kvl {
+
+namespace {
+
+// Order matters: a later word that also fits wins ("antwort" over "antw", "ref" over "re").
+constexpr std::array<std::string_view, 17> kPrefixWords{"antw", "antwort", "aw",  "betr", "betrifft", "betreff",
+                                                        "forw", "fw",      "fwd", "ha",   "rcpt",     "re",
+                                                        "ref",  "war",     "was", "wg",   "wtr"};
+constexpr std::array<std::string_view, 4> kForwardWords{"forw", "fw", "fwd", "wtr"};
+
+// At most five characters of any kind between a prefix word and its colon.
+constexpr std::size_t kMostBeforeColon = 5;
+
+std::string_view WithoutLeadingControls(std::string_view s) {
+  std::size_t at = 0;
+  while (at < s.size() && static_cast<unsigned char>(s[at]) <= 32) ++at;
+  return s.substr(at);
+}
+
+// Length of the last word of the built-in list, then of `extra`, that `s` begins with.
+std::size_t PrefixLength(std::string_view s, const std::vector<std::string>& extra) {
+  std::size_t n = 0;
+  for (std::string_view word : kPrefixWords)
+    if (s.starts_with(word)) n = word.size();
+  for (const std::string& word : extra)
+    if (s.starts_with(word)) n = word.size();
+  return n;
+}
+
+bool StartsWithAny(std::string_view s, const auto& words) {
+  return std::any_of(words.begin(), words.end(), [&](const auto& word) { return s.starts_with(word); });
+}
+
+// Walks the chain of prefixes of the ASCII-lowered subject; calls `visit(s, between)`
+// for each prefix before it is cut off and answers what remains.
+template <typename Visit>
+std::string_view WalkPrefixChain(std::string_view s, const std::vector<std::string>& extra, Visit&& visit) {
+  for (;;) {
+    const std::size_t n = PrefixLength(s, extra);
+    if (n == 0) return s;
+    const std::size_t colon = s.find(':', n);
+    if (colon == std::string_view::npos || colon > n + kMostBeforeColon) return s;
+    visit(s, s.substr(n, colon - n));
+    s = WithoutLeadingControls(s.substr(colon + 1));
+  }
+}
+
+// "[k]" counts k (0, or anything but digits, counts 1); up to two characters count 1.
+std::int64_t RepliesOf(std::string_view between) {
+  if (between.size() <= 2) return 1;
+  if (between.front() != '[' || between.back() != ']') return 0;
+  const std::string_view digits = between.substr(1, between.size() - 2);
+  std::uint32_t k = 0;
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), k);
+  if (error != std::errc{} || end != digits.data() + digits.size() || k == 0) return 1;
+  return k;
+}
+
+}  // namespace
+
+std::vector<std::string> PrefixWords(std::string_view list, std::string (*lower)(std::string_view)) {
+  std::vector<std::string> words;
+  if (list.empty()) return words;
+  const std::string lowered = lower(list);
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t bar = lowered.find('|', start);
+    std::string word = lowered.substr(start, bar == std::string::npos ? std::string::npos : bar - start);
+    // An empty item fits every subject and would stop all cleaning: it is no word.
+    if (!word.empty()) words.push_back(std::move(word));
+    if (bar == std::string::npos) return words;
+    start = bar + 1;
+  }
+}
+
+std::string CleanSubject(std::string_view subject, const std::vector<std::string>& extra) {
+  const std::string lowered = AsciiLowered(subject);
+  const std::string_view rest = WalkPrefixChain(WithoutLeadingControls(lowered), extra, [](auto, auto) {});
+  return std::string(subject.substr(subject.size() - rest.size()));
+}
+
+std::string CountReplies(std::string_view subject, bool skipForwards, const std::vector<std::string>& extraWords,
+                         const std::vector<std::string>& extraForwards) {
+  const std::string lowered = AsciiLowered(subject);
+  const std::string_view s = WithoutLeadingControls(lowered);
+  if (s.empty()) return {};
+  std::vector<std::string> words = extraWords;
+  words.insert(words.end(), extraForwards.begin(), extraForwards.end());
+  std::int64_t count = 0;
+  WalkPrefixChain(s, words, [&](std::string_view at, std::string_view between) {
+    const bool forward =
+        skipForwards && (StartsWithAny(at, kForwardWords) || StartsWithAny(at, extraForwards));
+    if (!forward) count += RepliesOf(between);
+  });
+  return std::to_string(count);
+}
+
+std::string AddQuotes(std::string_view text, std::string_view prefix) {
+  std::string result;
+  result.reserve(text.size() + 2 + (CountOf(text, "\r\n") + 1) * prefix.size());
+  ForEachLine(text, [&](std::string_view line) { result.append(prefix).append(line).append("\r\n"); });
+  return result;
+}
+
+std::string DeleteQuotes(std::string_view text, std::int64_t window, std::string_view mark) {
+  std::string result;
+  result.reserve(text.size() + 2);
+  std::string line;
+  ForEachLine(text, [&](std::string_view piece) {
+    line.assign(piece).append("\r\n");
+    // Positions count from 1; e is just after the last accepted mark, 0 for none.
+    std::int64_t e = 0;
+    auto next = [&](std::int64_t from1) -> std::int64_t {
+      if (mark.empty()) return 0;
+      // Marks lie within the line: one that took the line's own CR LF would join it to the next.
+      const std::size_t found = piece.find(mark, static_cast<std::size_t>(from1 - 1));
+      return found == std::string::npos ? 0 : static_cast<std::int64_t>(found) + 1;
+    };
+    for (std::int64_t p = next(1); p > 0 && p <= e + window; p = next(e))
+      e = p + static_cast<std::int64_t>(mark.size());
+    if (e > 0 && static_cast<std::size_t>(e) <= line.size() && line[static_cast<std::size_t>(e - 1)] == ' ') ++e;
+    result.append(line, e > 0 ? static_cast<std::size_t>(e - 1) : 0);
+  });
+  return result;
+}
+
+}  // namespace kvl

@@ -1,0 +1,51 @@
+#include "mailtext/MailTextMacros.h"
+
+#include "core/TextUtil.h"
+#include "core/platform.h"
+#include "mailtext/MailText.h"
+
+namespace kvl::macros {
+
+namespace {
+constexpr std::int32_t kSubjectItem = 223;
+constexpr std::int32_t kSubjectAsReceivedItem = 222;
+constexpr std::int32_t kCorrespondentNameItem = 218;
+constexpr std::int32_t kCorrespondentAddressItem = 219;
+
+// The subject argument, or the message's subject when the argument is blank.
+std::string SubjectOr223(Call& call, int n) {
+  std::string subject = call.textOr(n, "");
+  return TrimClasses(subject, " ").empty() ? call.item(kSubjectItem) : subject;
+}
+
+std::vector<std::string> WordsOf(Call& call, int n) { return PrefixWords(call.textOr(n, ""), AnsiLowered); }
+}  // namespace
+
+std::string SubjClean(Call& call) { return CleanSubject(SubjectOr223(call, 1), WordsOf(call, 2)); }
+
+// Argument 1 other than 0 leaves forward prefixes uncounted.
+std::string SubjCount(Call& call) {
+  const bool skipForwards = call.integerOr(1, 0) != 0;
+  return CountReplies(SubjectOr223(call, 2), skipForwards, WordsOf(call, 3), WordsOf(call, 4));
+}
+
+// A message without a subject of its own (none, or only "Fwd:") gets the placeholder after it.
+std::string NoSubj(Call& call) {
+  const std::string placeholder = call.textOr(1, "(ohne Betreff)");
+  const std::string received = AsciiLowered(Trimmed(call.item(kSubjectAsReceivedItem)));
+  std::string subject = call.item(kSubjectItem);
+  return received.empty() || received == "fwd:" ? subject + placeholder : subject;
+}
+
+std::string NoTo(Call& call) {
+  const std::string name = call.item(kCorrespondentNameItem);
+  if (Trimmed(name).empty() && Trimmed(call.item(kCorrespondentAddressItem)).empty())
+    return call.textOr(1, "(geheime Empf\xE4nger)");
+  return name;
+}
+
+std::string QuoteAdd(Call& call) { return AddQuotes(call.text(1), call.textOr(2, "> ")); }
+
+std::string QuoteDel(Call& call) { return DeleteQuotes(call.text(1), call.integerOr(2, 6), call.textOr(3, ">")); }
+
+}  // namespace kvl::macros
