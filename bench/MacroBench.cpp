@@ -1,5 +1,5 @@
 // Throughput of macros through KVL.zrp's exports, on the inputs that
-// bench/run_text_bench.py and bench/run_regex_bench.py write. Prints one JSON
+// bench/run_text_bench.py, run_regex_bench.py and run_mailtext_bench.py write. Prints one JSON
 // object per line.
 #include <windows.h>
 
@@ -73,7 +73,7 @@ double TimeCall(const kvlhost::PluginModule& plugin, const std::string& macro, c
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: macro_bench DATA_FOLDER [ROUNDS [text|regex]]\n");
+    std::fprintf(stderr, "usage: macro_bench DATA_FOLDER [ROUNDS [text|regex|mailtext]]\n");
     return 2;
   }
   const std::filesystem::path data = argv[1];
@@ -102,7 +102,11 @@ int main(int argc, char** argv) {
         {"ismatch_date", "KVL_REIsMatch", "regex", {"@", "(\\d+)/(\\d+)/(\\d+)"}},
         {"ismatch_alternation", "KVL_REIsMatch", "regex", {"@", "zebra|giraffe|okapi"}},
     };
-    const std::vector<Case>& cases = suite == "regex" ? regexCases : textCases;
+    const std::vector<Case> mailCases = {
+        {"quote_add", "KVL_QuoteAdd", "text", {"@"}},
+        {"quote_del", "KVL_QuoteDel", "quoted", {"@"}},
+    };
+    const std::vector<Case>& cases = suite == "regex" ? regexCases : suite == "mailtext" ? mailCases : textCases;
     for (const Case& c : cases) {
       const std::string input = ReadFile(data / (std::string(c.input) + ".txt"));
       auto argsWith = [&](const std::string& text) {
@@ -127,16 +131,20 @@ int main(int argc, char** argv) {
                   c.label, input.size(), seconds, tenthsSeconds, resultSize);
       std::fflush(stdout);
     }
-    if (suite != "text") return 0;
+    if (suite == "regex") return 0;
     // Calls per second of a short macro: the dispatch and argument overhead.
+    const bool mail = suite == "mailtext";
+    const std::string macro = mail ? "KVL_SubjClean" : "KVL_StrLen";
     const std::map<std::int32_t, std::string> noItems;
-    kvlhost::ArgumentProvider params({"Hello, world"});
+    kvlhost::ArgumentProvider params({mail ? "Re: AW: Fwd: Quarterly report" : "Hello, world"});
     kvlhost::ContextProvider context(noItems, nullptr);
     const int calls = 1'000'000;
     const double start = Now();
-    for (int i = 0; i < calls; ++i) plugin.exec("KVL_StrLen", 10, &context, &params);
+    for (int i = 0; i < calls; ++i)
+      plugin.exec(macro.c_str(), static_cast<std::int32_t>(macro.size()), &context, &params);
     const double seconds = Now() - start;
-    std::printf("{\"case\": \"strlen_calls\", \"calls\": %d, \"seconds\": %.6f}\n", calls, seconds);
+    std::printf("{\"case\": \"%s\", \"calls\": %d, \"seconds\": %.6f}\n", mail ? "subjclean_calls" : "strlen_calls",
+                calls, seconds);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "macro_bench: %s\n", error.what());
     return 1;

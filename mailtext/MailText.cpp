@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstring>
 
 #include "core/TextUtil.h"
 
@@ -103,11 +104,27 @@ std::string CountReplies(std::string_view subject, bool skipForwards, const std:
   return std::to_string(count);
 }
 
+// Sized exactly and filled with block copies: quoting a whole message is one search
+// for line ends and one copy of the text.
 std::string AddQuotes(std::string_view text, std::string_view prefix) {
-  std::string result;
-  result.reserve(text.size() + 2 + (CountOf(text, "\r\n") + 1) * prefix.size());
-  ForEachLine(text, [&](std::string_view line) { result.append(prefix).append(line).append("\r\n"); });
-  return result;
+  const std::size_t lines = CountOf(text, "\r\n") + 1;
+  std::string result(text.size() + 2 + lines * prefix.size(), '\0');
+  char* out = result.data();
+  auto put = [&](std::string_view piece) {
+    std::memcpy(out, piece.data(), piece.size());
+    out += piece.size();
+  };
+  for (std::size_t at = 0;;) {
+    const std::size_t end = FindText(text, "\r\n", at);
+    put(prefix);
+    if (end == std::string_view::npos) {
+      put(text.substr(at));
+      put("\r\n");
+      return result;
+    }
+    put(text.substr(at, end + 2 - at));
+    at = end + 2;
+  }
 }
 
 std::string DeleteQuotes(std::string_view text, std::int64_t window, std::string_view mark) {
