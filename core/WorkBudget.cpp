@@ -22,14 +22,12 @@ void Count(std::uint64_t& used, std::uint64_t amount, std::uint64_t allowed) {
 
 void Charge(std::uint64_t& used, std::uint64_t amount, std::uint64_t allowed) {
   Count(used, amount, allowed);
-  if (current.depth > 0 && current.spent) throw BudgetSpent();
+  if (current.spent) throw BudgetSpent();
 }
 }  // namespace
 
-WorkBudgetScope::WorkBudgetScope() {
-  if (current.depth == 0) current = Budget{};
-  tooDeep_ = ++current.depth > kBudgetNesting;
-}
+// The record is as new whenever no call is open: the outermost call's end resets it.
+WorkBudgetScope::WorkBudgetScope() : tooDeep_(++current.depth > kBudgetNesting) {}
 
 WorkBudgetScope::~WorkBudgetScope() {
   if (--current.depth == 0) current = Budget{};  // nothing of it outlives the outermost call

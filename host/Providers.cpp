@@ -66,7 +66,6 @@ std::int32_t STDMETHODCALLTYPE ContextProvider::ProcessText(const char* text, st
   try {
     if (processor_) output = processor_(hostText);
   } catch (...) {
-    std::string().swap(output);
     answer = -1;  // the expansion failed: nothing was produced
   }
   if (target != nullptr) target->SetText(0, output.c_str(), static_cast<std::int32_t>(output.size()));

@@ -287,12 +287,14 @@ int RunBatch(const Options& options) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (kvl::Trimmed(line).empty()) continue;
     // Every request gets its one reply line, even when building the reply runs out of memory.
+    auto dump = [](const nlohmann::json& reply) {
+      return reply.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    };
     std::string replyLine;
     try {
-      replyLine = RunRequest(nlohmann::json::parse(line), plugin)
-                      .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+      replyLine = dump(RunRequest(nlohmann::json::parse(line), plugin));
     } catch (const std::exception& error) {
-      replyLine = nlohmann::json{{"error", error.what()}}.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+      replyLine = dump({{"error", error.what()}});
     }
     WriteOut(replyLine.append("\n"));
   }

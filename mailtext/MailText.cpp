@@ -130,21 +130,21 @@ std::string AddQuotes(std::string_view text, std::string_view prefix) {
 std::string DeleteQuotes(std::string_view text, std::int64_t window, std::string_view mark) {
   std::string result;
   result.reserve(text.size() + 2);
-  std::string line;
-  ForEachLine(text, [&](std::string_view piece) {
-    line.assign(piece).append("\r\n");
+  ForEachLine(text, [&](std::string_view line) {
     // Positions count from 1; e is just after the last accepted mark, 0 for none.
     std::int64_t e = 0;
     auto next = [&](std::int64_t from1) -> std::int64_t {
       if (mark.empty()) return 0;
       // Marks lie within the line: one that took the line's own CR LF would join it to the next.
-      const std::size_t found = piece.find(mark, static_cast<std::size_t>(from1 - 1));
+      const std::size_t found = line.find(mark, static_cast<std::size_t>(from1 - 1));
       return found == std::string::npos ? 0 : static_cast<std::int64_t>(found) + 1;
     };
     for (std::int64_t p = next(1); p > 0 && p <= e + window; p = next(e))
       e = p + static_cast<std::int64_t>(mark.size());
-    if (e > 0 && static_cast<std::size_t>(e) <= line.size() && line[static_cast<std::size_t>(e - 1)] == ' ') ++e;
-    result.append(line, e > 0 ? static_cast<std::size_t>(e - 1) : 0);
+    // e - 1 is at most the line's length: the line's own CR LF is no blank to skip.
+    std::size_t from = e > 0 ? static_cast<std::size_t>(e - 1) : 0;
+    if (e > 0 && from < line.size() && line[from] == ' ') ++from;
+    result.append(line.substr(from)).append("\r\n");
   });
   return result;
 }

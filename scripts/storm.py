@@ -541,13 +541,13 @@ def check_reply(kind, raw):
     for key in ("processed", "attachments"):
         if not isinstance(reply[key], list) or not all(isinstance(t, str) for t in reply[key]):
             return None, f"{key!r} is not a list of texts"
-    if len(reply["processed"]) > 1000:
-        return None, f"'processed' lists {len(reply['processed'])} texts (at most 1000)"
-    if "processed_left_out" in reply:
-        left_out = reply["processed_left_out"]
+    for key in ("processed", "attachments"):
+        if len(reply[key]) > 1000:
+            return None, f"{key!r} lists {len(reply[key])} texts (at most 1000)"
+        left_out = reply.get(key + "_left_out", {"texts": 0, "bytes": 0})
         if not isinstance(left_out, dict) or not all(isinstance(left_out.get(k), int) and left_out[k] >= 0
                                                      for k in ("texts", "bytes")):
-            return None, "'processed_left_out' is not {\"texts\": N, \"bytes\": M}"
+            return None, f"'{key}_left_out' is not {{\"texts\": N, \"bytes\": M}}"
     expected_rc = -1 if kind == "unknown" else 0
     if reply["rc"] != expected_rc:
         return None, f"rc is {reply['rc']!r}, expected {expected_rc}"

@@ -61,6 +61,8 @@ TEST_F(MailTextMacros, PlaceholdersForMissingSubjectsAndRecipients) {
   EXPECT_EQ(plugin.call("KVL_NoSubj", {" [none]"}), "Fwd: [none]");
   EXPECT_EQ(plugin.call("KVL_NoTo"), "(geheime Empf\xE4nger)");
   EXPECT_EQ(plugin.call("KVL_NoTo", {"(Bcc)"}), "(Bcc)");
+  plugin.session.items = {{222, ""}, {223, "x"}};
+  EXPECT_EQ(plugin.call("KVL_NoSubj"), "x(ohne Betreff)");
   plugin.session.items = {{222, "Fwd: x"}, {223, "Fwd: x"}, {218, " Ann "}, {219, ""}};
   EXPECT_EQ(plugin.call("KVL_NoSubj"), "Fwd: x");
   EXPECT_EQ(plugin.call("KVL_NoTo"), " Ann ");

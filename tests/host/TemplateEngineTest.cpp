@@ -170,6 +170,12 @@ TEST(TemplateEngine, RegexPatternsAndWarningsAreBounded) {
   EXPECT_LT(e.warnings[0].size(), 400u);
   EXPECT_EQ(e.warnings[0].find('\n'), std::string::npos);
   EXPECT_NE(e.warnings[0].find("more characters)"), std::string::npos);
+  // "unknown host macro %NAME; copied unchanged" with a 262-letter name is exactly 300 characters.
+  e.warnings.clear();
+  e.engine.expand("%" + std::string(262, 'Q') + " %" + std::string(263, 'Q'));
+  ASSERT_EQ(e.warnings.size(), 2u);
+  EXPECT_EQ(e.warnings[0].size(), 300u);
+  EXPECT_EQ(e.warnings[1].substr(300), "... (1 more characters)");
 
   // A hundred warnings, then one line that says the rest are left out.
   Engine fresh;
