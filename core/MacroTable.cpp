@@ -8,6 +8,7 @@
 #include "core/Limits.h"
 #include "core/TextUtil.h"
 #include "core/WorkBudget.h"
+#include "datetime/TimeMacros.h"
 #include "mailtext/MailTextMacros.h"
 #include "regex/RegexMacros.h"
 #include "text/TextMacros.h"
@@ -19,6 +20,7 @@ namespace {
 constexpr std::array kRows{
     MacroRow{"KVL_PlugPath", macros::PlugPath, 0, kAnyCount},
     MacroRow{"KVL_PlugVer", macros::PlugVer, 0, kAnyCount},
+    MacroRow{"KVL_Age", macros::Age, 1, 2},
     MacroRow{"KVL_ArgCount", macros::ArgCount, 1, 3},
     MacroRow{"KVL_ArgItem", macros::ArgItem, 2, 4},
     MacroRow{"KVL_ClearLines", macros::ClearLines, 1, 4},
@@ -28,6 +30,7 @@ constexpr std::array kRows{
     MacroRow{"KVL_FirstNE", macros::FirstNE, 2, kAnyCount},
     MacroRow{"KVL_For", macros::For, 4, 4},
     MacroRow{"KVL_Grep", macros::Grep, 2, 3},
+    MacroRow{"KVL_HdrRcvTime", macros::HdrRcvTime, 0, 3},
     MacroRow{"KVL_HtmlDec", macros::HtmlDec, 1, 2},
     MacroRow{"KVL_HtmlEnc", macros::HtmlEnc, 1, 2},
     MacroRow{"KVL_LineBetw", macros::LineBetw, 3, 5},
@@ -64,6 +67,13 @@ constexpr std::array kRows{
     MacroRow{"KVL_StrWrap", macros::StrWrap, 1, 3},
     MacroRow{"KVL_SubjClean", macros::SubjClean, 0, 2},
     MacroRow{"KVL_SubjCount", macros::SubjCount, 0, 4},
+    MacroRow{"KVL_TimeAdd", macros::TimeAdd, 2, 4},
+    MacroRow{"KVL_TimeBeats", macros::TimeBeats, 0, 1},
+    MacroRow{"KVL_TimeBias", macros::TimeBias, 0, 0},
+    MacroRow{"KVL_TimeCalc", macros::TimeCalc, 2, 4},
+    MacroRow{"KVL_TimeDiff", macros::TimeDiff, 1, 4},
+    MacroRow{"KVL_TimeParse", macros::TimeParse, 1, 3},
+    MacroRow{"KVL_TimeQuart", macros::TimeQuart, 0, 2},
     MacroRow{"KVL_Until", macros::Until, 3, 3},
     MacroRow{"KVL_UrlDec", macros::UrlDec, 1, 1},
     MacroRow{"KVL_UrlEnc", macros::UrlEnc, 1, 2},

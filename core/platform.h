@@ -1,6 +1,7 @@
 #pragma once
 // The platform services that the portable parts of the plug-in need, declared
 // without windows.h; implemented once for Win32 in platform_win32.cpp.
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -38,5 +39,49 @@ std::uint32_t ClockSeed();
 // Case mapping by the user's locale (the system's ANSI mapping).
 std::string AnsiLowered(std::string_view text);
 std::string AnsiUppered(std::string_view text);
+
+// What a locale writes dates and times with, names in the ANSI code page. An
+// identifier the platform does not know reads as the current thread's locale;
+// 1024 is the user's default, 0 the language-neutral identifier.
+struct LocaleTexts {
+  std::array<std::string, 12> monthNames;
+  std::array<std::string, 12> monthAbbreviations;
+  std::array<std::string, 7> dayNames;  // Sunday first
+  std::array<std::string, 7> dayAbbreviations;
+  std::string dateSeparator;
+  std::string timeSeparator;
+  std::string decimalSeparator;
+  // The platform's pictures: d, M, y, g for dates; h, H, m, s, t for times; 'quoted' text.
+  std::string shortDatePicture;
+  std::string longDatePicture;
+  std::string shortTimePicture;
+  std::string longTimePicture;
+  std::string amDesignator;
+  std::string pmDesignator;
+  std::string eraName;
+  std::string eraAbbreviation;
+};
+LocaleTexts ReadLocaleTexts(std::uint32_t lcid);
+constexpr std::uint32_t kUserDefaultLocale = 1024;
+
+struct ClockReading {
+  int year = 1899;
+  int month = 12;
+  int day = 30;
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+  int millisecond = 0;
+};
+ClockReading LocalClock();
+ClockReading UtcClock();
+
+// The system's time zone: UTC = local time + bias (minutes), and the daylight part.
+struct TimeZoneState {
+  std::int32_t bias = 0;
+  std::int32_t daylightBias = 0;
+  bool daylightInForce = false;
+};
+TimeZoneState ReadTimeZoneState();
 
 }  // namespace kvl

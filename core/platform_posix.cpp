@@ -2,6 +2,7 @@
 // runs its unit tests and fuzz targets under the sanitizers. The plug-in itself
 // uses platform_win32.cpp. Paths here are POSIX paths: folders end in "/".
 #include <dlfcn.h>
+#include <langinfo.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -128,6 +129,56 @@ std::string AnsiUppered(std::string_view text) {
   std::string out(text);
   for (char& c : out) c = AsciiUpper(c);
   return out;
+}
+
+// The C library's own locale ("C" unless the program chose another): names from
+// nl_langinfo, pictures of the United States form, every identifier alike.
+LocaleTexts ReadLocaleTexts(std::uint32_t) {
+  LocaleTexts texts;
+  for (int n = 0; n < 12; ++n) {
+    texts.monthNames[n] = nl_langinfo(static_cast<nl_item>(MON_1 + n));
+    texts.monthAbbreviations[n] = nl_langinfo(static_cast<nl_item>(ABMON_1 + n));
+  }
+  for (int n = 0; n < 7; ++n) {
+    texts.dayNames[n] = nl_langinfo(static_cast<nl_item>(DAY_1 + n));
+    texts.dayAbbreviations[n] = nl_langinfo(static_cast<nl_item>(ABDAY_1 + n));
+  }
+  texts.dateSeparator = "/";
+  texts.timeSeparator = ":";
+  texts.decimalSeparator = nl_langinfo(RADIXCHAR);
+  texts.shortDatePicture = "M/d/yyyy";
+  texts.longDatePicture = "dddd, MMMM d, yyyy";
+  texts.shortTimePicture = "h:mm tt";
+  texts.longTimePicture = "h:mm:ss tt";
+  texts.amDesignator = nl_langinfo(AM_STR);
+  texts.pmDesignator = nl_langinfo(PM_STR);
+  texts.eraName = "AD";
+  texts.eraAbbreviation = "AD";
+  return texts;
+}
+
+namespace {
+ClockReading FromTimespec(bool local) {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  std::tm parts{};
+  if (local)
+    localtime_r(&now.tv_sec, &parts);
+  else
+    gmtime_r(&now.tv_sec, &parts);
+  return {parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour,
+          parts.tm_min,         parts.tm_sec,     static_cast<int>(now.tv_nsec / 1'000'000)};
+}
+}  // namespace
+
+ClockReading LocalClock() { return FromTimespec(true); }
+ClockReading UtcClock() { return FromTimespec(false); }
+
+TimeZoneState ReadTimeZoneState() {
+  const std::time_t now = std::time(nullptr);
+  std::tm parts{};
+  localtime_r(&now, &parts);
+  return {static_cast<std::int32_t>(-parts.tm_gmtoff / 60), 0, false};
 }
 
 }  // namespace kvl

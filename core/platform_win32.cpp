@@ -138,3 +138,88 @@ std::string AnsiUppered(std::string_view text) {
 }
 
 }  // namespace kvl
+
+namespace kvl {
+
+namespace {
+// Wide text in the ANSI code page, the code page the host's texts are in.
+std::string AnsiText(const wchar_t* text) {
+  const int size = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (size <= 1) return {};
+  std::string out(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_ACP, 0, text, -1, out.data(), size, nullptr, nullptr);
+  out.resize(static_cast<std::size_t>(size) - 1);
+  return out;
+}
+
+std::string LocaleString(LCID lcid, LCTYPE type) {
+  std::array<wchar_t, 256> buffer{};
+  if (GetLocaleInfoW(lcid, type, buffer.data(), static_cast<int>(buffer.size())) == 0) return {};
+  return AnsiText(buffer.data());
+}
+
+std::string CalendarString(LCID lcid, CALTYPE type) {
+  std::array<wchar_t, 16> calendar{};
+  CALID id = CAL_GREGORIAN;
+  if (GetLocaleInfoW(lcid, LOCALE_ICALENDARTYPE, calendar.data(), static_cast<int>(calendar.size())) != 0)
+    id = static_cast<CALID>(_wtoi(calendar.data()));
+  std::array<wchar_t, 128> buffer{};
+  if (GetCalendarInfoW(lcid, id, type, buffer.data(), static_cast<int>(buffer.size()), nullptr) == 0) return {};
+  return AnsiText(buffer.data());
+}
+
+ClockReading FromSystemTime(const SYSTEMTIME& time) {
+  return {time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond, time.wMilliseconds};
+}
+}  // namespace
+
+LocaleTexts ReadLocaleTexts(std::uint32_t lcid) {
+  std::array<wchar_t, 8> probe{};
+  LCID locale = lcid;
+  if (GetLocaleInfoW(locale, LOCALE_SSHORTDATE, probe.data(), static_cast<int>(probe.size())) == 0 &&
+      GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+    locale = GetThreadLocale();
+  LocaleTexts texts;
+  for (int n = 0; n < 12; ++n) {
+    texts.monthNames[n] = LocaleString(locale, LOCALE_SMONTHNAME1 + n);
+    texts.monthAbbreviations[n] = LocaleString(locale, LOCALE_SABBREVMONTHNAME1 + n);
+  }
+  // The platform counts days from Monday (1) to Sunday (7).
+  for (int n = 0; n < 7; ++n) {
+    texts.dayNames[(n + 1) % 7] = LocaleString(locale, LOCALE_SDAYNAME1 + n);
+    texts.dayAbbreviations[(n + 1) % 7] = LocaleString(locale, LOCALE_SABBREVDAYNAME1 + n);
+  }
+  texts.dateSeparator = LocaleString(locale, LOCALE_SDATE);
+  texts.timeSeparator = LocaleString(locale, LOCALE_STIME);
+  texts.decimalSeparator = LocaleString(locale, LOCALE_SDECIMAL);
+  texts.shortDatePicture = LocaleString(locale, LOCALE_SSHORTDATE);
+  texts.longDatePicture = LocaleString(locale, LOCALE_SLONGDATE);
+  texts.shortTimePicture = LocaleString(locale, LOCALE_SSHORTTIME);
+  texts.longTimePicture = LocaleString(locale, LOCALE_STIMEFORMAT);
+  texts.amDesignator = LocaleString(locale, LOCALE_S1159);
+  texts.pmDesignator = LocaleString(locale, LOCALE_S2359);
+  texts.eraName = CalendarString(locale, CAL_SERASTRING);
+  texts.eraAbbreviation = CalendarString(locale, CAL_SABBREVERASTRING);
+  return texts;
+}
+
+ClockReading LocalClock() {
+  SYSTEMTIME time{};
+  GetLocalTime(&time);
+  return FromSystemTime(time);
+}
+
+ClockReading UtcClock() {
+  SYSTEMTIME time{};
+  GetSystemTime(&time);
+  return FromSystemTime(time);
+}
+
+TimeZoneState ReadTimeZoneState() {
+  TIME_ZONE_INFORMATION info{};
+  const DWORD state = GetTimeZoneInformation(&info);
+  return {static_cast<std::int32_t>(info.Bias), static_cast<std::int32_t>(info.DaylightBias),
+          state == TIME_ZONE_ID_DAYLIGHT};
+}
+
+}  // namespace kvl
