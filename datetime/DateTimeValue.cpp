@@ -104,12 +104,6 @@ DateTimeParts Decode(DateTimeValue value) {
 
 double UnixSeconds(DateTimeValue value) { return (ToLinearDays(value) - kUnixEpochDay) * 86400.0; }
 
-bool InCalendarRange(DateTimeValue value) {
-  const double linear = ToLinearDays(value);
-  return linear >= static_cast<double>(DayNumber({1, 1, 1})) && linear < static_cast<double>(DayNumber({9999, 12, 31}) + 1) &&
-         std::isfinite(value) && std::fabs(value) <= kLargestDayCount;
-}
-
 int IsoWeekday(CivilDate date) {
   // Day 0 (30 December 1899) was a Saturday, ISO weekday 6.
   return static_cast<int>(((DayNumber(date) + 5) % 7 + 7) % 7) + 1;

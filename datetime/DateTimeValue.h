@@ -55,8 +55,6 @@ DateTimeValue FromLinearDays(double linear);
 DateTimeValue ShiftDays(DateTimeValue value, double days);
 // Seconds since 1 January 1970 00:00.
 double UnixSeconds(DateTimeValue value);
-// Years 1 to 9999.
-bool InCalendarRange(DateTimeValue value);
 
 // ISO 8601 week number (1-53).
 int IsoWeek(CivilDate date);

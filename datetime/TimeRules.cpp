@@ -19,8 +19,23 @@ SpanUnit SpanUnitOf(std::string_view letter) {
   return SpanUnit::Days;
 }
 
+namespace {
+// Whole seconds since 1970 from the value's millisecond, a half second to the even one.
+std::int64_t RoundedUnixSeconds(DateTimeValue value) {
+  const std::int64_t ms = std::llround(UnixSeconds(value) * 1000);
+  std::int64_t seconds = ms / 1000;
+  std::int64_t rest = ms % 1000;
+  if (rest < 0) {
+    rest += 1000;
+    --seconds;
+  }
+  if (rest > 500 || (rest == 500 && seconds % 2 != 0)) ++seconds;
+  return seconds;
+}
+}  // namespace
+
 std::int64_t SecondsBetween(DateTimeValue a, DateTimeValue b) {
-  return std::llabs(std::llrint(UnixSeconds(a)) - std::llrint(UnixSeconds(b)));
+  return std::llabs(RoundedUnixSeconds(a) - RoundedUnixSeconds(b));
 }
 
 std::int64_t SpanInUnits(DateTimeValue a, DateTimeValue b, SpanUnit unit) {
@@ -60,20 +75,18 @@ std::string SpelledSpan(std::int64_t seconds, std::string_view words) {
 }
 
 DateTimeValue ShiftByUnit(DateTimeValue value, std::int64_t amount, SpanUnit unit) {
+  if (unit == SpanUnit::Months || unit == SpanUnit::Years)
+    return AddMonths(value, unit == SpanUnit::Years ? amount * 12 : amount).value_or(value);
   const double linear = ToLinearDays(value);
   const auto n = static_cast<double>(amount);
-  DateTimeValue shifted = value;
-  switch (unit) {
-    case SpanUnit::Months:
-    case SpanUnit::Years:
-      return AddMonths(value, unit == SpanUnit::Years ? amount * 12 : amount).value_or(value);
-    case SpanUnit::Weeks: shifted = FromLinearDays(linear + 7 * n); break;
-    case SpanUnit::Hours: shifted = FromLinearDays((linear * 24 + n) / 24); break;
-    case SpanUnit::Minutes: shifted = FromLinearDays((linear * 1440 + n) / 1440); break;
-    case SpanUnit::Seconds: shifted = FromLinearDays((linear * 86400 + n) / 86400); break;
-    default: shifted = FromLinearDays(linear + n); break;
-  }
-  return InCalendarRange(shifted) ? shifted : value;
+  double shifted = linear + n;
+  if (unit == SpanUnit::Weeks) shifted = linear + 7 * n;
+  if (unit == SpanUnit::Hours) shifted = (linear * 24 + n) / 24;
+  if (unit == SpanUnit::Minutes) shifted = (linear * 1440 + n) / 1440;
+  if (unit == SpanUnit::Seconds) shifted = (linear * 86400 + n) / 86400;
+  static const double first = static_cast<double>(DayNumber({1, 1, 1}));
+  static const double end = static_cast<double>(DayNumber({9999, 12, 31}) + 1);
+  return shifted >= first && shifted < end ? FromLinearDays(shifted) : value;
 }
 
 int AgeInYears(CivilDate birth, CivilDate reference) {

@@ -1,0 +1,321 @@
+// The date-time engine with fixed conventions: the calendar, mail dates and zones,
+// dates read in a locale's order, the format codes and their post-passes.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+#include "datetime/DateFormat.h"
+#include "datetime/LocalDates.h"
+#include "datetime/MailDate.h"
+#include "datetime/TimeRules.h"
+
+namespace {
+
+using namespace kvl::datetime;
+
+DateLocale MakeLocale(bool german) {
+  DateLocale locale;
+  kvl::LocaleTexts& t = locale.texts;
+  t.monthNames = {"January", "February", "March", "April", "May", "June",
+                  "July", "August", "September", "October", "November", "December"};
+  for (int n = 0; n < 12; ++n) t.monthAbbreviations[n] = t.monthNames[n].substr(0, 3);
+  t.dayNames = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
+  for (int n = 0; n < 7; ++n) t.dayAbbreviations[n] = t.dayNames[n].substr(0, 3);
+  t.dateSeparator = german ? "." : "/";
+  t.timeSeparator = ":";
+  t.decimalSeparator = german ? "," : ".";
+  t.amDesignator = german ? "vorm." : "AM";
+  t.pmDesignator = german ? "nachm." : "PM";
+  t.eraName = "AD";
+  t.eraAbbreviation = "A";
+  t.shortDatePicture = german ? "dd.MM.yyyy" : "M/d/yyyy";
+  t.longDatePicture = german ? "dddd, d. MMMM yyyy" : "dddd, MMMM d, yyyy";
+  t.shortTimePicture = german ? "HH:mm" : "h:mm tt";
+  t.longTimePicture = german ? "HH:mm:ss" : "h:mm:ss tt";
+  locale.shortDateFormat = PictureToFormat(t.shortDatePicture);
+  locale.longDateFormat = PictureToFormat(t.longDatePicture);
+  locale.shortTimeFormat = PictureToFormat(t.shortTimePicture);
+  locale.longTimeFormat = PictureToFormat(t.longTimePicture);
+  locale.order = OrderOfPicture(t.shortDatePicture);
+  return locale;
+}
+
+const DateLocale kUs = MakeLocale(false);
+const DateLocale kGerman = MakeLocale(true);
+
+DateTimeValue At(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0) {
+  return EncodeDateTime({y, mo, d}, {h, mi, s, ms}).value();
+}
+
+std::string Render(DateTimeValue value, std::string_view pattern, const DateLocale& locale = kUs) {
+  return RenderDateTime(Decode(value), pattern, locale);
+}
+
+TEST(DateEngine, CalendarDaysAndTheLinearCount) {
+  EXPECT_EQ(At(1899, 12, 30), 0.0);
+  EXPECT_EQ(At(2026, 12, 5), 46361.0);
+  EXPECT_EQ(At(1, 1, 1), -693593.0);
+  EXPECT_FALSE(EncodeDateTime({2027, 2, 29}));
+  EXPECT_TRUE(EncodeDateTime({2028, 2, 29}));
+  EXPECT_FALSE(EncodeDateTime({10000, 1, 1}));
+  EXPECT_FALSE(EncodeDateTime({0, 12, 31}));
+  // Before 30 December 1899 the fraction still runs forward: 29 December 06:00 is -1.25,
+  // and an hour later is -1.2916..., not -1.2083....
+  EXPECT_DOUBLE_EQ(At(1899, 12, 29, 6), -1.25);
+  const DateTimeParts later = Decode(ShiftDays(At(1899, 12, 29, 6), 1.0 / 24));
+  EXPECT_EQ(later.time.hour, 7);
+  EXPECT_EQ(Decode(ShiftDays(At(1899, 12, 30, 1), -2.0 / 24)).date.day, 29);
+  EXPECT_EQ(Decode(ShiftDays(At(1899, 12, 30, 1), -2.0 / 24)).time.hour, 23);
+  // Rounding to the millisecond carries into the next day instead of hour 24.
+  const DateTimeParts carried = Decode(At(2026, 12, 5) + 0.9999999999);
+  EXPECT_EQ(carried.date.day, 6);
+  EXPECT_EQ(carried.time.hour, 0);
+  EXPECT_EQ(Decode(At(2026, 12, 5)).dayOfWeek, 7);  // Saturday
+  // Garbage values read as day 0.
+  EXPECT_EQ(Decode(1e300).date.year, 1899);
+}
+
+TEST(DateEngine, WeekRulesAndDayOfYear) {
+  EXPECT_EQ(IsoWeek({2027, 1, 1}), 53);
+  EXPECT_EQ(IsoWeek({2026, 12, 31}), 53);
+  EXPECT_EQ(IsoWeek({2026, 1, 1}), 1);
+  EXPECT_EQ(IsoWeek({2024, 12, 30}), 1);
+  EXPECT_EQ(DayOfYear({2026, 12, 31}), 365);
+  EXPECT_EQ(DayOfYear({2024, 12, 31}), 366);
+  // 1 January 2027 is a Friday: its week's Thursday is 31 December, so week 5 of December.
+  EXPECT_EQ(WeekOfMonth({2027, 1, 1}), 5);
+  EXPECT_EQ(WeekOfMonth({2027, 1, 4}), 1);
+  // 30 November 2026 is a Monday whose Thursday is 3 December: week 1 of December.
+  EXPECT_EQ(WeekOfMonth({2026, 11, 30}), 1);
+  EXPECT_EQ(WeekOfMonth({2026, 12, 5}), 1);
+  EXPECT_EQ(WeekOfMonth({2026, 12, 7}), 2);
+}
+
+TEST(DateEngine, MonthShiftsKeepTheDayOrTakeTheLastOne) {
+  EXPECT_EQ(AddMonths(At(2026, 1, 31, 8, 30), 1), At(2026, 2, 28, 8, 30));
+  EXPECT_EQ(AddMonths(At(2024, 1, 31), 1), At(2024, 2, 29));
+  EXPECT_EQ(AddMonths(At(2026, 3, 15), -15), At(2024, 12, 15));
+  EXPECT_EQ(AddMonths(At(9999, 12, 1), 0), At(9999, 12, 1));
+  EXPECT_FALSE(AddMonths(At(9999, 12, 1), 1));
+  EXPECT_FALSE(AddMonths(At(1, 1, 1), -1));
+  EXPECT_EQ(ShiftByUnit(At(9999, 6, 1), 1, SpanUnit::Years), At(9999, 6, 1));
+  EXPECT_EQ(ShiftByUnit(At(2026, 6, 1), 2147483647, SpanUnit::Days), At(2026, 6, 1));
+  EXPECT_EQ(ShiftByUnit(At(2026, 6, 1), -2147483647, SpanUnit::Weeks), At(2026, 6, 1));
+  EXPECT_EQ(ShiftByUnit(At(9999, 12, 31, 23), 1, SpanUnit::Hours), At(9999, 12, 31, 23));
+  EXPECT_EQ(Decode(ShiftByUnit(At(9999, 12, 31, 22), 1, SpanUnit::Hours)).time.hour, 23);
+  EXPECT_EQ(Decode(ShiftByUnit(At(2026, 12, 5), -1, SpanUnit::Seconds)).time.second, 59);
+}
+
+TEST(DateEngine, MailDatesAndZones) {
+  std::int32_t zone = 0;
+  EXPECT_EQ(ParseMailDate("Sat, 05 Dec 2026 08:18:22 +0100", zone), At(2026, 12, 5, 8, 18, 22));
+  EXPECT_EQ(zone, 60);
+  EXPECT_EQ(ParseMailDate("  5 DEC 2026 08:18:22 EST", zone), At(2026, 12, 5, 8, 18, 22));
+  EXPECT_EQ(zone, -300);
+  EXPECT_EQ(ParseMailDate("Montag, 7 dec 2026 00:00:00 xyz", zone), At(2026, 12, 7));
+  EXPECT_EQ(zone, 0);  // an unknown zone does not fail the date
+  for (const char* unreadable :
+       {"05 Dec 2026 08:18:22", "05 Dec 26 08:18:22 +0100", "05 December 2026 08:18:22 +0100",
+        "05 Dec 2026 08:18 +0100", "31 Apr 2026 08:18:22 +0100", "29 Feb 2027 08:18:22 +0100",
+        "0 Dec 2026 08:18:22 +0100", "32 Dec 2026 08:18:22 +0100", "5 Dec 999 08:18:22 +0100",
+        "5 Dec 2026 24:00:00 +0100", "5 Dec 2026 08:60:00 +0100", "5 Dec 2026 08:18:60 +0100",
+        "5 Dec 2026 08:1x:22 +0100", "Sat,5 Dec 2026 08:18:22 +0100", "", "Sat,"}) {
+    zone = 77;
+    EXPECT_EQ(ParseMailDate(unreadable, zone), 0.0) << unreadable;
+    EXPECT_EQ(zone, 77) << unreadable;
+  }
+  EXPECT_EQ(ParseMailDate("29 Feb 2028 23:59:59 -0000", zone), At(2028, 2, 29, 23, 59, 59));
+
+  EXPECT_EQ(ZoneOffsetMinutes("(MEZ)"), 60);
+  EXPECT_EQ(ZoneOffsetMinutes("CEST)"), 120);
+  EXPECT_EQ(ZoneOffsetMinutes("+0530"), 330);
+  EXPECT_EQ(ZoneOffsetMinutes("-0230"), -150);
+  EXPECT_EQ(ZoneOffsetMinutes("+0100 (CET)"), 60);
+  EXPECT_EQ(ZoneOffsetMinutes("+01"), 0);
+  EXPECT_EQ(ZoneOffsetMinutes("+01:00"), 0);
+  EXPECT_EQ(ZoneOffsetMinutes("+0-10"), 0);
+  EXPECT_EQ(ZoneOffsetMinutes("bst"), -180);
+  EXPECT_EQ(ZoneOffsetMinutes("GST"), -180);
+  EXPECT_EQ(ZoneOffsetMinutes("nst"), -210);
+  EXPECT_EQ(ZoneOffsetMinutes("hst"), -600);
+  EXPECT_EQ(ZoneOffsetMinutes("nzdt"), 780);
+  EXPECT_EQ(ZoneOffsetMinutes("be.t"), -660);
+  EXPECT_EQ(ZoneOffsetMinutes("idlw"), -720);
+  for (const char* zero : {"gmt", "utc", "ut", "z", "cet (central)", "( cet)", ""})
+    EXPECT_EQ(ZoneOffsetMinutes(zero), 0) << zero;
+}
+
+TEST(DateEngine, LocalDatesFollowTheLocaleOrderAndWindow) {
+  const DateTimeValue dflt = -7;
+  EXPECT_EQ(ReadDate("5.12.2026", dflt, kGerman, 2026), At(2026, 12, 5));
+  EXPECT_EQ(ReadDate(" 5 . 12 . 2026 ", dflt, kGerman, 2026), At(2026, 12, 5));
+  EXPECT_EQ(ReadDate("5.12.", dflt, kGerman, 2030), At(2030, 12, 5));
+  EXPECT_EQ(ReadDate("5.12", dflt, kGerman, 2030), At(2030, 12, 5));
+  EXPECT_EQ(ReadDate("12/5", dflt, kUs, 2030), At(2030, 12, 5));
+  EXPECT_EQ(ReadDate("12/5/2026", dflt, kUs, 2026), At(2026, 12, 5));
+  // One- and two-digit years fall in the hundred years from fifty years ago.
+  EXPECT_EQ(ReadDate("1.1.75", dflt, kGerman, 2026), At(2075, 1, 1));
+  EXPECT_EQ(ReadDate("1.1.76", dflt, kGerman, 2026), At(1976, 1, 1));
+  EXPECT_EQ(ReadDate("1.1.5", dflt, kGerman, 2026), At(2005, 1, 1));
+  EXPECT_EQ(ReadDate("1.1.075", dflt, kGerman, 2026), At(75, 1, 1));
+  for (const char* bad : {"12/5/2026", "31.4.2026", "29.2.2027", "5.12.2026 8:00", "5", "5..12", "", "x"})
+    EXPECT_EQ(ReadDate(bad, dflt, kGerman, 2026), dflt) << bad;
+  DateLocale yearFirst = kUs;
+  yearFirst.order = DateOrder::YearMonthDay;
+  EXPECT_EQ(ReadDate("2026/12/5", dflt, yearFirst, 2026), At(2026, 12, 5));
+  EXPECT_EQ(ReadDate("12/5", dflt, yearFirst, 2026), At(2026, 12, 5));
+}
+
+TEST(DateEngine, LocalTimesWithDesignatorsAndMilliseconds) {
+  const DateTimeValue dflt = -7;
+  EXPECT_EQ(ReadDateTime("5.12.2026 08:18:22 +0100", dflt, kGerman, 2026), At(2026, 12, 5, 8, 18, 22));
+  EXPECT_EQ(ReadDateTime("5.12.2026 8:18:22,250", dflt, kGerman, 2026), At(2026, 12, 5, 8, 18, 22, 250));
+  EXPECT_EQ(ReadDateTime("5.12. 8:18", dflt, kGerman, 2030), At(2030, 12, 5, 8, 18));
+  EXPECT_EQ(ReadDateTime("5.12.2026", dflt, kGerman, 2026), At(2026, 12, 5));
+  EXPECT_EQ(ReadDateTime("12/5/2026 8:18 PM", dflt, kUs, 2026), At(2026, 12, 5, 20, 18));
+  EXPECT_EQ(ReadDateTime("12/5/2026 pm 8", dflt, kUs, 2026), At(2026, 12, 5, 20));
+  EXPECT_EQ(ReadDateTime("12/5/2026 12:00 AM", dflt, kUs, 2026), At(2026, 12, 5, 0));
+  EXPECT_EQ(ReadDateTime("12/5/2026 12:00 PM", dflt, kUs, 2026), At(2026, 12, 5, 12));
+  EXPECT_EQ(ReadDateTime("5.12.2026 8:00 nachm.", dflt, kGerman, 2026), At(2026, 12, 5, 20));
+  // A time alone has day 0 and must fill the text.
+  EXPECT_EQ(ReadDateTime("8:18", dflt, kUs, 2026), At(1899, 12, 30, 8, 18));
+  EXPECT_EQ(ReadDateTime("11 PM", dflt, kUs, 2026), At(1899, 12, 30, 23));
+  for (const char* bad : {"8:18 x", "13 PM", "0 AM", "24:00", "8:60", "8:00:60", "8:00:00.1000", "8:", "12/5/2026 x"})
+    EXPECT_EQ(ReadDateTime(bad, dflt, kUs, 2026), dflt) << bad;
+}
+
+TEST(DateEngine, FormatCodes) {
+  const DateTimeValue morning = At(2026, 12, 5, 8, 8, 2, 7);
+  const DateTimeValue evening = At(2026, 3, 1, 20, 18, 22, 250);
+  EXPECT_EQ(Render(morning, "d dd ddd dddd"), "5 05 Sat Saturday");
+  EXPECT_EQ(Render(morning, "ddddd|dddddd|ddddddd"), "12/5/2026|Saturday, December 5, 2026|Saturday, December 5, 2026");
+  EXPECT_EQ(Render(morning, "m mm mmm mmmm mmmmm"), "12 12 Dec December December");
+  EXPECT_EQ(Render(morning, "y yy yyy yyyy"), "26 26 2026 2026");
+  EXPECT_EQ(Render(morning, "h hh n nn nnn s ss z zz zzz zzzz"), "8 08 8 08 08 2 02 7 07 007 007");
+  // "m" is minutes right after an hour code, letters between or not; months otherwise.
+  EXPECT_EQ(Render(morning, "hh:mm"), "08:08");
+  EXPECT_EQ(Render(morning, "h.m"), "8.8");
+  EXPECT_EQ(Render(evening, "hh:mm:mm"), "20:18:03");
+  EXPECT_EQ(Render(evening, "hh q mm"), "20 q 03");
+  EXPECT_EQ(Render(evening, "hh mmm"), "20 Mar");
+  // The 12-hour clock when an am/pm code follows before the next hour code.
+  EXPECT_EQ(Render(evening, "h am/pm h"), "8 pm 20");
+  EXPECT_EQ(Render(evening, "h:nn AM/PM|a/p|A/P|ampm"), "8:18 PM|p|P|PM");
+  EXPECT_EQ(Render(At(2026, 1, 1, 0, 5), "h:nn a/p"), "12:05 a");
+  EXPECT_EQ(Render(At(2026, 1, 1, 12, 5), "hh:nn am/pm"), "12:05 pm");
+  EXPECT_EQ(Render(evening, "h 'am/pm' \"a/p\""), "20 am/pm a/p");
+  EXPECT_EQ(Render(evening, "aaa aaaa ab"), "Sun Sunday ab");
+  EXPECT_EQ(Render(evening, "t|tt|c", kGerman), "20:18|20:18:22|01.03.2026 20:18:22");
+  EXPECT_EQ(Render(At(2026, 3, 1), "c"), "3/1/2026");
+  EXPECT_EQ(Render(At(2026, 3, 1, 0, 0, 0, 1), "c"), "3/1/2026 12:00:00 AM");
+  EXPECT_EQ(Render(evening, "dd/mm/yyyy hh:nn", kGerman), "01.03.2026 20:18");
+  EXPECT_EQ(Render(evening, "'dd' \"it's\" 'unclosed d"), "dd it's unclosed d");
+  EXPECT_EQ(Render(evening, "g gg e ee"), "A AD 2026 2026");
+  EXPECT_EQ(Render(At(5, 1, 1), "yyyy yy ee"), "0005 05 05");
+  EXPECT_EQ(Render(evening, "#1 q w x b!"), "#1 q w x b!");
+}
+
+TEST(DateEngine, RenderingStopsAt256CharactersInLinearTime) {
+  const DateTimeValue value = At(2026, 12, 5, 8, 18, 22);
+  EXPECT_EQ(Render(value, std::string(256, '-')).size(), 256u);
+  EXPECT_EQ(Render(value, std::string(257, '-')).size(), 256u);
+  EXPECT_EQ(Render(value, std::string(248, '#') + "dddd").substr(248), "Saturday");
+  EXPECT_EQ(Render(value, std::string(250, '#') + "dddd").substr(250), "Saturd");
+  // Patterns that render nothing for most of their length: each hour code's search ends
+  // at the next one, so a few megabytes take milliseconds.
+  std::string pattern;
+  for (int n = 0; n < 400'000; ++n) pattern += "h''";
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(Render(value, pattern).size(), 256u);
+  std::string quiet;
+  for (int n = 0; n < 1'000'000; ++n) quiet += "''";
+  quiet += "ddd";
+  EXPECT_EQ(Render(value, quiet), "Sat");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+}
+
+TEST(DateEngine, PostPassesAndPrefixes) {
+  EXPECT_EQ(ZoneToken("hh BBBB bBbB", 60), "hh +0100 +0100");
+  EXPECT_EQ(ZoneToken("bbbb", -300), "-0500");
+  EXPECT_EQ(ZoneToken("bbbb", 330), "+0530");
+  EXPECT_EQ(ZoneToken("bbbb", -5999), "-0359");  // hours taken modulo 24
+  EXPECT_EQ(ZoneToken("bbb", 60), "bbb");
+  EXPECT_EQ(ExpandDateTokens("www ww x WWW X xx", {2027, 1, 1}), "53 5 1 WWW X 11");
+  EXPECT_EQ(ExpandDateTokens("wwww", {2026, 12, 31}), "53w");
+  EXPECT_EQ(LocalePrefixId("ge"), 1031u);
+  EXPECT_EQ(LocalePrefixId("BR"), 2057u);
+  EXPECT_EQ(LocalePrefixId("XX"), 0u);
+  EXPECT_EQ(LocalePrefixId("ZZ"), 1024u);
+  EXPECT_EQ(LocalePrefixId("Q1"), 1024u);
+}
+
+TEST(DateEngine, SpansAndSpelledDistances) {
+  EXPECT_EQ(SpanInUnits(At(2025, 1, 1), At(2026, 1, 1), SpanUnit::Months), 11);
+  EXPECT_EQ(SpanInUnits(At(2024, 1, 1), At(2025, 1, 1), SpanUnit::Months), 12);
+  EXPECT_EQ(SpanInUnits(At(2026, 1, 1), At(2025, 1, 1), SpanUnit::Years), 0);
+  EXPECT_EQ(SpanInUnits(At(2024, 1, 1), At(2025, 1, 1, 6), SpanUnit::Years), 1);
+  EXPECT_EQ(SpanInUnits(At(2026, 1, 1), At(2026, 1, 14), SpanUnit::Weeks), 1);
+  EXPECT_EQ(SpanInUnits(At(2026, 1, 1), At(2026, 1, 15), SpanUnit::Weeks), 2);
+  EXPECT_EQ(SpanInUnits(At(2026, 1, 1), At(2026, 1, 2, 1, 30), SpanUnit::Hours), 25);
+  EXPECT_EQ(SpanInUnits(At(2026, 1, 1), At(2026, 1, 1, 1, 30), SpanUnit::Minutes), 90);
+  EXPECT_EQ(SpanInUnits(At(1850, 1, 1, 6), At(1850, 1, 1, 18), SpanUnit::Hours), 12);
+  // Each value is rounded to the second first, a half to the even second.
+  EXPECT_EQ(SecondsBetween(At(2026, 1, 1, 0, 0, 0, 500), At(2026, 1, 1, 0, 0, 2, 500)), 2);
+  EXPECT_EQ(SecondsBetween(At(2026, 1, 1, 0, 0, 1, 500), At(2026, 1, 1)), 2);
+  const std::string words = " Tag| Tage| Stunde| Stunden| Minute| Minuten| Sekunde| Sekunden|, ";
+  EXPECT_EQ(SpelledSpan(86400 + 60, words), "1 Tag, 1 Minute");
+  EXPECT_EQ(SpelledSpan(0, words), "0 Sekunden");
+  EXPECT_EQ(SpelledSpan(7200, words), "2 Stunden");
+  EXPECT_EQ(SpelledSpan(2 * 86400 + 3600 + 120 + 1, words), "2 Tage, 1 Stunde, 2 Minuten, 1 Sekunde");
+  EXPECT_EQ(SpelledSpan(59, "d|d|h|h|m|m|s|s|"), "59s");
+}
+
+TEST(DateEngine, AgesBeatsBiasSeasons) {
+  EXPECT_EQ(AgeInYears({2000, 2, 29}, {2001, 2, 28}), 0);
+  EXPECT_EQ(AgeInYears({2000, 2, 29}, {2001, 3, 1}), 1);
+  EXPECT_EQ(AgeInYears({2000, 5, 5}, {2000, 5, 5}), 0);
+  EXPECT_EQ(AgeInYears({2000, 5, 6}, {2000, 5, 5}), -1);
+  EXPECT_EQ(Beats(At(2026, 12, 5, 23)), "000");
+  EXPECT_EQ(Beats(At(2026, 12, 5, 23, 0, 43)), "000");
+  EXPECT_EQ(Beats(At(2026, 12, 5, 23, 0, 44)), "000");
+  EXPECT_EQ(Beats(At(2026, 12, 5, 11)), "500");
+  EXPECT_EQ(Beats(At(2026, 12, 5, 22, 59, 59)), "999");
+  EXPECT_EQ(Beats(At(2026, 12, 5, 0, 0, 44)), "042");
+  EXPECT_EQ(BiasText({-60, -60, true}), "+0200");
+  EXPECT_EQ(BiasText({-60, -60, false}), "+0100");
+  EXPECT_EQ(BiasText({300, -60, false}), "-0500");
+  EXPECT_EQ(BiasText({-330, 0, false}), "+0530");
+  EXPECT_EQ(BiasText({0, -60, false}), "+0000");
+  EXPECT_EQ(SeasonName({2026, 3, 20}), "Winter");
+  EXPECT_EQ(SeasonName({2026, 3, 21}), "Fr\xFChling");
+  EXPECT_EQ(SeasonName({2026, 6, 21}), "Sommer");
+  EXPECT_EQ(SeasonName({2026, 9, 22}), "Sommer");
+  EXPECT_EQ(SeasonName({2026, 9, 23}), "Herbst");
+  EXPECT_EQ(SeasonName({2026, 12, 20}), "Herbst");
+  EXPECT_EQ(SeasonName({2026, 12, 21}), "Winter");
+  EXPECT_EQ(QuarterOf({2026, 3, 31}), "1");
+  EXPECT_EQ(QuarterOf({2026, 4, 1}), "2");
+  EXPECT_EQ(QuarterOf({2026, 12, 1}), "4");
+}
+
+TEST(DateEngine, ReceivedStamps) {
+  EXPECT_EQ(UnfoldHeaderBlock("a\r\n\tb  c\n\n d\r\n"), "a b c\n d \n\n");
+  const std::string block =
+      "Received: from c by d; Sat, 5 Dec 2026 10:00:00 +0100\r\n"
+      "received: from x; Sat, 5 Dec 2026 11:00:00 +0100\r\n"
+      "Received: from b by c;\r\n\tSat, 5 Dec 2026 09:00:00 +0100 (CET)\r\n"
+      "Received: from a (x;y)\r\n  by b; Sat, 5 Dec 2026 08:00:00 +0100\r\n"
+      "Received: no semicolon\r\n"
+      "Subject: Received: x; y\r\n";
+  EXPECT_EQ(ReceivedStamp(block, true), "Sat, 5 Dec 2026 08:00:00 +0100");
+  EXPECT_EQ(ReceivedStamp(block, false), "Sat, 5 Dec 2026 10:00:00 +0100");
+  // The first server's stamp is the first non-empty one from the bottom.
+  EXPECT_EQ(ReceivedStamp("Received: a; x\nReceived: b;  \n", true), "x");
+  EXPECT_EQ(ReceivedStamp("Received: a; x\nReceived: b;  \n", false), "x");
+  EXPECT_EQ(ReceivedStamp("Received: b;\nReceived: a; x\n", false), "");
+  EXPECT_EQ(ReceivedStamp("", true), "");
+  EXPECT_EQ(ReceivedStamp("Received:x; y", false), "");
+}
+
+}  // namespace
