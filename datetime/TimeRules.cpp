@@ -38,19 +38,22 @@ std::int64_t SecondsBetween(DateTimeValue a, DateTimeValue b) {
   return std::llabs(RoundedUnixSeconds(a) - RoundedUnixSeconds(b));
 }
 
+// The span is taken to the millisecond first, as the values themselves are, so that
+// 25 hours between two values never count as 24 for a rounding error in the last bit.
 std::int64_t SpanInUnits(DateTimeValue a, DateTimeValue b, SpanUnit unit) {
-  const double span = std::fabs(ToLinearDays(a) - ToLinearDays(b));
+  const std::int64_t ms = std::llabs(std::llround((ToLinearDays(a) - ToLinearDays(b)) * 86'400'000.0));
+  const double days = static_cast<double>(ms) / 86'400'000.0;
   switch (unit) {
-    case SpanUnit::Years: return static_cast<std::int64_t>(span / 365.25);
-    case SpanUnit::Months: return static_cast<std::int64_t>(span / 30.4375);
-    case SpanUnit::Weeks: return static_cast<std::int64_t>(span) / 7;
-    case SpanUnit::Hours: return static_cast<std::int64_t>(span * 24);
-    case SpanUnit::Minutes: return static_cast<std::int64_t>(span * 1440);
+    case SpanUnit::Years: return static_cast<std::int64_t>(days / 365.25);
+    case SpanUnit::Months: return static_cast<std::int64_t>(days / 30.4375);
+    case SpanUnit::Weeks: return ms / 86'400'000 / 7;
+    case SpanUnit::Hours: return ms / 3'600'000;
+    case SpanUnit::Minutes: return ms / 60'000;
     case SpanUnit::Seconds:
     case SpanUnit::Spelled: return SecondsBetween(a, b);
     case SpanUnit::Days: break;
   }
-  return static_cast<std::int64_t>(span);
+  return ms / 86'400'000;
 }
 
 std::string SpelledSpan(std::int64_t seconds, std::string_view words) {
