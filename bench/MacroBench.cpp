@@ -69,11 +69,25 @@ double TimeCall(const kvlhost::PluginModule& plugin, const std::string& macro, c
   return best;
 }
 
+// Calls per second of a short macro through ZRP_ExecMacro: dispatch, arguments and work.
+void CallsPerSecond(const kvlhost::PluginModule& plugin, const char* label, const std::string& macro,
+                    const std::vector<std::string>& args, int calls) {
+  static const std::map<std::int32_t, std::string> kNoItems;
+  kvlhost::ArgumentProvider params(args);
+  kvlhost::ContextProvider context(kNoItems, nullptr);
+  const double start = Now();
+  for (int i = 0; i < calls; ++i)
+    plugin.exec(macro.c_str(), static_cast<std::int32_t>(macro.size()), &context, &params);
+  const double seconds = Now() - start;
+  std::printf("{\"case\": \"%s\", \"calls\": %d, \"seconds\": %.6f, \"result\": \"%s\"}\n", label, calls, seconds,
+              context.result().c_str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: macro_bench DATA_FOLDER [ROUNDS [text|regex|mailtext]]\n");
+    std::fprintf(stderr, "usage: macro_bench DATA_FOLDER [ROUNDS [text|regex|mailtext|datetime]]\n");
     return 2;
   }
   const std::filesystem::path data = argv[1];
@@ -106,7 +120,11 @@ int main(int argc, char** argv) {
         {"quote_add", "KVL_QuoteAdd", "text", {"@"}},
         {"quote_del", "KVL_QuoteDel", "quoted", {"@"}},
     };
-    const std::vector<Case>& cases = suite == "regex" ? regexCases : suite == "mailtext" ? mailCases : textCases;
+    const std::vector<Case> noCases;
+    const std::vector<Case>& cases = suite == "regex"      ? regexCases
+                                     : suite == "mailtext" ? mailCases
+                                     : suite == "datetime" ? noCases
+                                                           : textCases;
     for (const Case& c : cases) {
       const std::string input = ReadFile(data / (std::string(c.input) + ".txt"));
       auto argsWith = [&](const std::string& text) {
@@ -132,19 +150,16 @@ int main(int argc, char** argv) {
       std::fflush(stdout);
     }
     if (suite == "regex") return 0;
+    if (suite == "datetime") {
+      CallsPerSecond(plugin, "timeparse_calls", "KVL_TimeParse",
+                     {"Sat, 5 Dec 2026 08:18:22 +0100 (CET)", "1", "yyyy-mm-dd hh:nn:ss bbbb"}, 200'000);
+      return 0;
+    }
     // Calls per second of a short macro: the dispatch and argument overhead.
-    const bool mail = suite == "mailtext";
-    const std::string macro = mail ? "KVL_SubjClean" : "KVL_StrLen";
-    const std::map<std::int32_t, std::string> noItems;
-    kvlhost::ArgumentProvider params({mail ? "Re: AW: Fwd: Quarterly report" : "Hello, world"});
-    kvlhost::ContextProvider context(noItems, nullptr);
-    const int calls = 1'000'000;
-    const double start = Now();
-    for (int i = 0; i < calls; ++i)
-      plugin.exec(macro.c_str(), static_cast<std::int32_t>(macro.size()), &context, &params);
-    const double seconds = Now() - start;
-    std::printf("{\"case\": \"%s\", \"calls\": %d, \"seconds\": %.6f}\n", mail ? "subjclean_calls" : "strlen_calls",
-                calls, seconds);
+    if (suite == "mailtext")
+      CallsPerSecond(plugin, "subjclean_calls", "KVL_SubjClean", {"Re: AW: Fwd: Quarterly report"}, 1'000'000);
+    else
+      CallsPerSecond(plugin, "strlen_calls", "KVL_StrLen", {"Hello, world"}, 1'000'000);
   } catch (const std::exception& error) {
     std::fprintf(stderr, "macro_bench: %s\n", error.what());
     return 1;

@@ -206,12 +206,14 @@ std::string RenderDateTime(const DateTimeParts& parts, std::string_view pattern,
 }
 
 std::string ExpandDateTokens(std::string_view text, CivilDate date) {
+  if (text.find("ww") == std::string_view::npos && text.find('x') == std::string_view::npos) return std::string(text);
   std::string out = ReplaceAll(text, "www", std::to_string(IsoWeek(date)));
   out = ReplaceAll(out, "ww", std::to_string(WeekOfMonth(date)));
   return ReplaceAll(out, "x", std::to_string(DayOfYear(date)));
 }
 
 std::string ZoneToken(std::string_view text, std::int32_t zone) {
+  if (text.find_first_of("bB") == std::string_view::npos) return std::string(text);
   const std::int64_t minutes = std::llabs(static_cast<std::int64_t>(zone));
   std::string token(1, zone < 0 ? '-' : '+');
   const auto twoDigits = [&token](std::int64_t n) {
@@ -220,11 +222,23 @@ std::string ZoneToken(std::string_view text, std::int32_t zone) {
   };
   twoDigits((minutes / 60) % 24);
   twoDigits(minutes % 60);
-  return ReplaceAll(text, "bbbb", token, AsciiLowered);
+  std::string out;
+  out.reserve(text.size() + 8);
+  for (std::size_t at = 0; at < text.size();) {
+    if (StartsWithIgnoringCase(text, at, "bbbb")) {
+      out += token;
+      at += 4;
+    } else {
+      out += text[at++];
+    }
+  }
+  return out;
 }
 
 std::string FormatDateTimeText(DateTimeValue value, std::string_view pattern, PostPasses passes, std::int32_t zone) {
-  const std::string marked = ReplaceAll(pattern, "//", std::string_view(&kSlashMarker, 1));
+  const std::string marked = pattern.find("//") == std::string_view::npos
+                                 ? std::string(pattern)
+                                 : ReplaceAll(pattern, "//", std::string_view(&kSlashMarker, 1));
   std::string_view body = marked;
   std::uint32_t lcid = kUserDefaultLocale;
   if (body.size() >= 3 && body[2] == '$') {
