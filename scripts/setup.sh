@@ -15,6 +15,8 @@ packages=(
   xvfb xauth
   googletest nlohmann-json3-dev
   dpkg-dev locales
+  # the zone database: the date tests run Wine in fixed zones (TZ=Asia/Kolkata, Etc/GMT+5)
+  tzdata
   python3
   # the native build under the sanitizers: clang, its runtimes (libFuzzer included),
   # llvm-symbolizer for readable reports, and googletest built for the host
