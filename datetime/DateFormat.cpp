@@ -212,16 +212,19 @@ std::string ExpandDateTokens(std::string_view text, CivilDate date) {
   return ReplaceAll(out, "x", std::to_string(DayOfYear(date)));
 }
 
+std::string OffsetText(std::int64_t minutesEast) {
+  const std::int64_t minutes = std::llabs(minutesEast);
+  std::string text(1, minutesEast < 0 ? '-' : '+');
+  for (const std::int64_t n : {(minutes / 60) % 24, minutes % 60}) {
+    text += static_cast<char>('0' + n / 10);
+    text += static_cast<char>('0' + n % 10);
+  }
+  return text;
+}
+
 std::string ZoneToken(std::string_view text, std::int32_t zone) {
   if (text.find_first_of("bB") == std::string_view::npos) return std::string(text);
-  const std::int64_t minutes = std::llabs(static_cast<std::int64_t>(zone));
-  std::string token(1, zone < 0 ? '-' : '+');
-  const auto twoDigits = [&token](std::int64_t n) {
-    token += static_cast<char>('0' + n / 10);
-    token += static_cast<char>('0' + n % 10);
-  };
-  twoDigits((minutes / 60) % 24);
-  twoDigits(minutes % 60);
+  const std::string token = OffsetText(zone);
   std::string out;
   out.reserve(text.size() + 8);
   for (std::size_t at = 0; at < text.size();) {

@@ -31,6 +31,8 @@ std::string RenderDateTime(const DateTimeParts& parts, std::string_view pattern,
 
 // Replaces "www", then "ww", then "x" (case-sensitive) throughout the text.
 std::string ExpandDateTokens(std::string_view text, CivilDate date);
+// "+hhmm" / "-hhmm", the hours taken modulo 24.
+std::string OffsetText(std::int64_t minutesEast);
 // Replaces "bbbb" in any case by the zone as sign, hours (modulo 24) and minutes.
 std::string ZoneToken(std::string_view text, std::int32_t zone);
 

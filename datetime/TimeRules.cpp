@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "core/TextUtil.h"
+#include "datetime/DateFormat.h"
 
 namespace kvl::datetime {
 
@@ -109,15 +110,7 @@ std::string Beats(DateTimeValue utc) {
 
 std::string BiasText(const TimeZoneState& state) {
   const std::int32_t bias = state.daylightInForce ? state.bias + state.daylightBias : state.bias;
-  const std::int32_t minutes = std::abs(bias);
-  std::string text(1, bias > 0 ? '-' : '+');
-  const auto twoDigits = [&text](std::int32_t n) {
-    if (n < 10) text += '0';
-    text += std::to_string(n);
-  };
-  twoDigits(minutes / 60);
-  twoDigits(minutes % 60);
-  return text;
+  return OffsetText(-static_cast<std::int64_t>(bias));  // the bias counts west
 }
 
 std::string SeasonName(CivilDate date) {
