@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <optional>
+#include <string>
 #include <utility>
 
 #include "core/TextUtil.h"
@@ -15,8 +17,10 @@ namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
 constexpr std::size_t kNotFound = std::string_view::npos;
-// Real mail nests a handful of levels; the cap also bounds the rescans per byte.
-constexpr int kMaxPartDepth = 32;
+// Real mail nests a handful of levels. Each level scans its own part for its boundary,
+// so the cap also bounds how often one byte is scanned; parts are read from a list, not
+// by recursion, so the depth costs no machine stack.
+constexpr int kMaxPartDepth = 256;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool IsWhitespace(char c) { return IsBlank(c) || c == '\r' || c == '\n'; }
@@ -27,15 +31,14 @@ bool IsAllWhitespace(std::string_view text) { return std::all_of(text.begin(), t
 // ---------------------------------------------------------------------------------------------
 // Line ends and 8-bit text
 
+// CR LF, lone LF and lone CR (old Mac mail) all end a line; every one becomes CR LF.
 std::string WithCrLfLineEnds(std::string_view text) {
   std::string out;
   out.reserve(text.size() + text.size() / 32 + 2);
   std::size_t start = 0;
-  for (std::size_t lf = text.find('\n'); lf != kNotFound; lf = text.find('\n', start)) {
-    out.append(text.substr(start, lf - start));
-    if (lf == 0 || text[lf - 1] != '\r') out += '\r';
-    out += '\n';
-    start = lf + 1;
+  for (std::size_t end = text.find_first_of("\r\n"); end != kNotFound; end = text.find_first_of("\r\n", start)) {
+    out.append(text.substr(start, end - start)).append(kCrLf);
+    start = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
   }
   out.append(text.substr(start));
   return out;
@@ -299,12 +302,32 @@ struct Entity {
   std::string_view body;
 };
 
-// Expects CR LF line ends. Without an empty line everything is header.
+// A line that can stand in a header block: a field ("Name:" with printable name
+// characters other than the colon, the name possibly empty), a continuation, or the
+// "From " line of a mailbox file.
+bool IsHeaderLine(std::string_view line) {
+  if (line.empty()) return false;
+  if (IsBlank(line.front()) || line.starts_with("From ")) return true;
+  for (const char c : line) {
+    if (c == ':') return true;
+    if (c < '!' || c > '~') return false;
+  }
+  return false;
+}
+
+// Expects CR LF line ends. The header block ends at the first empty line (which
+// belongs to neither part) or at the first line that cannot stand in a header, which
+// begins the body.
 Entity SplitEntity(std::string_view text) {
-  if (text.starts_with(kCrLf)) return {{}, text.substr(2)};
-  const std::size_t blankLine = text.find("\r\n\r\n");
-  if (blankLine == kNotFound) return {UnfoldedFields(text), {}};
-  return {UnfoldedFields(text.substr(0, blankLine)), text.substr(blankLine + 4)};
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const std::size_t end = std::min(text.find(kCrLf, at), text.size());
+    const std::string_view line = text.substr(at, end - at);
+    if (line.empty()) return {UnfoldedFields(text.substr(0, at)), text.substr(std::min(end + 2, text.size()))};
+    if (!IsHeaderLine(line)) return {UnfoldedFields(text.substr(0, at)), text.substr(at)};
+    at = end + 2;
+  }
+  return {UnfoldedFields(text), {}};
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -433,35 +456,49 @@ std::optional<ExtendedSegment> ExtendedSegmentOf(const Parameter& parameter, std
   return ExtendedSegment{index, encoded, parameter.value};
 }
 
-// The value of an RFC 2231 parameter (charset''percent-encoded, possibly continued), in ANSI.
-std::optional<std::string> ExtendedParameterText(const Parameters& parameters, std::string_view name) {
+struct ExtendedValue {
+  std::string charset;
+  std::string bytes;
+};
+
+// The value of an RFC 2231 parameter (charset''percent-encoded, possibly continued).
+std::optional<ExtendedValue> ExtendedParameter(const Parameters& parameters, std::string_view name) {
   std::vector<ExtendedSegment> segments;
   for (const Parameter& parameter : parameters)
     if (auto segment = ExtendedSegmentOf(parameter, name)) segments.push_back(*segment);
   if (segments.empty()) return std::nullopt;
   std::stable_sort(segments.begin(), segments.end(),
                    [](const ExtendedSegment& a, const ExtendedSegment& b) { return a.index < b.index; });
-  std::string charset;
-  std::string bytes;
+  ExtendedValue extended;
   for (std::size_t i = 0; i < segments.size(); ++i) {
     std::string_view value = segments[i].value;
     if (!segments[i].encoded) {
-      bytes += value;
+      extended.bytes += value;
       continue;
     }
     const std::size_t charsetEnd = value.find('\'');
     const std::size_t languageEnd = charsetEnd == kNotFound ? kNotFound : value.find('\'', charsetEnd + 1);
     if (i == 0 && languageEnd != kNotFound) {
-      charset = value.substr(0, charsetEnd);
+      extended.charset = value.substr(0, charsetEnd);
       value.remove_prefix(languageEnd + 1);
     }
-    bytes += PercentDecoded(value);
+    extended.bytes += PercentDecoded(value);
   }
-  return TextToAnsi(bytes, charset);
+  return extended;
 }
 
+// A parameter's bytes as the sender meant them (boundaries, charset names): the
+// RFC 2231 form when there is one, else the plain value.
+std::string ParameterBytes(const Parameters& parameters, std::string_view name) {
+  if (std::optional<ExtendedValue> extended = ExtendedParameter(parameters, name)) return std::move(extended->bytes);
+  const Parameter* plain = FindParameter(parameters, name);
+  return plain ? plain->value : std::string();
+}
+
+// A parameter as text in ANSI (file names).
 std::string ParameterText(const Parameters& parameters, std::string_view name) {
-  if (std::optional<std::string> extended = ExtendedParameterText(parameters, name)) return *std::move(extended);
+  if (std::optional<ExtendedValue> extended = ExtendedParameter(parameters, name))
+    return TextToAnsi(extended->bytes, extended->charset);
   const Parameter* plain = FindParameter(parameters, name);
   return plain ? DecodedEncodedWords(plain->value) : std::string();  // many mailers put encoded words here
 }
@@ -516,8 +553,9 @@ Mailbox FirstMailbox(std::string_view list) {
       ++at;
     }
   }
-  if (hasAngle) return {DisplayName(kvl::Trimmed(phrase).empty() ? comment : phrase), std::move(angle)};
-  return {DisplayName(comment), std::string(kvl::Trimmed(phrase))};
+  // Addresses may carry UTF-8 (internationalised mail), read like any undeclared text.
+  if (hasAngle) return {DisplayName(kvl::Trimmed(phrase).empty() ? comment : phrase), UndeclaredTextToAnsi(angle)};
+  return {DisplayName(comment), UndeclaredTextToAnsi(kvl::Trimmed(phrase))};
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -529,11 +567,12 @@ struct ContentInfo {
   std::string transferEncoding;  // lower case
 };
 
-ContentInfo ContentInfoOf(const HeaderFields& fields) {
+// A part without a readable type is text/plain, or message/rfc822 inside a digest.
+ContentInfo ContentInfoOf(const HeaderFields& fields, std::string_view defaultType) {
   ContentInfo info{ParseParameterized(FieldValue(fields, "Content-Type")),
                    ParseParameterized(FieldValue(fields, "Content-Disposition")),
                    kvl::AsciiLowered(FieldValue(fields, "Content-Transfer-Encoding"))};
-  if (info.type.token.find('/') == kNotFound) info.type.token = "text/plain";  // absent or unreadable
+  if (info.type.token.find('/') == kNotFound) info.type.token = defaultType;
   return info;
 }
 
@@ -576,22 +615,56 @@ std::vector<std::string_view> SplitMultipart(std::string_view body, std::string_
   return parts;
 }
 
+// Reads the parts depth first in the order they stand, from a list of parts still to
+// read rather than by recursion. Forwarded messages (message/rfc822, and the parts of a
+// digest) are read like parts of their own.
 class PartReader {
  public:
   explicit PartReader(Message& message) : message_(message) {}
 
-  void Read(const Entity& entity, int depth) {
-    const ContentInfo info = ContentInfoOf(entity.fields);
-    const Parameter* boundary = FindParameter(info.type.parameters, "boundary");
-    if (!info.type.token.starts_with("multipart/") || !boundary || boundary->value.empty()) {
-      ReadLeaf(info, entity.body);
-      return;
+  void Read(std::string_view text) {
+    std::vector<Pending> pending{{text, 0, false}};
+    while (!pending.empty()) {
+      const Pending part = pending.back();
+      pending.pop_back();
+      const Entity entity = SplitEntity(part.text);
+      const ContentInfo info = ContentInfoOf(entity.fields, part.inDigest ? "message/rfc822" : "text/plain");
+      const std::string boundary = ParameterBytes(info.type.parameters, "boundary");
+      const bool multipart = info.type.token.starts_with("multipart/") && !boundary.empty();
+      const bool forwarded = info.type.token == "message/rfc822";
+      if (!multipart) ReadLeaf(info, entity.body);
+      if (!multipart && !forwarded) continue;
+      if (part.depth >= kMaxPartDepth) {
+        if (!tooDeepNoted_)
+          message_.warnings.push_back("parts nested deeper than " + std::to_string(kMaxPartDepth) +
+                                      " levels; the inner ones are left out");
+        tooDeepNoted_ = true;
+        continue;
+      }
+      if (forwarded) {
+        pending.push_back({ForwardedText(info, entity.body), part.depth + 1, false});
+        continue;
+      }
+      const std::vector<std::string_view> parts = SplitMultipart(entity.body, boundary);
+      const bool digest = info.type.token == "multipart/digest";
+      for (auto it = parts.rbegin(); it != parts.rend(); ++it) pending.push_back({*it, part.depth + 1, digest});
     }
-    if (depth >= kMaxPartDepth) return;
-    for (const std::string_view part : SplitMultipart(entity.body, boundary->value)) Read(SplitEntity(part), depth + 1);
   }
 
  private:
+  struct Pending {
+    std::string_view text;
+    int depth = 0;
+    bool inDigest = false;
+  };
+
+  // A forwarded message as text; one sent in Base64 or quoted-printable is decoded first.
+  std::string_view ForwardedText(const ContentInfo& info, std::string_view body) {
+    if (info.transferEncoding != "base64" && info.transferEncoding != "quoted-printable") return body;
+    decoded_.push_back(WithCrLfLineEnds(TransferDecoded(body, info.transferEncoding)));
+    return decoded_.back();
+  }
+
   void ReadLeaf(const ContentInfo& info, std::string_view body) {
     const bool isAttachment = info.disposition.token == "attachment";
     const bool isText = !textFound_ && !isAttachment && info.type.token == "text/plain";
@@ -599,8 +672,8 @@ class PartReader {
     if (!isText && !isAttachment && fileName.empty()) return;
     const std::string content = TransferDecoded(body, info.transferEncoding);
     if (isText) {
-      const Parameter* charset = FindParameter(info.type.parameters, "charset");
-      message_.text = WithCrLfLineEnds(TextToAnsi(content, charset ? std::string_view(charset->value) : "us-ascii"));
+      const std::string charset = ParameterBytes(info.type.parameters, "charset");
+      message_.text = WithCrLfLineEnds(TextToAnsi(content, charset.empty() ? std::string_view("us-ascii") : charset));
       textFound_ = true;
     }
     if (isAttachment || !fileName.empty())
@@ -608,12 +681,15 @@ class PartReader {
   }
 
   Message& message_;
+  std::deque<std::string> decoded_;  // stable storage: parts still to read point into it
   bool textFound_ = false;
+  bool tooDeepNoted_ = false;
 };
 
 }  // namespace
 
 Message ParseMessage(std::string_view raw) {
+  if (raw.starts_with("\xEF\xBB\xBF")) raw.remove_prefix(3);  // a UTF-8 byte-order mark
   const std::string text = WithCrLfLineEnds(raw);
   const Entity entity = SplitEntity(text);
   const HeaderFields& fields = entity.fields;
@@ -631,7 +707,7 @@ Message ParseMessage(std::string_view raw) {
   message.date = FieldValue(fields, "Date");
   message.headers = JoinedHeaderLines(fields);
   message.body = entity.body;
-  PartReader(message).Read(entity, 0);
+  PartReader(message).Read(text);
   return message;
 }
 

@@ -29,6 +29,7 @@ struct Message {
   std::string headers;       // header block: unfolded lines as received, each ended by CR LF
   std::string body;          // the whole body as received (after the blank line), CR LF lines
   std::vector<MessageAttachment> attachments;
+  std::vector<std::string> warnings;  // what the reader left out, for the user (ANSI)
 };
 
 // Parses the bytes of a message; never throws for malformed input (missing parts stay empty).

@@ -129,6 +129,8 @@ std::string PluginPath(const Options& options) {
 }
 
 void FillFromMessage(kvlhost::HostSession& session, const kvlhost::Message& message) {
+  for (const std::string& warning : message.warnings)
+    if (session.warn) session.warn(warning);
   session.items = kvlhost::MessageItems(message);
   session.messageFields["TONAME"] = message.toName;
   session.messageFields["TOADDR"] = message.toAddress;

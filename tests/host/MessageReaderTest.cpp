@@ -161,9 +161,9 @@ TEST(MessageReader, HandlesLineEndsMissingPartsAndPlainMessages) {
   EXPECT_EQ(lf.body, "line 1\r\nline 2\r\n");
   EXPECT_EQ(lf.text, lf.body);  // no MIME headers: the body is the text
 
-  const Message noBody = ParseMessage("Subject x\r\nSubject:  only headers  \r\nFrom: a@b");
+  const Message noBody = ParseMessage("Subject:  only headers  \r\nFrom: a@b");
   EXPECT_EQ(noBody.subject, "only headers");
-  EXPECT_EQ(noBody.headers, "Subject x\r\nSubject:  only headers  \r\nFrom: a@b\r\n");
+  EXPECT_EQ(noBody.headers, "Subject:  only headers  \r\nFrom: a@b\r\n");
   EXPECT_EQ(noBody.body, "");
   EXPECT_EQ(noBody.text, "");
 
@@ -208,6 +208,66 @@ TEST(MessageReader, SurvivesMalformedAndHostileInputInLinearTime) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
   EXPECT_TRUE(m.subject.starts_with("=?a?Q?x=?a?Q?x"));
   EXPECT_EQ(m.text, "=");
+}
+
+
+TEST(MessageReader, HeaderBlocksEndWhereHeadersEnd) {
+  // Without a blank line the first line that is no field or continuation begins the body.
+  const Message glued = ParseMessage("Subject: Hi\r\nFrom: a@b\r\n\tc\r\nthis is body: yes\r\nmore\r\n");
+  EXPECT_EQ(glued.headers, "Subject: Hi\r\nFrom: a@b\tc\r\n");
+  EXPECT_EQ(glued.body, "this is body: yes\r\nmore\r\n");
+  EXPECT_EQ(glued.text, glued.body);
+  const Message bodyOnly = ParseMessage("Dear Sir,\r\nSubject: not a header\r\n");
+  EXPECT_EQ(bodyOnly.subject, "");
+  EXPECT_EQ(bodyOnly.body, "Dear Sir,\r\nSubject: not a header\r\n");
+  EXPECT_EQ(ParseMessage("From a@b Sat Dec  5 08:00:00 2026\nSubject: mbox\n\nx").subject, "mbox");
+  // Lone CRs end lines; a UTF-8 byte-order mark does not hide the first field.
+  const Message mac = ParseMessage("\xEF\xBB\xBF" "From: Ann <ann@x.org>\rSubject: Old Mac\r\rline 1\rline 2");
+  EXPECT_EQ(mac.fromAddress, "ann@x.org");
+  EXPECT_EQ(mac.subject, "Old Mac");
+  EXPECT_EQ(mac.text, "line 1\r\nline 2");
+  // UTF-8 addresses come out in the ANSI code page like names.
+  EXPECT_EQ(ParseMessage("From: J\xC3\xBCrgen <j\xC3\xBCrgen@b\xC3\xBC" "cher.de>\n\n").fromAddress,
+            "j\xFCrgen@b\xFC" "cher.de");
+}
+
+TEST(MessageReader, ParametersDigestsAndForwardedMessages) {
+  // RFC 2231 boundaries (continued, encoded) and charsets.
+  const Message continued = ParseMessage(
+      "Content-Type: multipart/mixed; boundary*0=\"ab\"; boundary*1*=%63d\n\n--abcd\n"
+      "Content-Type: text/plain; charset*=utf-8''\n\nGr\xC3\xBC\xC3\x9F" "e\n--abcd--\n");
+  EXPECT_EQ(continued.text, "Gr\xFC\xDF" "e");
+  // A digest's parts without a type are forwarded messages: their text, not their headers.
+  const Message digest = ParseMessage(
+      "Content-Type: multipart/digest; boundary=d\n\n--d\n\nFrom: a@b\nSubject: one\n\nFirst text\n"
+      "--d\n\nSubject: two\n\nSecond\n--d--\n");
+  EXPECT_EQ(digest.text, "First text");
+  EXPECT_EQ(ParseMessage("Content-Type: multipart/mixed; boundary=d\n\n--d\n\nSubject: plain part\n--d--\n").text,
+            "Subject: plain part");
+  // A forwarded message is read like a part of its own, also when sent in Base64.
+  const Message forwarded = ParseMessage(
+      "Content-Type: multipart/mixed; boundary=m\n\n--m\nContent-Type: text/html\n\n<p>\n--m\n"
+      "Content-Type: message/rfc822\nContent-Transfer-Encoding: base64\n\n"
+      "U3ViamVjdDogaW5uZXIKCklubmVyIHRleHQK\n--m--\n");
+  EXPECT_EQ(forwarded.text, "Inner text\r\n");
+}
+
+TEST(MessageReader, DeepNestingIsReadToItsBoundAndSaysSo) {
+  const auto nested = [](int levels) {
+    std::string head, tail;
+    for (int n = 0; n < levels; ++n) {
+      head += "Content-Type: multipart/mixed; boundary=b" + std::to_string(n) + "\n\n--b" + std::to_string(n) + "\n";
+      tail = "\n--b" + std::to_string(n) + "--" + tail;
+    }
+    return ParseMessage(head + "\ninnermost" + tail);
+  };
+  const Message atBound = nested(256);
+  EXPECT_EQ(atBound.text, "innermost");
+  EXPECT_TRUE(atBound.warnings.empty());
+  const Message beyond = nested(257);
+  EXPECT_EQ(beyond.text, "");
+  ASSERT_EQ(beyond.warnings.size(), 1u);
+  EXPECT_NE(beyond.warnings[0].find("256 levels"), std::string::npos);
 }
 
 }  // namespace
