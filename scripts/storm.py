@@ -158,7 +158,9 @@ class Generator:
         self.long_texts = long_texts
         self.known_names = {m.upper() for m in macros}
         self.plain_macros = [m for m in macros if m.upper() not in LOOP_MACROS] or macros
-        self.messages = sorted(str(p) for p in (REPO / "examples").glob("*.eml"))
+        # Real-form and broken messages alike.
+        self.messages = sorted(str(p) for folder in ("examples", "tests/data/messages", "tests/data/bad-messages")
+                               for p in (REPO / folder).glob("*.eml"))
         self.kinds = self._schedule([("macro", options.calls), ("template", options.templates),
                                      ("malformed", options.malformed)])
         self.rng = None
