@@ -18,6 +18,8 @@ packages=(
   # the zone database: the date tests run Wine in fixed zones (TZ=Asia/Kolkata, Etc/GMT+5)
   tzdata
   python3
+  # Python's email test corpus (test/test_email/data/msg_*.txt) for tests/email_peers.py
+  libpython3.11-testsuite
   # the native build under the sanitizers: clang, its runtimes (libFuzzer included),
   # llvm-symbolizer for readable reports, and googletest built for the host
   clang llvm libclang-rt-14-dev libgtest-dev

@@ -1,0 +1,416 @@
+#!/usr/bin/env python3
+"""kvlhost's message reader beside Python's email package, through one kvlhost batch
+session per locale.
+
+1. Corpus: every msg_*.txt of Python's own email tests, examples/*.eml and
+   tests/data/messages/*.eml. For each message kvlhost's subject, From name and
+   address, first To name and address, Message-ID, Date and message text (%SUBJECT,
+   %FROMNAME, %FROMADDR, %TONAME, %TOADDR, %MSGID, %DATE, %TEXT) are compared with
+   what email.message_from_bytes(raw, policy=email.policy.default) reads, once under
+   en_US (code page 1252) and once under ru_RU (1251).
+2. Charsets: one message per charset, made here at run time (an RFC 2047 subject and
+   a text/plain body in that charset), read under a locale whose ANSI code page holds
+   its text (ja_JP 932, zh_CN 936, ...) and under en_US, where a charset left unconverted
+   no longer agrees by the coincidence of being the code page's own. A probe per locale
+   checks that its code page holds the generated texts.
+
+kvlhost answers in the ANSI code page: a character the code page cannot hold comes
+back best-fit ("Ą" -> "A") or as "?", so such characters of Python's reading match any
+one character. Every (message, field) on which the two differ is listed in DIFFERENCES
+with its reason; an unlisted difference fails, and so does a listed one that agrees now.
+
+Usage: email_peers.py [KVLHOST] [--list]
+"""
+import argparse
+import base64
+import email
+import email.header
+import email.policy
+import email.utils
+import glob
+import itertools
+import json
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import time
+import unicodedata
+from concurrent.futures import ThreadPoolExecutor
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+RUN = os.path.join(ROOT, "scripts", "wine-run.sh")
+PYTHON_CORPUS = "/usr/lib/python3.11/test/test_email/data"  # Debian's libpython3.11-testsuite
+
+# Field name -> the host macro that answers it.
+FIELDS = {
+    "subject": "%SUBJECT", "fromname": "%FROMNAME", "fromaddr": "%FROMADDR", "toname": "%TONAME",
+    "toaddr": "%TOADDR", "msgid": "%MSGID", "date": "%DATE", "text": "%TEXT",
+}
+
+# Locale -> the Python codec of the ANSI code page Wine gives it.
+CODE_PAGES = {
+    "en_US.UTF-8": "cp1252", "ru_RU.UTF-8": "cp1251", "ja_JP.UTF-8": "cp932", "zh_CN.UTF-8": "cp936",
+    "zh_TW.UTF-8": "cp950", "ko_KR.UTF-8": "cp949", "he_IL.UTF-8": "cp1255", "ar_SA.UTF-8": "cp1256",
+    "vi_VN.UTF-8": "cp1258", "lt_LT.UTF-8": "cp1257", "pl_PL.UTF-8": "cp1250", "tr_TR.UTF-8": "cp1254",
+    "el_GR.UTF-8": "cp1253",
+}
+CORPUS_LOCALES = ("en_US.UTF-8", "ru_RU.UTF-8")
+
+# Charset -> (locale to read it in, subject, body, transfer encoding), written in a
+# language the charset holds.
+GENERATED = {
+    "iso-8859-3": ("tr_TR.UTF-8", "Toplantı notları ve gündem",
+                   "Pijamalı hasta yağız şoföre çabucak güvendi.\nYarın görüşürüz.", "8bit"),
+    "iso-8859-4": ("lt_LT.UTF-8", "Susitikimas ketvirtadienį",
+                   "Įlinkdama fechtuotojo špaga sublykčiojusi pragręžė apvalų arbūzą.\nIki pasimatymo.", "base64"),
+    "iso-8859-8": ("he_IL.UTF-8", "פגישה ביום שלישי",
+                   "דג סקרן שט בים מאוכזב ולפתע מצא חברה.\nנתראה מחר.", "8bit"),
+    "iso-8859-13": ("lt_LT.UTF-8", "Sanāksmes „darba kārtība“",
+                    "„Glāžšķūņa rūķīši“ dzērumā čiepj Baha koncertflīģeļu vākus.\nUz tikšanos rīt.", "8bit"),
+    "iso-8859-16": ("pl_PL.UTF-8", "Spotkanie w przyszłą środę",
+                    "Zażółć gęślą jaźń, proszę.\nDo zobaczenia jutro.", "base64"),
+    "windows-1256": ("ar_SA.UTF-8", "اجتماع يوم الخميس",
+                     "نص حكيم له سر قاطع وذو شأن عظيم مكتوب على ثوب أخضر.\nإلى اللقاء غدا.", "8bit"),
+    "windows-1258": ("vi_VN.UTF-8", "Cuộc họp vào thứ Hai",
+                     "Chúng tôi sẽ gặp nhau vào thứ Hai tới.\nHẹn gặp lại.", "8bit"),
+    "shift_jis": ("ja_JP.UTF-8", "明日の会議について",
+                  "明日の会議は午後三時から始まります。\nよろしくお願いします。", "8bit"),
+    "euc-jp": ("ja_JP.UTF-8", "来週の予定",
+               "来週の予定を確認してください。\nよろしくお願いします。", "base64"),
+    "iso-2022-jp": ("ja_JP.UTF-8", "資料の送付",
+                    "資料を添付しましたのでご確認ください。\nよろしくお願いします。", "7bit"),
+    "gb2312": ("zh_CN.UTF-8", "明天的会议", "我们明天下午三点开会。\n请准时参加。", "8bit"),
+    "big5": ("zh_TW.UTF-8", "明天的會議", "我們明天下午三點開會。\n請準時參加。", "base64"),
+    "euc-kr": ("ko_KR.UTF-8", "내일 회의 안내", "내일 오후 세 시에 회의가 있습니다.\n감사합니다.", "8bit"),
+    "utf-16": ("el_GR.UTF-8", "Συνάντηση αύριο", "Ξεσκεπάζω την ψυχοφθόρα βδελυγμία.\nΤα λέμε αύριο.", "base64"),
+    "koi8-r": ("ru_RU.UTF-8", "Повестка совещания",
+               "Съешь же ещё этих мягких французских булок, да выпей чаю.\nДо встречи.", "8bit"),
+    "windows-1251": ("ru_RU.UTF-8", "Отчёт за неделю",
+                     "В чащах юга жил бы цитрус? Да, но фальшивый экземпляр!\nДо встречи.", "base64"),
+}
+
+# (message, field) -> reason, for every locale the message is read in; (message, field,
+# locale) -> reason, for that locale only. "reader gap:" and "charset gap:" mark what the
+# reader and the charset table do not handle yet; those entries go when they do.
+RFC822_GAP = "reader gap: a message/rfc822 part (a forwarded message) is not read as a message, so its text is not found"
+UNCONVERTED = ("charset gap: {} is not in the charset table, so its bytes pass unconverted; they agree in the locale "
+               "whose code page is that charset, not here")
+DIFFERENCES = {
+    ("msg_06.txt", "text"): RFC822_GAP,
+    ("msg_11.txt", "text"): RFC822_GAP,
+    ("msg_28.txt", "text"): RFC822_GAP,
+    ("msg_46.txt", "text"): RFC822_GAP,
+    ("msg_30.txt", "text"): "reader gap: digest parts default to message/rfc822; the part without headers is read "
+                            "as text/plain here, the enclosed message's header lines included",
+    ("msg_19.txt", "text"): "reader gap: the header block ends at the first line that is no header; here that line "
+                            "(and the indented one after it) is read as a header field",
+    ("msg_35.txt", "text"): "reader gap: the header block ends at the first line that is no header; here the body "
+                            "line is read as a header field and the text is empty",
+    ("msg_33.txt", "text"): "reader gap: RFC 2231 parameters boundary*= and charset*= are not read, so the multipart "
+                            "has no boundary and no part is found",
+    ("msg_43.txt", "fromaddr"): "the null address of 'MAILER DAEMON <>' is empty here; Python spells it '<>' "
+                                "(a matter of spelling)",
+    ("generated euc-jp", "subject"): "charset gap: euc-jp is not in the charset table; its bytes are read as the code page",
+    ("generated euc-jp", "text"): "charset gap: euc-jp is not in the charset table; its bytes are read as the code page",
+    ("generated iso-2022-jp", "subject"): "charset gap: iso-2022-jp is not in the charset table; its escapes stay",
+    ("generated iso-2022-jp", "text"): "charset gap: iso-2022-jp is not in the charset table; its escapes stay",
+    ("generated iso-8859-13", "subject"): "charset gap: iso-8859-13 is not in the charset table; in lt_LT only "
+                                          "its quotes differ from 1257",
+    ("generated iso-8859-13", "text"): "charset gap: iso-8859-13 is not in the charset table; in lt_LT only "
+                                       "its quotes differ from 1257",
+    ("generated iso-8859-16", "subject", "pl_PL.UTF-8"): "charset gap: iso-8859-16 is not in the charset table",
+    ("generated iso-8859-16", "text", "pl_PL.UTF-8"): "charset gap: iso-8859-16 is not in the charset table",
+    ("generated iso-8859-3", "subject", "tr_TR.UTF-8"): "charset gap: iso-8859-3 is not in the charset table",
+    ("generated iso-8859-3", "text", "tr_TR.UTF-8"): "charset gap: iso-8859-3 is not in the charset table",
+    ("generated iso-8859-4", "subject", "lt_LT.UTF-8"): "charset gap: iso-8859-4 is not in the charset table",
+    ("generated iso-8859-4", "text"): "charset gap: iso-8859-4 is not in the charset table",
+    ("generated utf-16", "subject"): "charset gap: utf-16 is not in the charset table; its bytes are read as the code page",
+    ("generated utf-16", "text"): "charset gap: utf-16 is not in the charset table; its bytes are read as the code page",
+    ("generated shift_jis", "subject", "en_US.UTF-8"): UNCONVERTED.format("shift_jis"),
+    ("generated shift_jis", "text", "en_US.UTF-8"): UNCONVERTED.format("shift_jis"),
+    ("generated gb2312", "subject", "en_US.UTF-8"): UNCONVERTED.format("gb2312"),
+    ("generated gb2312", "text", "en_US.UTF-8"): UNCONVERTED.format("gb2312"),
+    ("generated big5", "subject", "en_US.UTF-8"): UNCONVERTED.format("big5"),
+    ("generated big5", "text", "en_US.UTF-8"): UNCONVERTED.format("big5"),
+    ("generated euc-kr", "subject", "en_US.UTF-8"): UNCONVERTED.format("euc-kr"),
+    ("generated euc-kr", "text", "en_US.UTF-8"): UNCONVERTED.format("euc-kr"),
+}
+
+
+# ---------------------------------------------------------------------------------------------
+# Python's reading
+
+
+def first_mailbox(message, old_message, name):
+    """(display name, address) of the first mailbox of header `name`."""
+    header = message[name]
+    if header is None or not header.addresses:
+        return "", ""
+    mailbox = header.addresses[0]
+    display_name = mailbox.display_name
+    if not display_name:
+        # The old form "addr (Name)": the default policy drops the comment, compat32 reads it
+        # as the name, as kvlhost does.
+        old_name = email.utils.getaddresses(old_message.get_all(name, []))[0][0]
+        display_name = str(email.header.make_header(email.header.decode_header(old_name)))
+    return display_name, mailbox.addr_spec
+
+
+def first_text_part(message):
+    """The first text/plain part that is not an attachment; walk() enters message/rfc822 parts."""
+    for part in message.walk():
+        if part.get_content_type() == "text/plain" and part.get_content_disposition() != "attachment":
+            return part
+    return None
+
+
+def part_text(part):
+    if part is None:
+        return ""
+    try:
+        return part.get_content()
+    except LookupError:  # a charset Python does not know: its bytes as they are
+        return part.get_payload(decode=True).decode("latin-1")
+
+
+def crlf(text):
+    return re.sub(r"\r\n|\r|\n", "\r\n", text)
+
+
+def python_fields(raw):
+    """Field -> Python's reading of the message; a field Python cannot read is an exception's name."""
+    message = email.message_from_bytes(raw, policy=email.policy.default)
+    old_message = email.message_from_bytes(raw, policy=email.policy.compat32)
+    readers = {
+        "subject": lambda: str(message["subject"] or ""),
+        "fromname": lambda: first_mailbox(message, old_message, "from")[0],
+        "fromaddr": lambda: first_mailbox(message, old_message, "from")[1],
+        "toname": lambda: first_mailbox(message, old_message, "to")[0],
+        "toaddr": lambda: first_mailbox(message, old_message, "to")[1],
+        "msgid": lambda: str(message["message-id"] or ""),
+        # The default policy writes the date anew ("Fri, 04 May ..." without its comment);
+        # compat32 keeps it as written, which is what %DATE answers.
+        "date": lambda: "".join((old_message["date"] or "").splitlines()).strip(),
+        "text": lambda: crlf(part_text(first_text_part(message))),
+    }
+    fields = {}
+    for field, read in readers.items():
+        try:
+            fields[field] = read()
+        except Exception as error:  # noqa: BLE001 - any failure is Python's reading of the field
+            fields[field] = f"<Python: {type(error).__name__}: {error}>"
+    return fields
+
+
+# ---------------------------------------------------------------------------------------------
+# Comparison in the code page
+
+
+def pattern_in_code_page(expected, codec):
+    """A regular expression for the expected text as the code page hands it back: a character
+    the code page cannot hold matches any one character (two for one beyond the BMP)."""
+    parts = []
+    for char in expected:
+        try:
+            char.encode(codec)
+            parts.append(re.escape(char))
+        except UnicodeEncodeError:
+            parts.append(".{1,2}" if ord(char) > 0xFFFF else ".")
+    return re.compile("".join(parts), re.DOTALL)
+
+
+def agrees(ours, expected, codec):
+    return ours is not None and pattern_in_code_page(expected, codec).fullmatch(ours) is not None
+
+
+# ---------------------------------------------------------------------------------------------
+# Generated messages
+
+
+def in_code_page_form(text, codec):
+    """The text as the charset writes it: Vietnamese tones that have no precomposed letter in
+    windows-1258 become a base letter and a combining mark."""
+    out = []
+    for char in unicodedata.normalize("NFC", text):
+        try:
+            char.encode(codec)
+            out.append(char)
+            continue
+        except UnicodeEncodeError:
+            pass
+        decomposed = unicodedata.normalize("NFD", char)
+        base, marks = decomposed[0], decomposed[1:]
+        # Keep as many marks on the base as the charset has a letter for, the rest combining.
+        choices = sorted(itertools.product((True, False), repeat=len(marks)), key=lambda keep: -sum(keep))
+        for keep in choices:
+            kept = "".join(mark for mark, chosen in zip(marks, keep) if chosen)
+            rest = "".join(mark for mark, chosen in zip(marks, keep) if not chosen)
+            try:
+                (unicodedata.normalize("NFC", base + kept) + rest).encode(codec)
+            except UnicodeEncodeError:
+                continue
+            out.append(unicodedata.normalize("NFC", base + kept) + rest)
+            break
+        else:
+            raise ValueError(f"{codec} cannot hold {char!r}")
+    return "".join(out)
+
+
+def encoded_words(text, charset):
+    """The text as RFC 2047 B-encoded words of at most 75 characters, folded."""
+    words = []
+    chunk = ""
+    for char in text:
+        candidate = chunk + char
+        word = f"=?{charset}?B?{base64.b64encode(candidate.encode(charset)).decode()}?="
+        if len(word) > 75 and chunk:
+            words.append(f"=?{charset}?B?{base64.b64encode(chunk.encode(charset)).decode()}?=")
+            candidate = char
+        chunk = candidate
+    words.append(f"=?{charset}?B?{base64.b64encode(chunk.encode(charset)).decode()}?=")
+    return "\r\n ".join(words)
+
+
+def generated_message(charset, subject, body, transfer):
+    body_bytes = body.replace("\n", "\r\n").encode(charset) + (b"\r\n" if charset != "utf-16" else "\r\n".encode("utf-16-le"))
+    if transfer == "base64":
+        encoded = base64.encodebytes(body_bytes).replace(b"\n", b"\r\n")
+    else:
+        encoded = body_bytes
+    head = (f"From: Sender <sender@example.org>\r\n"
+            f"To: Recipient <recipient@example.org>\r\n"
+            f"Subject: {encoded_words(subject, charset)}\r\n"
+            f"Date: Sun, 6 Dec 2026 10:00:00 +0100\r\n"
+            f"Message-ID: <{charset}@example.org>\r\n"
+            f"MIME-Version: 1.0\r\n"
+            f"Content-Type: text/plain; charset=\"{charset}\"\r\n"
+            f"Content-Transfer-Encoding: {transfer}\r\n\r\n")
+    return head.encode("ascii") + encoded
+
+
+# ---------------------------------------------------------------------------------------------
+# kvlhost
+
+
+def windows_path(path):
+    return "Z:" + path.replace("/", "\\")
+
+
+def batch(host, locale, requests):
+    """Each request's result, through one kvlhost batch session in the locale."""
+    lines = "\n".join(json.dumps(request) for request in requests) + "\n"
+    env = dict(os.environ, KVL_LOCALE=locale)
+    done = subprocess.run([RUN, host, "batch"], input=lines.encode(), capture_output=True, timeout=300, env=env)
+    replies = [json.loads(line) for line in done.stdout.decode().splitlines()]
+    if len(replies) != len(requests):
+        raise SystemExit(f"email_peers: {len(replies)} replies for {len(requests)} requests under {locale}: "
+                         f"{done.stderr.decode()[-500:]}")
+    return [reply.get("result") for reply in replies]
+
+
+def corpus_files():
+    files = sorted(glob.glob(os.path.join(PYTHON_CORPUS, "msg_*.txt")))
+    if not files:
+        raise SystemExit(f"email_peers: no msg_*.txt in {PYTHON_CORPUS} (scripts/setup.sh installs "
+                         "libpython3.11-testsuite)")
+    files += sorted(glob.glob(os.path.join(ROOT, "examples", "*.eml")))
+    files += sorted(glob.glob(os.path.join(ROOT, "tests", "data", "messages", "*.eml")))
+    return files
+
+
+def shown(text, limit=160):
+    return repr(text) if text is None or len(text) <= limit else repr(text[:limit]) + "..."
+
+
+def message_name(path):
+    if path.startswith(PYTHON_CORPUS):
+        return os.path.basename(path)
+    return os.path.relpath(path, ROOT)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("kvlhost", nargs="?", default=os.path.join(ROOT, "build", "bin", "kvlhost.exe"))
+    parser.add_argument("--list", action="store_true", help="print every difference found, listed or not")
+    options = parser.parse_args()
+    started = time.monotonic()
+
+    with tempfile.TemporaryDirectory(prefix="email_peers") as folder:
+        # (name, path, locales, Python's fields)
+        messages = []
+        for path in corpus_files():
+            with open(path, "rb") as source:
+                messages.append((message_name(path), path, CORPUS_LOCALES, python_fields(source.read())))
+        for charset, (locale, subject, body, transfer) in GENERATED.items():
+            codec = CODE_PAGES[locale]
+            subject, body = in_code_page_form(subject, codec), in_code_page_form(body, codec)
+            raw = generated_message(charset, subject, body, transfer)
+            path = os.path.join(folder, f"{charset}.eml")
+            with open(path, "wb") as target:
+                target.write(raw)
+            # Under en_US too: an unconverted charset that happens to be the code page's own
+            # agrees in its locale, but not here, where its characters come back best-fit or "?".
+            messages.append((f"generated {charset}", path, (locale, "en_US.UTF-8"), python_fields(raw)))
+
+        sessions = {}  # locale -> [(name, field, Python's reading, path)]
+        for name, path, locales, fields in messages:
+            for locale in locales:
+                sessions.setdefault(locale, []).extend((name, field, fields[field], path) for field in FIELDS)
+        # The code page holds each generated text: a locale that gives another code page shows here.
+        probes = {locale: [] for locale in sessions}
+        for charset, (locale, subject, body, _) in GENERATED.items():
+            probes[locale].append(in_code_page_form(f"{subject} {body}", CODE_PAGES[locale]))
+
+        def run(locale):
+            requests = [{"template": FIELDS[field], "message": windows_path(path)}
+                        for _, field, _, path in sessions[locale]]
+            requests += [{"template": "%%".join(text.split("%"))} for text in probes[locale]]
+            return locale, batch(options.kvlhost, locale, requests)
+
+        subprocess.run([os.path.join(ROOT, "scripts", "wine-prefix.sh")], check=True, stdout=sys.stderr)
+        with ThreadPoolExecutor(max_workers=2) as pool:  # sessions share the prefix made just now
+            results = dict(pool.map(run, sorted(sessions)))
+
+    failures = []
+    found = {}  # (name, field) -> [(locale, ours, Python's)]
+    for locale, cases in sorted(sessions.items()):
+        codec = CODE_PAGES[locale]
+        answers = results[locale]
+        for (name, field, expected, _), ours in zip(cases, answers):
+            if not agrees(ours, expected, codec):
+                found.setdefault((name, field), []).append((locale, ours, expected))
+        for text, ours in zip(probes[locale], answers[len(cases):]):
+            if ours != text:
+                failures.append(f"{locale}: the code page does not hold {text[:30]!r}...: {ours[:30]!r}...")
+
+    locales_of = {name: locales for name, _, locales, _ in messages}
+    for (name, field), seen in sorted(found.items()):
+        for locale, ours, expected in seen:
+            if (name, field) not in DIFFERENCES and (name, field, locale) not in DIFFERENCES:
+                failures.append(f"{name} {field} [{locale}]: kvlhost {shown(ours)}, Python {shown(expected)}")
+    for key in DIFFERENCES:
+        name, field = key[:2]
+        differing = {locale for locale, _, _ in found.get((name, field), [])}
+        if name not in locales_of:
+            failures.append(f"{name} is listed in DIFFERENCES but was not read")
+        for locale in key[2:] or locales_of.get(name, ()):
+            if locale not in differing:
+                failures.append(f"{name} {field} [{locale}] is listed as differing but agrees now")
+
+    if options.list:
+        for (name, field), seen in sorted(found.items()):
+            for locale, ours, expected in seen:
+                listed = "listed" if (name, field) in DIFFERENCES or (name, field, locale) in DIFFERENCES else "NOT LISTED"
+                print(f"{name} {field} [{locale}] ({listed})\n  kvlhost: {ours!r}\n  Python:  {expected!r}")
+    for failure in failures[:60]:
+        print(failure)
+    total = sum(len(cases) for cases in sessions.values())
+    print(f"{len(messages)} messages, {total} fields in {len(sessions)} locales ({len(DIFFERENCES)} listed "
+          f"differences): {len(failures)} failures in {time.monotonic() - started:.1f} s")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
