@@ -92,24 +92,11 @@ GENERATED = {
 }
 
 # (message, field) -> reason, for every locale the message is read in; (message, field,
-# locale) -> reason, for that locale only. "reader gap:" and "charset gap:" mark what the
-# reader and the charset table do not handle yet; those entries go when they do.
-RFC822_GAP = "reader gap: a message/rfc822 part (a forwarded message) is not read as a message, so its text is not found"
+# locale) -> reason, for that locale only. "charset gap:" marks what the charset table does
+# not handle yet; those entries go when it does.
 UNCONVERTED = ("charset gap: {} is not in the charset table, so its bytes pass unconverted; they agree in the locale "
                "whose code page is that charset, not here")
 DIFFERENCES = {
-    ("msg_06.txt", "text"): RFC822_GAP,
-    ("msg_11.txt", "text"): RFC822_GAP,
-    ("msg_28.txt", "text"): RFC822_GAP,
-    ("msg_46.txt", "text"): RFC822_GAP,
-    ("msg_30.txt", "text"): "reader gap: digest parts default to message/rfc822; the part without headers is read "
-                            "as text/plain here, the enclosed message's header lines included",
-    ("msg_19.txt", "text"): "reader gap: the header block ends at the first line that is no header; here that line "
-                            "(and the indented one after it) is read as a header field",
-    ("msg_35.txt", "text"): "reader gap: the header block ends at the first line that is no header; here the body "
-                            "line is read as a header field and the text is empty",
-    ("msg_33.txt", "text"): "reader gap: RFC 2231 parameters boundary*= and charset*= are not read, so the multipart "
-                            "has no boundary and no part is found",
     ("msg_43.txt", "fromaddr"): "the null address of 'MAILER DAEMON <>' is empty here; Python spells it '<>' "
                                 "(a matter of spelling)",
     ("generated euc-jp", "subject"): "charset gap: euc-jp is not in the charset table; its bytes are read as the code page",
