@@ -98,6 +98,7 @@ TEST(Charset, FindsAliasesInTheRegistryAndOurRules) {
   EXPECT_EQ(CodePageOfCharset("cp20127"), 0u);
   EXPECT_EQ(CharsetToAnsi("a\xE9", "cp20127"), "a\xE9");
   EXPECT_EQ(CodePageOfCharset("ANSI_X3.4-1968"), 1252u);
+  EXPECT_EQ(CodePageOfCharset("cp65001"), 65001u);
   EXPECT_EQ(CodePageOfCharset("cp99999"), 0u);
   EXPECT_EQ(CodePageOfCharset("cp123456"), 0u);
   EXPECT_EQ(CharsetToAnsi("a\xE9", "us-ascii"), "a\xE9");
