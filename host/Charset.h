@@ -1,6 +1,7 @@
 #pragma once
 // Text conversions at kvlhost's edges: the plug-in speaks the ANSI code page,
 // files and the terminal speak UTF-8, messages speak whatever charset they declare.
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -12,11 +13,33 @@ std::string WideToAnsi(std::wstring_view wide);
 std::string WideToUtf8(std::wstring_view wide);
 std::wstring Utf8ToWide(std::string_view utf8);
 
-// Windows code page for a MIME charset name ("utf-8", "iso-8859-15", "windows-1252", ...);
-// 0 when the bytes pass unchanged (ASCII and unknown names).
-unsigned CodePageOfCharset(std::string_view charset);
+// Windows code page for a MIME charset name or alias ("utf-8", "x-sjis", "ks_c_5601-1987", ...),
+// found in the platform's charset registry (MLang, then HKCR\MIME\Database\Charset), then in a
+// few rules of our own; 0 when the bytes pass unchanged (ASCII, unknown names and code pages
+// this machine cannot convert). UTF-16/32 answer 1200/1201/12000/12001, ISO-8859-16 28606.
+unsigned CodePageOfCharset(std::string_view charset) noexcept;
 
-// Bytes in the named charset converted to ANSI; unknown charsets pass unchanged.
+// Bytes in the named charset as UTF-16. Unknown charsets are read in the ANSI code page, with
+// one warning per name (see CharsetWarningScope). Throws nothing but std::bad_alloc.
+std::wstring CharsetToWide(std::string_view bytes, std::string_view charset);
+
+// Bytes in the named charset converted to ANSI (best fit); unknown charsets pass unchanged.
 std::string CharsetToAnsi(std::string_view bytes, std::string_view charset);
+
+// While one lives, the calling thread's warnings about charsets go to `sink` (a session's
+// bounded warnings); without one they are dropped. Each name is warned about once per process.
+class CharsetWarningScope {
+ public:
+  explicit CharsetWarningScope(std::function<void(const std::string&)> sink);
+  ~CharsetWarningScope();
+  CharsetWarningScope(const CharsetWarningScope&) = delete;
+  CharsetWarningScope& operator=(const CharsetWarningScope&) = delete;
+
+  void warn(const std::string& message) const;
+
+ private:
+  std::function<void(const std::string&)> sink_;
+  const CharsetWarningScope* previous_;
+};
 
 }  // namespace kvlhost

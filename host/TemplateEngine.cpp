@@ -57,6 +57,23 @@ const std::string* HostSession::variable(std::string_view name) const {
   return found == variables.end() ? nullptr : &found->second;
 }
 
+// One line each, of bounded length, and a bounded number of them: a loop may repeat a
+// warning a hundred thousand times, and a warning may quote a whole message.
+void HostSession::giveWarning(const std::string& message) {
+  if (!warn || warningsGiven > kMaxWarnings) return;
+  if (++warningsGiven > kMaxWarnings) {
+    std::string line = "more than ";
+    warn(line.append(std::to_string(kMaxWarnings)).append(" warnings; the rest are left out"));
+    return;
+  }
+  std::string line = message.substr(0, kMaxWarningLength);
+  for (char& c : line)
+    if (static_cast<unsigned char>(c) < ' ') c = ' ';
+  if (message.size() > kMaxWarningLength)
+    line.append("... (").append(std::to_string(message.size() - kMaxWarningLength)).append(" more characters)");
+  warn(line);
+}
+
 std::optional<std::pair<std::vector<RawArgument>, std::size_t>> SplitCallArguments(std::string_view text,
                                                                                    std::size_t at) {
   std::vector<RawArgument> args;
@@ -105,22 +122,7 @@ std::optional<std::pair<std::vector<RawArgument>, std::size_t>> SplitCallArgumen
   return std::nullopt;
 }
 
-// One line each, of bounded length, and a bounded number of them: a loop may repeat a
-// warning a hundred thousand times, and a warning may quote a whole message.
-void TemplateEngine::warn(const std::string& message) const {
-  if (!session_.warn || session_.warningsGiven > kMaxWarnings) return;
-  if (++session_.warningsGiven > kMaxWarnings) {
-    std::string line = "more than ";
-    session_.warn(line.append(std::to_string(kMaxWarnings)).append(" warnings; the rest are left out"));
-    return;
-  }
-  std::string line = message.substr(0, kMaxWarningLength);
-  for (char& c : line)
-    if (static_cast<unsigned char>(c) < ' ') c = ' ';
-  if (message.size() > kMaxWarningLength)
-    line.append("... (").append(std::to_string(message.size() - kMaxWarningLength)).append(" more characters)");
-  session_.warn(line);
-}
+void TemplateEngine::warn(const std::string& message) const { session_.giveWarning(message); }
 
 std::string TemplateEngine::expand(std::string_view text) {
   if (depth_ >= kMaxDepth) {

@@ -32,6 +32,8 @@ struct HostSession {
   // Variable names ignore case.
   void setVariable(std::string_view name, std::string value);
   const std::string* variable(std::string_view name) const;
+  // Passes a warning to `warn`, cut to one line of bounded length, up to a bounded count.
+  void giveWarning(const std::string& message);
 };
 
 class TemplateEngine {

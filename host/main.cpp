@@ -128,9 +128,11 @@ std::string PluginPath(const Options& options) {
   return options.plugin ? kvlhost::WideToAnsi(*options.plugin) : kvlhost::DefaultPluginPath();
 }
 
-void FillFromMessage(kvlhost::HostSession& session, const kvlhost::Message& message) {
-  for (const std::string& warning : message.warnings)
-    if (session.warn) session.warn(warning);
+// Reads the message file into the session; warnings about its charsets are the session's.
+void FillFromMessage(kvlhost::HostSession& session, const std::wstring& path) {
+  const kvlhost::CharsetWarningScope charsetWarnings([&session](const std::string& text) { session.giveWarning(text); });
+  const kvlhost::Message message = kvlhost::ParseMessage(ReadFileBytes(path, "message"));
+  for (const std::string& warning : message.warnings) session.giveWarning(warning);
   session.items = kvlhost::MessageItems(message);
   session.messageFields["TONAME"] = message.toName;
   session.messageFields["TOADDR"] = message.toAddress;
@@ -146,7 +148,7 @@ kvlhost::HostSession NewSession() {
 
 kvlhost::HostSession MakeSession(const Options& options) {
   kvlhost::HostSession session = NewSession();
-  if (options.message) FillFromMessage(session, kvlhost::ParseMessage(ReadFileBytes(*options.message, "message")));
+  if (options.message) FillFromMessage(session, *options.message);
   for (const auto& [id, text] : options.items) session.items[id] = kvlhost::WideToAnsi(text);
   for (const auto& [name, text] : options.vars) session.setVariable(name, kvlhost::WideToAnsi(text));
   if (options.addressBook) {
@@ -212,7 +214,7 @@ nlohmann::json RunRequest(const nlohmann::json& request, const kvlhost::PluginMo
   if (isMacro == request.contains("template")) throw std::invalid_argument("a request has either 'macro' or 'template'");
   kvlhost::HostSession session = NewSession();
   if (request.contains("message"))
-    FillFromMessage(session, kvlhost::ParseMessage(ReadFileBytes(kvlhost::Utf8ToWide(request.at("message").get<std::string>()), "message")));
+    FillFromMessage(session, kvlhost::Utf8ToWide(request.at("message").get<std::string>()));
   if (request.contains("items"))
     for (const auto& [id, text] : request.at("items").items()) {
       const auto number = kvl::ReadInteger(id);

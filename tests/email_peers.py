@@ -92,37 +92,10 @@ GENERATED = {
 }
 
 # (message, field) -> reason, for every locale the message is read in; (message, field,
-# locale) -> reason, for that locale only. "charset gap:" marks what the charset table does
-# not handle yet; those entries go when it does.
-UNCONVERTED = ("charset gap: {} is not in the charset table, so its bytes pass unconverted; they agree in the locale "
-               "whose code page is that charset, not here")
+# locale) -> reason, for that locale only.
 DIFFERENCES = {
     ("msg_43.txt", "fromaddr"): "the null address of 'MAILER DAEMON <>' is empty here; Python spells it '<>' "
                                 "(a matter of spelling)",
-    ("generated euc-jp", "subject"): "charset gap: euc-jp is not in the charset table; its bytes are read as the code page",
-    ("generated euc-jp", "text"): "charset gap: euc-jp is not in the charset table; its bytes are read as the code page",
-    ("generated iso-2022-jp", "subject"): "charset gap: iso-2022-jp is not in the charset table; its escapes stay",
-    ("generated iso-2022-jp", "text"): "charset gap: iso-2022-jp is not in the charset table; its escapes stay",
-    ("generated iso-8859-13", "subject"): "charset gap: iso-8859-13 is not in the charset table; in lt_LT only "
-                                          "its quotes differ from 1257",
-    ("generated iso-8859-13", "text"): "charset gap: iso-8859-13 is not in the charset table; in lt_LT only "
-                                       "its quotes differ from 1257",
-    ("generated iso-8859-16", "subject", "pl_PL.UTF-8"): "charset gap: iso-8859-16 is not in the charset table",
-    ("generated iso-8859-16", "text", "pl_PL.UTF-8"): "charset gap: iso-8859-16 is not in the charset table",
-    ("generated iso-8859-3", "subject", "tr_TR.UTF-8"): "charset gap: iso-8859-3 is not in the charset table",
-    ("generated iso-8859-3", "text", "tr_TR.UTF-8"): "charset gap: iso-8859-3 is not in the charset table",
-    ("generated iso-8859-4", "subject", "lt_LT.UTF-8"): "charset gap: iso-8859-4 is not in the charset table",
-    ("generated iso-8859-4", "text"): "charset gap: iso-8859-4 is not in the charset table",
-    ("generated utf-16", "subject"): "charset gap: utf-16 is not in the charset table; its bytes are read as the code page",
-    ("generated utf-16", "text"): "charset gap: utf-16 is not in the charset table; its bytes are read as the code page",
-    ("generated shift_jis", "subject", "en_US.UTF-8"): UNCONVERTED.format("shift_jis"),
-    ("generated shift_jis", "text", "en_US.UTF-8"): UNCONVERTED.format("shift_jis"),
-    ("generated gb2312", "subject", "en_US.UTF-8"): UNCONVERTED.format("gb2312"),
-    ("generated gb2312", "text", "en_US.UTF-8"): UNCONVERTED.format("gb2312"),
-    ("generated big5", "subject", "en_US.UTF-8"): UNCONVERTED.format("big5"),
-    ("generated big5", "text", "en_US.UTF-8"): UNCONVERTED.format("big5"),
-    ("generated euc-kr", "subject", "en_US.UTF-8"): UNCONVERTED.format("euc-kr"),
-    ("generated euc-kr", "text", "en_US.UTF-8"): UNCONVERTED.format("euc-kr"),
 }
 
 
