@@ -10,6 +10,7 @@
 #include "core/WorkBudget.h"
 #include "datetime/TimeMacros.h"
 #include "mailtext/MailTextMacros.h"
+#include "system/FileMacros.h"
 #include "regex/RegexMacros.h"
 #include "text/TextMacros.h"
 
@@ -21,12 +22,31 @@ constexpr std::array kRows{
     MacroRow{"KVL_PlugPath", macros::PlugPath, 0, kAnyCount},
     MacroRow{"KVL_PlugVer", macros::PlugVer, 0, kAnyCount},
     MacroRow{"KVL_Age", macros::Age, 1, 2},
+    MacroRow{"KVL_AttrGet", macros::AttrGet, 1, 1},
+    MacroRow{"KVL_AttrSet", macros::AttrSet, 1, 2},
     MacroRow{"KVL_ArgCount", macros::ArgCount, 1, 3},
     MacroRow{"KVL_ArgItem", macros::ArgItem, 2, 4},
     MacroRow{"KVL_ClearLines", macros::ClearLines, 1, 4},
     MacroRow{"KVL_Const", macros::Const, 1, 3},
     MacroRow{"KVL_Decode", macros::Decode, 2, kAnyCount},
+    MacroRow{"KVL_DirCreate", macros::DirCreate, 1, 1},
+    MacroRow{"KVL_DirExist", macros::DirExist, 1, 1},
     MacroRow{"KVL_Encode", macros::Encode, 2, kAnyCount},
+    MacroRow{"KVL_FileAddLn", macros::FileAddLn, 2, 2},
+    MacroRow{"KVL_FileCopy", macros::FileCopy, 2, 2},
+    MacroRow{"KVL_FileDel", macros::FileDel, 1, 1},
+    MacroRow{"KVL_FileExist", macros::FileExist, 1, 1},
+    MacroRow{"KVL_FileInfo", macros::FileInfo, 2, 2},
+    MacroRow{"KVL_FileInUse", macros::FileInUse, 1, 1},
+    MacroRow{"KVL_FileLines", macros::FileLines, 1, 4},
+    MacroRow{"KVL_FileLnCnt", macros::FileLnCnt, 1, 1},
+    MacroRow{"KVL_FileLong", macros::FileLong, 1, 1},
+    MacroRow{"KVL_FileMove", macros::FileMove, 2, 2},
+    MacroRow{"KVL_FileName", macros::FileName, 1, 2},
+    MacroRow{"KVL_FileOwner", macros::FileOwner, 1, 1},
+    MacroRow{"KVL_FileShort", macros::FileShort, 1, 1},
+    MacroRow{"KVL_FileSize", macros::FileSize, 1, 2},
+    MacroRow{"KVL_FileTime", macros::FileTime, 2, 3},
     MacroRow{"KVL_FirstNE", macros::FirstNE, 2, kAnyCount},
     MacroRow{"KVL_For", macros::For, 4, 4},
     MacroRow{"KVL_Grep", macros::Grep, 2, 3},
@@ -67,6 +87,8 @@ constexpr std::array kRows{
     MacroRow{"KVL_StrWrap", macros::StrWrap, 1, 3},
     MacroRow{"KVL_SubjClean", macros::SubjClean, 0, 2},
     MacroRow{"KVL_SubjCount", macros::SubjCount, 0, 4},
+    MacroRow{"KVL_TempDir", macros::TempDir, 0, 0},
+    MacroRow{"KVL_TempFile", macros::TempFile, 0, 0},
     MacroRow{"KVL_TimeAdd", macros::TimeAdd, 2, 4},
     MacroRow{"KVL_TimeBeats", macros::TimeBeats, 0, 1},
     MacroRow{"KVL_TimeBias", macros::TimeBias, 0, 0},

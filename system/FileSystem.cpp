@@ -1,0 +1,208 @@
+#include "system/FileSystem.h"
+
+#include <windows.h>
+#include <sddl.h>
+#include <shellapi.h>
+
+#include <array>
+#include <memory>
+#include <vector>
+
+#include "core/TextUtil.h"
+#include "core/platform.h"
+
+namespace kvl::files {
+
+namespace {
+struct HandleCloser {
+  void operator()(HANDLE handle) const {
+    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+  }
+};
+using FileHandle = std::unique_ptr<void, HandleCloser>;
+
+FileHandle OpenFile(const std::string& file, DWORD access, DWORD share, DWORD disposition) {
+  HANDLE handle = CreateFileA(file.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return FileHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
+}
+
+FileHandle OpenForReading(const std::string& file) {
+  return OpenFile(file, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
+}
+
+struct LocalFreer {
+  void operator()(void* memory) const { LocalFree(memory); }
+};
+
+constexpr std::array<std::pair<char, DWORD>, 4> kSettable{
+    {{'R', FILE_ATTRIBUTE_READONLY}, {'A', FILE_ATTRIBUTE_ARCHIVE}, {'H', FILE_ATTRIBUTE_HIDDEN}, {'S', FILE_ATTRIBUTE_SYSTEM}}};
+}  // namespace
+
+bool CreateFolderPath(const std::string& path) {
+  std::string built = FieldAt(path, "\\", 1);
+  for (int n = 2;; ++n) {
+    const std::string item = FieldAt(path, "\\", n);
+    if (item.empty()) break;
+    built += '\\' + item;
+    CreateDirectoryA(built.c_str(), nullptr);  // "already exists" and the like are no matter here
+  }
+  return FolderExists(path);
+}
+
+std::optional<FileTimes> ReadFileTimes(const std::string& file) {
+  const FileHandle handle = OpenForReading(file);
+  if (!handle) return std::nullopt;
+  TIME_ZONE_INFORMATION zone{};
+  const DWORD state = GetTimeZoneInformation(&zone);
+  const LONG bias = zone.Bias + (state == TIME_ZONE_ID_DAYLIGHT ? zone.DaylightBias : 0);
+  std::array<FILETIME, 3> times{};
+  if (!GetFileTime(handle.get(), &times[0], &times[1], &times[2])) return FileTimes{};
+  const auto local = [bias](const FILETIME& time) -> std::optional<datetime::DateTimeValue> {
+    SYSTEMTIME utc{};
+    if (!FileTimeToSystemTime(&time, &utc)) return std::nullopt;
+    const auto value = datetime::EncodeDateTime({utc.wYear, utc.wMonth, utc.wDay},
+                                                {utc.wHour, utc.wMinute, utc.wSecond, utc.wMilliseconds});
+    if (!value) return std::nullopt;
+    return datetime::ShiftDays(*value, -bias / 1440.0);
+  };
+  return FileTimes{local(times[0]), local(times[1]), local(times[2])};
+}
+
+bool FileIsInUse(const std::string& file) { return !OpenFile(file, GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING); }
+
+std::string FileOwnerName(const std::string& file) {
+  std::vector<BYTE> descriptor(1024);
+  DWORD needed = 0;
+  if (!GetFileSecurityA(file.c_str(), OWNER_SECURITY_INFORMATION, descriptor.data(),
+                        static_cast<DWORD>(descriptor.size()), &needed))
+    return {};
+  PSID owner = nullptr;
+  BOOL defaulted = FALSE;
+  if (!GetSecurityDescriptorOwner(descriptor.data(), &owner, &defaulted) || owner == nullptr) return {};
+  std::array<char, 1024> name{};
+  std::array<char, 1024> domain{};
+  DWORD nameLength = static_cast<DWORD>(name.size());
+  DWORD domainLength = static_cast<DWORD>(domain.size());
+  SID_NAME_USE use{};
+  if (LookupAccountSidA(nullptr, owner, name.data(), &nameLength, domain.data(), &domainLength, &use))
+    return std::string(domain.data()) + "\\" + name.data();
+  wchar_t* text = nullptr;
+  if (!ConvertSidToStringSidW(owner, &text)) return {};
+  const std::unique_ptr<wchar_t, LocalFreer> owned(text);
+  std::string sid;
+  for (const wchar_t* c = owned.get(); *c; ++c) sid += static_cast<char>(*c);  // a SID text is ASCII
+  return sid;
+}
+
+std::string MakeTempFile(const std::string& prefix, const std::string& extension, bool longForm) {
+  const std::string folder = GetTempFolder(false);
+  std::array<char, MAX_PATH + 1> name{};
+  if (folder.empty() || GetTempFileNameA(folder.c_str(), prefix.c_str(), 0, name.data()) == 0) return {};
+  std::string path = longForm ? ExpandToLongPath(name.data()) : std::string(name.data());
+  const std::size_t dot = path.find_last_of(".\\:");
+  if (dot != std::string::npos && path[dot] == '.') path.erase(dot);
+  return path + extension;
+}
+
+std::optional<std::uint64_t> FileSizeOf(const std::string& file) {
+  const FileHandle handle = OpenForReading(file);
+  LARGE_INTEGER size{};
+  if (!handle || !GetFileSizeEx(handle.get(), &size)) return std::nullopt;
+  return static_cast<std::uint64_t>(size.QuadPart);
+}
+
+bool ForEachFileLine(const std::string& file, const std::function<bool(std::string_view)>& visit) {
+  const FileHandle handle = OpenForReading(file);
+  if (!handle) return false;
+  std::vector<char> block(1 << 16);
+  std::string line;      // the current line's text so far
+  bool lineEnded = false;  // a CR was seen: the rest up to the LF is dropped
+  bool pending = false;    // a line has begun
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(handle.get(), block.data(), static_cast<DWORD>(block.size()), &got, nullptr)) return false;
+    if (got == 0) break;
+    std::string_view data(block.data(), got);
+    while (!data.empty()) {
+      const std::size_t lf = data.find('\n');
+      const std::string_view piece = data.substr(0, lf);
+      if (!lineEnded) {
+        const std::size_t cr = piece.find('\r');
+        line.append(piece.substr(0, cr));
+        lineEnded = cr != std::string_view::npos;
+      }
+      pending = true;
+      if (lf == std::string_view::npos) break;
+      if (!visit(line)) return true;
+      line.clear();
+      lineEnded = false;
+      pending = false;
+      data.remove_prefix(lf + 1);
+    }
+  }
+  if (pending) visit(line);
+  return true;
+}
+
+bool AppendLine(const std::string& file, std::string_view line) {
+  const FileHandle handle = OpenFile(file, FILE_APPEND_DATA, FILE_SHARE_READ, OPEN_ALWAYS);
+  if (!handle) return false;
+  const std::string text = std::string(line) + "\r\n";
+  DWORD written = 0;
+  return WriteFile(handle.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+         written == text.size();
+}
+
+bool RunShellOperation(ShellOperation operation, const std::string& sources, const std::string& destination) {
+  std::string from = sources;
+  for (char& c : from)
+    if (c == '|') c = '\0';
+  from.append(2, '\0');
+  std::string to = destination;
+  to.append(2, '\0');
+  SHFILEOPSTRUCTA record{};
+  record.wFunc = operation == ShellOperation::Copy ? FO_COPY : operation == ShellOperation::Move ? FO_MOVE : FO_DELETE;
+  record.pFrom = from.c_str();
+  record.pTo = operation == ShellOperation::Delete ? nullptr : to.c_str();
+  record.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_ALLOWUNDO |
+                  (operation == ShellOperation::Delete ? 0 : FOF_NOCONFIRMMKDIR);
+  return SHFileOperationA(&record) == 0;
+}
+
+std::string ShellTypeName(const std::string& file) {
+  SHFILEINFOA info{};
+  if (!SHGetFileInfoA(file.c_str(), 0, &info, sizeof(info), SHGFI_TYPENAME)) return {};
+  return std::string(info.szTypeName, strnlen(info.szTypeName, 80));
+}
+
+std::string ShortPath(const std::string& path) {
+  std::array<char, MAX_PATH> buffer{};
+  const DWORD length = GetShortPathNameA(path.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+  if (length == 0 || length >= buffer.size()) return {};
+  return std::string(Trimmed(std::string_view(buffer.data(), strnlen(buffer.data(), buffer.size()))));
+}
+
+std::string AttributeLetters(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == 0 || attributes == INVALID_FILE_ATTRIBUTES) return "*";
+  std::string letters;
+  for (const auto& [letter, bit] : kSettable)
+    if (attributes & bit) letters += letter;
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) letters += 'D';
+  return letters;
+}
+
+bool SetAttributeLetters(const std::string& path, std::string_view letters) {
+  DWORD attributes = 0;
+  const std::string upper = AnsiUppered(letters);
+  for (const auto& [letter, bit] : kSettable)
+    if (upper.find(letter) != std::string::npos) attributes |= bit;
+  return SetFileAttributesA(path.c_str(), attributes);
+}
+
+std::string OemTextToAnsi(std::string text) {
+  if (!text.empty()) OemToCharBuffA(text.data(), text.data(), static_cast<DWORD>(text.size()));
+  return text;
+}
+
+}  // namespace kvl::files
