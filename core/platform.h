@@ -2,7 +2,10 @@
 // The platform services that the portable parts of the plug-in need, declared
 // without windows.h; implemented once for Win32 in platform_win32.cpp.
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -29,6 +32,35 @@ bool FileExists(const std::string& path);  // a file, not a folder
 bool FolderExists(const std::string& path);
 bool PathExists(const std::string& path);  // a file or a folder
 bool DeleteFileIfExists(const std::string& path);
+
+// Calls `consume` with the file's bytes in blocks of at most `blockSize`, in order,
+// never holding the whole file. False when the file cannot be opened or a read
+// fails (what was consumed so far is then to be discarded by the caller).
+bool ReadFileInBlocks(const std::string& path, std::size_t blockSize,
+                      const std::function<void(std::string_view)>& consume);
+
+// Creates or overwrites the file with exactly these bytes; false on any failure.
+bool WriteTextFile(const std::string& path, std::string_view text);
+
+// The platform's MD5 and SHA-1 (its cryptography service), fed in pieces.
+enum class DigestKind { Md5, Sha1 };
+class Digest {
+ public:
+  explicit Digest(DigestKind kind);  // throws std::runtime_error when the service refuses
+  ~Digest();
+  Digest(const Digest&) = delete;
+  Digest& operator=(const Digest&) = delete;
+  void add(std::string_view bytes);
+  std::string finish();  // the raw digest bytes; the object is spent afterwards
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+// Downloads the URL to the file with the platform's URL service; true when the
+// server delivered it (a refused connection or an HTTP error status is false).
+bool DownloadUrlToFile(const std::string& url, const std::string& path);
 
 // Opens a file with the shell verb "open"; a hidden window when asked. Does not wait.
 void ShellOpen(const std::string& file, bool hidden);

@@ -1,8 +1,13 @@
 #include <windows.h>
+#include <bcrypt.h>
 #include <shellapi.h>
+#include <wininet.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
+#include <memory>
+#include <stdexcept>
 #include <vector>
 
 #include "core/TextUtil.h"
@@ -220,6 +225,142 @@ TimeZoneState ReadTimeZoneState() {
   const DWORD state = GetTimeZoneInformation(&info);
   return {static_cast<std::int32_t>(info.Bias), static_cast<std::int32_t>(info.DaylightBias),
           state == TIME_ZONE_ID_DAYLIGHT};
+}
+
+}  // namespace kvl
+
+namespace kvl {
+
+namespace {
+struct HandleCloser {
+  void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+using FileHandle = std::unique_ptr<void, HandleCloser>;
+
+FileHandle OpenFile(const std::string& path, DWORD access, DWORD share, DWORD disposition, DWORD flags) {
+  const HANDLE handle = CreateFileA(path.c_str(), access, share, nullptr, disposition, flags, nullptr);
+  return FileHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
+}
+
+struct InternetCloser {
+  void operator()(HINTERNET handle) const { InternetCloseHandle(handle); }
+};
+using InternetHandle = std::unique_ptr<void, InternetCloser>;
+
+struct AlgorithmCloser {
+  void operator()(BCRYPT_ALG_HANDLE handle) const { BCryptCloseAlgorithmProvider(handle, 0); }
+};
+struct HashCloser {
+  void operator()(BCRYPT_HASH_HANDLE handle) const { BCryptDestroyHash(handle); }
+};
+}  // namespace
+
+bool ReadFileInBlocks(const std::string& path, std::size_t blockSize,
+                      const std::function<void(std::string_view)>& consume) {
+  const FileHandle file = OpenFile(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
+                                   FILE_FLAG_SEQUENTIAL_SCAN);
+  if (!file) return false;
+  std::unique_ptr<char[]> block = std::make_unique_for_overwrite<char[]>(blockSize);
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(file.get(), block.get(), static_cast<DWORD>(blockSize), &got, nullptr)) return false;
+    if (got == 0) return true;
+    consume(std::string_view(block.get(), got));
+  }
+}
+
+bool WriteTextFile(const std::string& path, std::string_view text) {
+  const FileHandle file = OpenFile(path, GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
+  if (!file) return false;
+  constexpr std::size_t kPiece = 1 << 24;  // WriteFile counts in 32 bits; keep each write modest
+  for (std::size_t at = 0; at < text.size(); at += kPiece) {
+    const DWORD piece = static_cast<DWORD>(std::min(kPiece, text.size() - at));
+    DWORD written = 0;
+    if (!WriteFile(file.get(), text.data() + at, piece, &written, nullptr) || written != piece) return false;
+  }
+  return true;
+}
+
+struct Digest::State {
+  std::unique_ptr<void, AlgorithmCloser> algorithm;
+  std::unique_ptr<void, HashCloser> hash;
+  DWORD length = 0;
+};
+
+Digest::Digest(DigestKind kind) : state_(std::make_unique<State>()) {
+  BCRYPT_ALG_HANDLE algorithm = nullptr;
+  const wchar_t* id = kind == DigestKind::Md5 ? BCRYPT_MD5_ALGORITHM : BCRYPT_SHA1_ALGORITHM;
+  if (!BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&algorithm, id, nullptr, 0)))
+    throw std::runtime_error("hash algorithm unavailable");
+  state_->algorithm.reset(algorithm);
+  ULONG got = 0;
+  if (!BCRYPT_SUCCESS(BCryptGetProperty(algorithm, BCRYPT_HASH_LENGTH, reinterpret_cast<PUCHAR>(&state_->length),
+                                        sizeof(state_->length), &got, 0)))
+    throw std::runtime_error("hash length unavailable");
+  BCRYPT_HASH_HANDLE hash = nullptr;
+  if (!BCRYPT_SUCCESS(BCryptCreateHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0)))
+    throw std::runtime_error("hash object unavailable");
+  state_->hash.reset(hash);
+}
+
+Digest::~Digest() = default;
+
+void Digest::add(std::string_view bytes) {
+  constexpr std::size_t kPiece = 1 << 30;
+  for (std::size_t at = 0; at < bytes.size(); at += kPiece) {
+    const ULONG piece = static_cast<ULONG>(std::min(kPiece, bytes.size() - at));
+    auto* data = reinterpret_cast<PUCHAR>(const_cast<char*>(bytes.data() + at));
+    if (!BCRYPT_SUCCESS(BCryptHashData(state_->hash.get(), data, piece, 0)))
+      throw std::runtime_error("hashing failed");
+  }
+}
+
+std::string Digest::finish() {
+  std::string out(state_->length, '\0');
+  if (!BCRYPT_SUCCESS(BCryptFinishHash(state_->hash.get(), reinterpret_cast<PUCHAR>(out.data()), state_->length, 0)))
+    throw std::runtime_error("hashing failed");
+  return out;
+}
+
+// WinINet rather than URLDownloadToFile: under Wine the latter reports success for
+// an HTTP 404 and leaves the error page behind. The body goes to a sibling file
+// first, so a failed download never destroys a file that was there before.
+bool DownloadUrlToFile(const std::string& url, const std::string& path) {
+  const InternetHandle session(InternetOpenA("Korvel", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+  if (!session) return false;
+  DWORD timeout = 60000;
+  for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT})
+    InternetSetOptionA(session.get(), option, &timeout, sizeof(timeout));
+  const InternetHandle request(InternetOpenUrlA(
+      session.get(), url.c_str(), nullptr, 0,
+      INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_COOKIES, 0));
+  if (!request) return false;
+  DWORD status = 0;
+  DWORD size = sizeof(status);
+  if (HttpQueryInfoA(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr) &&
+      (status < 200 || status > 299))
+    return false;
+  const std::string partial = path + ".kvl-download";
+  bool complete = false;
+  {
+    const FileHandle file = OpenFile(partial, GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
+    if (!file) return false;
+    std::vector<char> block(1 << 16);
+    for (;;) {
+      DWORD got = 0;
+      if (!InternetReadFile(request.get(), block.data(), static_cast<DWORD>(block.size()), &got)) break;
+      if (got == 0) {
+        complete = true;
+        break;
+      }
+      DWORD written = 0;
+      if (!WriteFile(file.get(), block.data(), got, &written, nullptr) || written != got) break;
+    }
+  }
+  if (complete && MoveFileExA(partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
+    return true;
+  DeleteFileA(partial.c_str());
+  return false;
 }
 
 }  // namespace kvl

@@ -13,7 +13,7 @@ if [ "$exports" != "$expected" ]; then
   echo "exports differ"; echo " expected: $expected"; echo " found:    $exports"; exit 1
 fi
 
-system="kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll ole32.dll oleaut32.dll version.dll msvcrt.dll comctl32.dll comdlg32.dll wsock32.dll ws2_32.dll urlmon.dll wininet.dll shlwapi.dll"
+system="kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll ole32.dll oleaut32.dll version.dll msvcrt.dll comctl32.dll comdlg32.dll wsock32.dll ws2_32.dll urlmon.dll wininet.dll shlwapi.dll bcrypt.dll"
 status=0
 for dll_name in $(sed -n 's/^\s*DLL Name: //p' <<<"$headers" | tr 'A-Z' 'a-z'); do
   case " $system " in *" $dll_name "*) ;; *) echo "imports a non-system DLL: $dll_name"; status=1 ;; esac

@@ -20,6 +20,8 @@ packages=(
   python3
   # Python's email test corpus (test/test_email/data/msg_*.txt) for tests/email_peers.py
   libpython3.11-testsuite
+  # the SFV checker that verifies the plug-in's Attachments.sfv (tests/checksum_peers.py)
+  cksfv
   # the native build under the sanitizers: clang, its runtimes (libFuzzer included),
   # llvm-symbolizer for readable reports, and googletest built for the host
   clang llvm libclang-rt-14-dev libgtest-dev

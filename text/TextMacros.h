@@ -1,5 +1,5 @@
 #pragma once
-// Text macros: measuring and cutting, editing, lists and encodings.
+// Text macros: measuring and cutting, editing, lists, encodings, checksums and attachments.
 #include <string>
 
 #include "core/Call.h"
@@ -42,5 +42,13 @@ std::string HtmlEnc(Call& call);
 std::string HtmlDec(Call& call);
 std::string UrlEnc(Call& call);
 std::string UrlDec(Call& call);
+
+// Checksums and attachments
+std::string CRC32(Call& call);
+std::string MD5(Call& call);
+std::string SHA1(Call& call);
+std::string StrAttach(Call& call);
+std::string UrlAttach(Call& call);
+std::string UrlDldFile(Call& call);
 
 }  // namespace kvl::macros
