@@ -150,8 +150,11 @@ std::string SHA1(Call& call) { return ChecksumMacro(call, kSha1List); }
 
 std::string StrAttach(Call& call) { return AttachAsFile(call, call.text(2), "", call.text(1)); }
 
+// A line break in the address would add lines of its own to the shortcut file.
 std::string UrlAttach(Call& call) {
-  return AttachAsFile(call, call.text(2), ".url", "[InternetShortcut]\r\nURL=" + call.text(1));
+  const std::string url = call.text(1);
+  if (url.find_first_of("\r\n") != std::string::npos) return "0";
+  return AttachAsFile(call, call.text(2), ".url", "[InternetShortcut]\r\nURL=" + url);
 }
 
 std::string UrlDldFile(Call& call) {

@@ -144,6 +144,8 @@ TEST_F(ChecksumMacros, AttachmentNamesStayInThePluginsFolder) {
   EXPECT_EQ(plugin.session.attachments.size(), 6u);
   EXPECT_EQ(plugin.call("KVL_StrAttach", {"x"}), kCountError);
   EXPECT_EQ(plugin.call("KVL_UrlAttach", {"x", "y", "z"}), kCountError);
+  EXPECT_EQ(plugin.call("KVL_UrlAttach", {"https://example.org/\r\nIconFile=C:\\x.ico", "Link2"}), "0");
+  EXPECT_EQ(plugin.call("KVL_UrlAttach", {"https://example.org/\n", "Link3"}), "0");
   EXPECT_EQ(plugin.call("KVL_UrlDldFile", {"x"}), kCountError);
   // Not a URL: nothing downloaded, nothing created.
   EXPECT_EQ(plugin.call("KVL_UrlDldFile", {"no url", folder.path() + "out.bin"}), "0");
