@@ -91,6 +91,12 @@ HOST_ARG_MACROS = ["ATTACHFILE", "SETPATTREGEXP", "REGEXPMATCH", "REGEXPBLINDMAT
 ITEM_IDS = ["218", "219", "222", "223", "235", "241", "243", "254", "265", "266", "0", "999"]
 VAR_NAMES = ["i", "j", "v", "n", "x", "name", "Name", "a_1", "", "done"]
 LOOP_MACROS = ("KVL_FOR", "KVL_UNTIL")
+# Macros that change files, the registry or the network outside the session: random
+# arguments would litter the Wine prefix (relative INI names land in C:\windows) or
+# reach other hosts. Their own tests give them hostile input in folders they own.
+OUTSIDE_EFFECTS = {"KVL_FILEADDLN", "KVL_FILECOPY", "KVL_FILEMOVE", "KVL_FILEDEL", "KVL_DIRCREATE",
+                   "KVL_ATTRSET", "KVL_TEMPFILE", "KVL_INISET", "KVL_REGSET", "KVL_STRATTACH",
+                   "KVL_URLATTACH", "KVL_URLDLDFILE"}
 
 # (first, last) of random KVL_For loops in templates: small, empty, reversed,
 # the largest allowed and the first refused range, and the whole integer range.
@@ -719,7 +725,7 @@ def parse_options(argv):
 
 def main(argv):
     options = parse_options(argv)
-    macros = read_macro_list(options.kvlhost, options.locale)
+    macros = [m for m in read_macro_list(options.kvlhost, options.locale) if m.upper() not in OUTSIDE_EFFECTS]
     generator = Generator(macros, options, LongTexts())
     total = len(generator.kinds)
     if options.replay is not None:
