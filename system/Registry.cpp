@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -156,7 +157,8 @@ std::string ExpandedEnvironmentText(const std::string& text) {
   std::string expanded(size, '\0');
   const DWORD written = ExpandEnvironmentStringsA(text.c_str(), expanded.data(), size);
   if (written == 0 || written > size) return text;
-  expanded.resize(written - 1);
+  // The count may run past the text in multi-byte code pages: the NUL ends it.
+  expanded.resize(std::char_traits<char>::length(expanded.c_str()));
   return expanded;
 }
 

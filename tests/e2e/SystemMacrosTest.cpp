@@ -207,6 +207,9 @@ TEST_F(SystemMacros, HostWorkingFolderFromTheRegistry) {
   EXPECT_EQ(plugin.call("KVL_GetPath", {"zrwork"}), "C:\\Mail \\Work\\");
   host.setRaw("Working Directory", REG_SZ, "\tD:\\Zorbel\t");
   EXPECT_EQ(plugin.call("KVL_GetPath", {"ZRWORK"}), "D:\\Zorbel\\");
+  SetEnvironmentVariableA("KORVEL_TEST_DRIVE", std::string(300, 'w').c_str());  // longer than a path buffer
+  host.setRaw("Working Directory", REG_EXPAND_SZ, "%KORVEL_TEST_DRIVE%");
+  EXPECT_EQ(plugin.call("KVL_GetPath", {"ZRWORK"}), std::string(300, 'w') + "\\");
   SetEnvironmentVariableA("KORVEL_TEST_DRIVE", nullptr);
 }
 
