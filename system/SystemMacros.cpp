@@ -75,7 +75,7 @@ std::string IniSet(Call& call) {
   const std::string value = call.text(4);
   if (!FitsOnIniLine(section) || !FitsOnIniLine(key) || !FitsOnIniLine(value) || !FitsOnIniLine(file))
     return std::string(ErrParamValue);
-  if (!WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str()))
+  if (!FitsIniFileName(file) || !WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str()))
     return std::string(ErrNoSuccess);
   return {};
 }
