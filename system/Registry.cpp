@@ -172,7 +172,6 @@ std::optional<RegistryPath> SplitRegistryPath(std::string_view path) {
   split.root = AsciiUppered(path.substr(0, first));
   split.keyPath = std::string(path.substr(first + 1, last - first));
   split.valueName = std::string(path.substr(last + 1));
-  if (last == first) split.keyPath.clear();
   return split;
 }
 
