@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -83,11 +84,37 @@ void CallsPerSecond(const kvlhost::PluginModule& plugin, const char* label, cons
               context.result().c_str());
 }
 
+// KVL_RegGet calls per second on a string value of a key made for the run, beside the
+// same open-query-close done directly: what dispatch and path splitting add.
+void RegistryCalls(const kvlhost::PluginModule& plugin, int calls) {
+  const char* keyPath = "Software\\KorvelBench";
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, keyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS)
+    throw std::runtime_error("cannot create HKCU\\Software\\KorvelBench");
+  const std::string value = "C:\\Users\\Anna\\Mail";
+  RegSetValueExA(key, "Folder", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                 static_cast<DWORD>(value.size() + 1));
+  RegCloseKey(key);
+  CallsPerSecond(plugin, "regget_calls", "KVL_RegGet", {"CU\\Software\\KorvelBench\\Folder", "none"}, calls);
+  const double start = Now();
+  for (int i = 0; i < calls; ++i) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, keyPath, 0, KEY_READ, &opened) != ERROR_SUCCESS) continue;
+    std::array<char, 64> buffer{};
+    DWORD size = buffer.size();
+    RegQueryValueExA(opened, "Folder", nullptr, nullptr, reinterpret_cast<BYTE*>(buffer.data()), &size);
+    RegCloseKey(opened);
+  }
+  std::printf("{\"case\": \"direct_registry_reads\", \"calls\": %d, \"seconds\": %.6f}\n", calls, Now() - start);
+  RegDeleteTreeA(HKEY_CURRENT_USER, keyPath);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: macro_bench DATA_FOLDER [ROUNDS [text|regex|mailtext|datetime]]\n");
+    std::fprintf(stderr, "usage: macro_bench DATA_FOLDER [ROUNDS [text|regex|mailtext|datetime|system]]\n");
     return 2;
   }
   const std::filesystem::path data = argv[1];
@@ -121,10 +148,10 @@ int main(int argc, char** argv) {
         {"quote_del", "KVL_QuoteDel", "quoted", {"@"}},
     };
     const std::vector<Case> noCases;
-    const std::vector<Case>& cases = suite == "regex"      ? regexCases
-                                     : suite == "mailtext" ? mailCases
-                                     : suite == "datetime" ? noCases
-                                                           : textCases;
+    const std::vector<Case>& cases = suite == "regex"                           ? regexCases
+                                     : suite == "mailtext"                      ? mailCases
+                                     : suite == "datetime" || suite == "system" ? noCases
+                                                                                : textCases;
     for (const Case& c : cases) {
       const std::string input = ReadFile(data / (std::string(c.input) + ".txt"));
       auto argsWith = [&](const std::string& text) {
@@ -144,12 +171,17 @@ int main(int argc, char** argv) {
         std::size_t ignored = 0;
         tenthsSeconds += TimeCall(plugin, c.macro, argsWith(input.substr(from, length)), rounds, &ignored);
       }
-      std::printf("{\"case\": \"%s\", \"bytes\": %zu, \"seconds\": %.6f, \"tenths_seconds\": %.6f, "
-                  "\"result_bytes\": %zu}\n",
-                  c.label, input.size(), seconds, tenthsSeconds, resultSize);
+      std::printf(
+          "{\"case\": \"%s\", \"bytes\": %zu, \"seconds\": %.6f, \"tenths_seconds\": %.6f, "
+          "\"result_bytes\": %zu}\n",
+          c.label, input.size(), seconds, tenthsSeconds, resultSize);
       std::fflush(stdout);
     }
     if (suite == "regex") return 0;
+    if (suite == "system") {
+      RegistryCalls(plugin, 200'000);
+      return 0;
+    }
     if (suite == "datetime") {
       CallsPerSecond(plugin, "timeparse_calls", "KVL_TimeParse",
                      {"Sat, 5 Dec 2026 08:18:22 +0100 (CET)", "1", "yyyy-mm-dd hh:nn:ss bbbb"}, 200'000);

@@ -12,6 +12,7 @@
 #include "mailtext/MailTextMacros.h"
 #include "system/FileMacros.h"
 #include "regex/RegexMacros.h"
+#include "system/SystemMacros.h"
 #include "text/TextMacros.h"
 
 namespace kvl {
@@ -33,6 +34,7 @@ constexpr std::array kRows{
     MacroRow{"KVL_DirCreate", macros::DirCreate, 1, 1},
     MacroRow{"KVL_DirExist", macros::DirExist, 1, 1},
     MacroRow{"KVL_Encode", macros::Encode, 2, kAnyCount},
+    MacroRow{"KVL_Envir", macros::Envir, 1, 1},
     MacroRow{"KVL_FileAddLn", macros::FileAddLn, 2, 2},
     MacroRow{"KVL_FileCopy", macros::FileCopy, 2, 2},
     MacroRow{"KVL_FileDel", macros::FileDel, 1, 1},
@@ -50,10 +52,13 @@ constexpr std::array kRows{
     MacroRow{"KVL_FileTime", macros::FileTime, 2, 3},
     MacroRow{"KVL_FirstNE", macros::FirstNE, 2, kAnyCount},
     MacroRow{"KVL_For", macros::For, 4, 4},
+    MacroRow{"KVL_GetPath", macros::GetPath, 1, 1},
     MacroRow{"KVL_Grep", macros::Grep, 2, 3},
     MacroRow{"KVL_HdrRcvTime", macros::HdrRcvTime, 0, 3},
     MacroRow{"KVL_HtmlDec", macros::HtmlDec, 1, 2},
     MacroRow{"KVL_HtmlEnc", macros::HtmlEnc, 1, 2},
+    MacroRow{"KVL_IniGet", macros::IniGet, 3, 4},
+    MacroRow{"KVL_IniSet", macros::IniSet, 4, 4},
     MacroRow{"KVL_LineBetw", macros::LineBetw, 3, 5},
     MacroRow{"KVL_MD5", macros::MD5, 2, 3},
     MacroRow{"KVL_NoSubj", macros::NoSubj, 0, 1},
@@ -61,6 +66,8 @@ constexpr std::array kRows{
     MacroRow{"KVL_QuoteAdd", macros::QuoteAdd, 1, 2},
     MacroRow{"KVL_QuoteDel", macros::QuoteDel, 1, 3},
     MacroRow{"KVL_Random", macros::Random, 0, 2},
+    MacroRow{"KVL_RegGet", macros::RegGet, 1, 2},
+    MacroRow{"KVL_RegSet", macros::RegSet, 2, 3},
     MacroRow{"KVL_REIsMatch", macros::REIsMatch, 2, 4},
     MacroRow{"KVL_RERepl", macros::RERepl, 3, 4},
     MacroRow{"KVL_ReX", macros::ReX, 2, 3},

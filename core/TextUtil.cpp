@@ -187,6 +187,12 @@ std::string AsciiLowered(std::string_view text) {
   return out;
 }
 
+std::string AsciiUppered(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = AsciiUpper(c);
+  return out;
+}
+
 bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i)

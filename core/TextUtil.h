@@ -39,6 +39,7 @@ char HexPairToChar(std::string_view pair);
 char AsciiUpper(char c);
 char AsciiLower(char c);
 std::string AsciiLowered(std::string_view text);
+std::string AsciiUppered(std::string_view text);
 bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
 
 // Calls `visit(line)` for every line of `text` cut at CR LF (line without its CR LF),

@@ -11,7 +11,10 @@
 
 namespace kvl {
 
-// Private-profile lookup through a 10240-character buffer; the default when absent.
+// Whether the private-profile functions take this file name: shorter than a path buffer (260).
+bool FitsIniFileName(const std::string& file);
+// Private-profile lookup through a 10240-character buffer; the default when absent or
+// when the file name does not fit.
 std::string IniReadString(const std::string& file, const std::string& section, const std::string& key,
                           const std::string& dflt);
 

@@ -15,8 +15,13 @@
 
 namespace kvl {
 
+// Wine's profile functions overrun a stack buffer with names of about 520 characters;
+// Windows' own limit for them is a path buffer.
+bool FitsIniFileName(const std::string& file) { return file.size() < MAX_PATH; }
+
 std::string IniReadString(const std::string& file, const std::string& section, const std::string& key,
                           const std::string& dflt) {
+  if (!FitsIniFileName(file)) return dflt;
   std::vector<char> buffer(10240);
   const DWORD length = GetPrivateProfileStringA(section.c_str(), key.c_str(), dflt.c_str(), buffer.data(),
                                                 static_cast<DWORD>(buffer.size()), file.c_str());

@@ -1,0 +1,223 @@
+// Folders, INI files, the registry and the environment through the exports, against
+// the real registry, files and environment of the Wine prefix.
+#include <gtest/gtest.h>
+#include <shlobj.h>
+#include <windows.h>
+
+#include <array>
+#include <fstream>
+#include <iterator>
+
+#include "tests/e2e/TestPlugin.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+const std::string kCountError = " *** ERROR: Wrong parameter count *** ";
+const std::string kValueError = " *** ERROR: Wrong parameter value *** ";
+
+// A key under HKEY_CURRENT_USER for one test, removed with its values unless it was there before.
+class TestKey {
+ public:
+  explicit TestKey(const std::string& path) : path_(path) {
+    DWORD disposition = 0;
+    RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, &disposition);
+    created_ = disposition == REG_CREATED_NEW_KEY;
+  }
+  ~TestKey() {
+    RegCloseKey(key_);
+    if (created_) RegDeleteTreeA(HKEY_CURRENT_USER, path_.c_str());
+  }
+  // The platform counts a NUL right after a string's bytes as its own: an X follows them.
+  void setRaw(const std::string& name, DWORD type, const std::string& bytes) const {
+    const std::string followed = bytes + 'X';
+    RegSetValueExA(key_, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(followed.data()), bytes.size());
+  }
+  std::pair<DWORD, std::string> raw(const std::string& name) const {
+    std::array<char, 64> bytes{};
+    DWORD type = 0, size = bytes.size();
+    if (RegQueryValueExA(key_, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(bytes.data()), &size)) return {};
+    return {type, std::string(bytes.data(), size)};
+  }
+
+ private:
+  std::string path_;
+  HKEY key_ = nullptr;
+  bool created_ = false;
+};
+
+std::string PlatformFolder(UINT(WINAPI* query)(LPSTR, UINT)) {
+  std::array<char, MAX_PATH> path{};
+  return std::string(path.data(), query(path.data(), MAX_PATH)) + "\\";
+}
+
+std::string ShellFolder(int csidl) {
+  std::array<char, MAX_PATH> path{};
+  SHGetFolderPathA(nullptr, csidl, nullptr, 0, path.data());
+  return std::string(path.data()) + "\\";
+}
+
+class SystemMacros : public ::testing::Test {
+ protected:
+  kvltest::PluginFolder folder;
+  kvltest::LoadedPlugin plugin{folder.pluginPath()};
+  const std::string keyName = "Software\\KorvelTest" + std::to_string(GetCurrentProcessId());
+  const std::string key = "CU\\" + keyName + "\\";
+  const TestKey test{keyName};
+};
+
+TEST_F(SystemMacros, ArgumentCountsOnBothSides) {
+  for (const auto& [macro, fewest, most] : std::vector<std::tuple<std::string, int, int>>{{"KVL_GetPath", 1, 1},
+                                                                                          {"KVL_IniGet", 3, 4},
+                                                                                          {"KVL_IniSet", 4, 4},
+                                                                                          {"KVL_RegGet", 1, 2},
+                                                                                          {"KVL_RegSet", 2, 3},
+                                                                                          {"KVL_Envir", 1, 1}}) {
+    EXPECT_EQ(plugin.call(macro, Strings(fewest - 1, key + "x")), kCountError) << macro;
+    EXPECT_EQ(plugin.call(macro, Strings(most + 1, key + "x")), kCountError) << macro;
+  }
+  EXPECT_EQ(test.raw("x").first, 0u);
+}
+
+TEST_F(SystemMacros, RegistryValuesRoundTripByType) {
+  struct Case {
+    std::string data, type;
+    DWORD storedType;
+    std::string stored, read;
+  };
+  for (const Case& c :
+       std::vector<Case>{{"text", "", REG_SZ, std::string("text\0", 5), "text"},
+                         {"%windir%\\x", "e", REG_EXPAND_SZ, std::string("%windir%\\x\0", 11), "%windir%\\x"},
+                         {"one\r\ntwo", "M", REG_MULTI_SZ, std::string("one\0two\0\0", 9), "one\r\ntwo\r\n"},
+                         {"one\ntwo\r\n", "m", REG_MULTI_SZ, std::string("one\0two\0\0", 9), "one\r\ntwo\r\n"},
+                         {"-1", "d", REG_DWORD, "\xFF\xFF\xFF\xFF", "4294967295"},
+                         {"4294967295", "D", REG_DWORD, "\xFF\xFF\xFF\xFF", "4294967295"},
+                         {"-2147483648", "D", REG_DWORD, std::string("\0\0\0\x80", 4), "2147483648"},
+                         {"$10", "D", REG_DWORD, std::string("\x10\0\0\0", 4), "16"},
+                         // "DB" stores the bytes most significant first under the ordinary DWORD type.
+                         {"1", "dB", REG_DWORD, std::string("\0\0\0\1", 4), "16777216"}}) {
+    const Strings args = c.type.empty() ? Strings{key + "v", c.data} : Strings{key + "v", c.data, c.type};
+    EXPECT_EQ(plugin.call("KVL_RegSet", args), "1") << c.data;
+    EXPECT_EQ(test.raw("v"), std::make_pair(c.storedType, c.stored)) << c.data;
+    EXPECT_EQ(plugin.call("KVL_RegGet", {key + "v"}), c.read) << c.data;
+  }
+  // Anything but a 32-bit number, and any other type, writes nothing.
+  for (const Strings& type : {Strings{"D"}, Strings{"DB"}})
+    for (const std::string data : {"4294967296", "-2147483649", "12x", "", " 1"})
+      EXPECT_EQ(plugin.call("KVL_RegSet", {key + "v", data, type[0]}), "0") << data;
+  EXPECT_EQ(plugin.call("KVL_RegSet", {key + "v", "1", "SS"}), "0");
+  EXPECT_EQ(plugin.call("KVL_RegGet", {key + "v"}), "16777216");
+  // A final backslash names the key's default value.
+  EXPECT_EQ(plugin.call("KVL_RegSet", {key, "unnamed"}), "1");
+  EXPECT_EQ(plugin.call("KVL_RegGet", {key, "none"}), "unnamed");
+}
+
+TEST_F(SystemMacros, RegistryFailuresGiveTheDefaultOrZero) {
+  EXPECT_EQ(plugin.call("KVL_RegGet", {"cu\\Software\\Nothing\\Here", "none"}), "none");
+  EXPECT_EQ(plugin.call("KVL_RegGet", {key + "missing"}), "");
+  EXPECT_EQ(plugin.call("KVL_RegSet", {key + "New\\v", "x"}), "0");  // keys are not created
+  EXPECT_EQ(plugin.call("KVL_RegGet", {key + "New\\", "none"}), "none");
+  EXPECT_EQ(plugin.call("KVL_RegSet", {"hkey_current_user\\" + keyName + "\\x", "long"}), "1");
+  EXPECT_EQ(plugin.call("KVL_RegGet", {"HKCU\\" + keyName + "\\x", "none"}), "none");
+  EXPECT_EQ(plugin.call("KVL_RegSet", {"HKCU\\" + keyName + "\\x", "1"}), "0");
+  EXPECT_EQ(plugin.call("KVL_RegGet", {"CU", "none"}), "none");
+  EXPECT_EQ(plugin.call("KVL_RegSet", {"CU", "1"}), "0");
+  EXPECT_EQ(plugin.call("KVL_RegGet", {"DD\\x\\y", "none"}) + plugin.call("KVL_RegGet", {"PD\\x\\y", "none"}),
+            "nonenone");
+  EXPECT_EQ(plugin.call("KVL_RegSet", {key + std::string("n\0y", 3), "1"}), "0");  // a NUL would cut the path
+  EXPECT_EQ(plugin.call("KVL_RegGet", {"LM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\SystemRoot"}) + "\\",
+            PlatformFolder(GetWindowsDirectoryA));
+  // One backslash: a value of the root key itself.
+  const std::string name = "KorvelTest" + std::to_string(GetCurrentProcessId());
+  EXPECT_EQ(plugin.call("KVL_RegSet", {"CU\\" + name, "at the root"}), "1");
+  EXPECT_EQ(plugin.call("KVL_RegGet", {"Cu\\" + name}), "at the root");
+  EXPECT_EQ(RegDeleteValueA(HKEY_CURRENT_USER, name.c_str()), ERROR_SUCCESS);
+}
+
+TEST_F(SystemMacros, ValuesStoredByOthersKeepEveryCharacter) {
+  for (const auto& [type, bytes, read] : std::vector<std::tuple<DWORD, std::string, std::string>>{
+           {REG_SZ, "abc", "abc"},
+           {REG_SZ, std::string("abc\0", 4), "abc"},
+           {REG_SZ, "", ""},
+           {REG_EXPAND_SZ, "%x%", "%x%"},
+           {REG_MULTI_SZ, std::string("a\0b", 3), "a\r\nb"},
+           {REG_MULTI_SZ, std::string("a\0b\0\0", 5), "a\r\nb\r\n"},
+           {REG_DWORD, "\xFF\xFF\xFF", "none"},  // a DWORD is exactly four bytes
+           {REG_DWORD, "\x01\x02\x03\x04", "67305985"},
+           {REG_DWORD, "\x01\x02\x03\x04\x05", "none"},
+           {REG_DWORD_BIG_ENDIAN, "\x01\x02\x03\x04", "16909060"},
+           {REG_BINARY, "ab", "none"},
+           {REG_QWORD, "\1\1\1\1\1\1\1\1", "none"}}) {
+    test.setRaw("v", type, bytes);
+    EXPECT_EQ(plugin.call("KVL_RegGet", {key + "v", "none"}), read) << type << " " << bytes;
+  }
+}
+
+TEST_F(SystemMacros, IniValuesAreWrittenAndReadUpTo10239Characters) {
+  const std::string ini = folder.path() + "mail.ini";
+  EXPECT_EQ(plugin.call("KVL_IniSet", {ini, "Mail", "Sig", "Tom"}), "");
+  EXPECT_EQ(plugin.call("KVL_IniGet", {ini, "mail", "SIG"}), "Tom");
+  EXPECT_EQ(plugin.call("KVL_IniGet", {ini, "Mail", "Other", "none"}), "none");
+  EXPECT_EQ(plugin.call("KVL_IniGet", {ini, "Mail", "Other"}), "");
+  EXPECT_EQ(plugin.call("KVL_IniSet", {ini + "\\no.ini", "Mail", "Sig", "Tom"}), " *** Action not successfully *** ");
+  // A line break would write lines of its own into the file.
+  for (const std::string& bad : Strings{"a\r\nb", "a\nb", "a\rb", std::string("a\0b", 3)}) {
+    EXPECT_EQ(plugin.call("KVL_IniSet", {ini, "Mail", "Sig", bad}), kValueError);
+    EXPECT_EQ(plugin.call("KVL_IniSet", {ini, bad, "Sig", "x"}) + plugin.call("KVL_IniSet", {ini, "M", bad, "x"}),
+              kValueError + kValueError);
+  }
+  std::ifstream in(ini, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "[Mail]\r\nSig=Tom\r\n");
+  // File names up to 259 characters; the platform cannot take longer ones.
+  const std::string longName = folder.path() + std::string(259 - folder.path().size(), 'n');
+  EXPECT_EQ(plugin.call("KVL_IniSet", {longName, "S", "k", "v"}), "") << longName;
+  EXPECT_EQ(plugin.call("KVL_IniGet", {longName, "S", "k"}), "v") << longName.size();
+  EXPECT_EQ(plugin.call("KVL_IniSet", {longName + "n", "S", "k", "v"}), " *** Action not successfully *** ");
+  EXPECT_EQ(plugin.call("KVL_IniGet", {longName + "n", "S", "k", "none"}), "none");
+  EXPECT_EQ(plugin.call("KVL_IniGet", {std::string(600, 'a'), "S", "k", "none"}), "none");
+  for (const std::size_t length : {10239u, 10240u}) {
+    EXPECT_EQ(plugin.call("KVL_IniSet", {ini, "S", "k", std::string(length, 'v')}), "");
+    EXPECT_EQ(plugin.call("KVL_IniGet", {ini, "S", "k"}), std::string(10239, 'v')) << length;
+  }
+}
+
+TEST_F(SystemMacros, EnvironmentVariablesOfAnyLength) {
+  for (const std::size_t length : {1u, 260u, 32766u}) {
+    SetEnvironmentVariableA("KORVEL_TEST", std::string(length, 'e').c_str());
+    EXPECT_EQ(plugin.call("KVL_Envir", {"korvel_test"}), std::string(length, 'e'));
+  }
+  SetEnvironmentVariableA("KORVEL_TEST", nullptr);
+  EXPECT_EQ(plugin.call("KVL_Envir", {"KORVEL_TEST"}) + plugin.call("KVL_Envir", {""}), "");
+  EXPECT_EQ(plugin.call("KVL_Envir", {"OS"}), "Windows_NT");
+}
+
+TEST_F(SystemMacros, WellKnownFolders) {
+  EXPECT_EQ(plugin.call("KVL_GetPath", {"WinDir"}), PlatformFolder(GetWindowsDirectoryA));
+  EXPECT_EQ(plugin.call("KVL_GetPath", {"sysdir"}), PlatformFolder(GetSystemDirectoryA));
+  std::array<char, MAX_PATH> temp{};
+  EXPECT_EQ(plugin.call("KVL_GetPath", {"MyTemp"}), std::string(temp.data(), GetTempPathA(MAX_PATH, temp.data())));
+  EXPECT_EQ(plugin.call("KVL_GetPath", {"myrecent"}), ShellFolder(CSIDL_RECENT));
+  EXPECT_EQ(plugin.call("KVL_GetPath", {"MYDESKTOP"}), ShellFolder(CSIDL_DESKTOPDIRECTORY));
+  EXPECT_EQ(plugin.call("KVL_GetPath", {"myfiles"}), ShellFolder(CSIDL_PERSONAL));
+  EXPECT_EQ(plugin.call("KVL_GetPath", {"kvlpath"}), folder.path());
+  // Other names are values under Shell Folders; a missing one is a lone backslash.
+  EXPECT_EQ(plugin.call("KVL_GetPath", {"AppData"}), ShellFolder(CSIDL_APPDATA));
+  EXPECT_EQ(plugin.call("KVL_GetPath", {"no such folder"}), "\\");
+}
+
+TEST_F(SystemMacros, HostWorkingFolderFromTheRegistry) {
+  EXPECT_EQ(plugin.call("KVL_GetPath", {"ZRWORK"}), "\\");
+  const TestKey company("Software\\Quennet");  // removed again only when the test made it
+  const TestKey host("Software\\Quennet\\Zorbel");
+  SetEnvironmentVariableA("KORVEL_TEST_DRIVE", " C:\\Mail ");
+  host.setRaw("Working Directory", REG_EXPAND_SZ, std::string(" %KORVEL_TEST_DRIVE%\\Work\\ ") + '\0');
+  EXPECT_EQ(plugin.call("KVL_GetPath", {"zrwork"}), "C:\\Mail \\Work\\");
+  host.setRaw("Working Directory", REG_SZ, "\tD:\\Zorbel\t");
+  EXPECT_EQ(plugin.call("KVL_GetPath", {"ZRWORK"}), "D:\\Zorbel\\");
+  SetEnvironmentVariableA("KORVEL_TEST_DRIVE", std::string(300, 'w').c_str());  // longer than a path buffer
+  host.setRaw("Working Directory", REG_EXPAND_SZ, "%KORVEL_TEST_DRIVE%");
+  EXPECT_EQ(plugin.call("KVL_GetPath", {"ZRWORK"}), std::string(300, 'w') + "\\");
+  SetEnvironmentVariableA("KORVEL_TEST_DRIVE", nullptr);
+}
+
+}  // namespace
