@@ -180,6 +180,10 @@ int main(int argc, char** argv) {
     if (suite == "regex") return 0;
     if (suite == "system") {
       RegistryCalls(plugin, 200'000);
+      std::array<char, MAX_PATH> self{};
+      GetModuleFileNameA(nullptr, self.data(), static_cast<DWORD>(self.size()));
+      CallsPerSecond(plugin, "fileexist_calls", "KVL_FileExist", {self.data()}, 200'000);
+      CallsPerSecond(plugin, "fileexist_missing_calls", "KVL_FileExist", {std::string(self.data()) + ".none"}, 200'000);
       return 0;
     }
     if (suite == "datetime") {

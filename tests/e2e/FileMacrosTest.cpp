@@ -109,6 +109,15 @@ TEST_F(FileMacros, LinesAndCounts) {
   EXPECT_EQ(Call("KVL_FileLnCnt", {At("missing.txt")}), "");
 }
 
+TEST_F(FileMacros, LinesUpToTheResultCap) {
+  constexpr std::size_t kCap = 64u << 20;  // the plug-in's largest result
+  folder.write("cap.txt", std::string(kCap - 2, 'c') + "\n");
+  EXPECT_EQ(Call("KVL_FileLines", {At("cap.txt")}).size(), kCap);
+  folder.write("over.txt", std::string(kCap - 1, 'c') + "\n");
+  EXPECT_EQ(Call("KVL_FileLines", {At("over.txt")}), " *** ERROR: Wrong parameter value *** ");
+  EXPECT_EQ(Call("KVL_FileLnCnt", {At("over.txt")}), "1");
+}
+
 TEST_F(FileMacros, SizesIncludingFilesBeyondTwoGigabytes) {
   folder.write("m.bin", std::string(1'500'000, 'm'));
   EXPECT_EQ(Call("KVL_FileSize", {At("m.bin"), "m"}), "1.43");
