@@ -3,6 +3,7 @@
 #include <array>
 #include <new>
 
+#include "addresses/ExtractionMacros.h"
 #include "core/ControlMacros.h"
 #include "core/Errors.h"
 #include "core/Limits.h"
@@ -112,6 +113,8 @@ constexpr std::array kRows{
     MacroRow{"KVL_UrlDec", macros::UrlDec, 1, 1},
     MacroRow{"KVL_UrlDldFile", macros::UrlDldFile, 2, 2},
     MacroRow{"KVL_UrlEnc", macros::UrlEnc, 1, 2},
+    MacroRow{"KVL_XtrEMLs", macros::XtrEMLs, 0, 2},
+    MacroRow{"KVL_XtrURLs", macros::XtrURLs, 0, 3},
     MacroRow{"KVL_Test", macros::Test, 0, kAnyCount},
 };
 }  // namespace

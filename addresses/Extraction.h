@@ -1,0 +1,22 @@
+#pragma once
+// E-mail addresses and links pulled out of free text. Pure routines, linear in the
+// text: every character is looked at a bounded number of times, however many "@"
+// or link prefixes the text holds.
+#include <string>
+#include <string_view>
+
+namespace kvl::addresses {
+
+// Every address (letters, ".", "_" and "-" on both sides of an "@"; the domain of at
+// least five characters with a "." followed by two or more) in order of appearance,
+// duplicates included, each followed by `separator` except the last.
+std::string ExtractAddresses(std::string_view text, std::string_view separator);
+
+// Every link found at an occurrence of `prefix` (compared ignoring case): the URL
+// characters directly before it, the prefix, and the URL characters after it. Each
+// character of the text belongs to one link at most, so a prefix inside a link
+// already taken (a link passed as a query value) adds nothing. An empty prefix
+// finds nothing.
+std::string ExtractUrls(std::string_view text, std::string_view separator, std::string_view prefix);
+
+}  // namespace kvl::addresses

@@ -1,0 +1,78 @@
+// Address and link extraction: the ends of the walks and time linear in the text.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+#include "addresses/Extraction.h"
+
+namespace {
+
+using kvl::addresses::ExtractAddresses;
+using kvl::addresses::ExtractUrls;
+
+TEST(ExtractAddresses, WalksStopAtTheEndsOfTheText) {
+  EXPECT_EQ(ExtractAddresses("ab@cd.ef", ","), "ab@cd.ef");
+  EXPECT_EQ(ExtractAddresses("x ab@cd.ef", ","), "ab@cd.ef");
+  EXPECT_EQ(ExtractAddresses(std::string("ab@cd.ef\0gh", 11), ","), "ab@cd.ef");
+  EXPECT_EQ(ExtractAddresses(std::string("ab\0c@cd.ef", 10), ","), "c@cd.ef");
+  EXPECT_EQ(ExtractAddresses("@", ","), "");
+  EXPECT_EQ(ExtractAddresses("", ","), "");
+  // Characters of other code points are no address characters, whatever their case.
+  EXPECT_EQ(ExtractAddresses("\xC4nna@cd.ef_g-h", ","), "nna@cd.ef_g-h");
+}
+
+TEST(ExtractUrls, LeftWalksStopAtTheStartAndAtTheLinkBefore) {
+  EXPECT_EQ(ExtractUrls("ab:http://x", ",", "http://"), "ab:http://x");
+  EXPECT_EQ(ExtractUrls("http://", ",", "http://"), "http://");
+  EXPECT_EQ(ExtractUrls("http:/", ",", "http://"), "");
+  // The second prefix starts where the first link ended: its left walk takes none of it.
+  EXPECT_EQ(ExtractUrls("#goab#gocd", ",", "#go"), "#goab,#gocd");
+  // Overlapping beginnings of the prefix: the search does not skip past a match.
+  EXPECT_EQ(ExtractUrls("<<<x>", ",", "<<x"), "<<x");
+  EXPECT_EQ(ExtractUrls("a<a<a<b", ",", "a<a<b"), "a<a<b");
+  EXPECT_EQ(ExtractUrls("anything", ",", ""), "");
+  EXPECT_EQ(ExtractUrls(std::string("http://a\0b", 10), ",", "http://"), "http://a");
+}
+
+// Seconds for one call, the best of three.
+template <typename Run>
+double Seconds(Run&& run) {
+  double best = 1e9;
+  for (int round = 0; round < 3; ++round) {
+    const auto start = std::chrono::steady_clock::now();
+    run();
+    best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  }
+  return best;
+}
+
+std::string Repeated(const std::string& piece, std::size_t times) {
+  std::string text;
+  text.reserve(piece.size() * times);
+  for (std::size_t i = 0; i < times; ++i) text += piece;
+  return text;
+}
+
+// Texts that make walks from every "@" or prefix rescan what came before: ten times
+// the text may take at most about ten times as long (generously: 25).
+TEST(Extraction, TimeGrowsLinearlyWithTheText) {
+  constexpr std::size_t kSmall = 20000;
+  auto ratio = [](auto&& make, auto&& extract) {
+    const std::string small = make(kSmall), large = make(10 * kSmall);
+    const double smallSeconds = Seconds([&] { extract(small); });
+    const double largeSeconds = Seconds([&] { extract(large); });
+    return largeSeconds / std::max(smallSeconds, 1e-5);
+  };
+  const auto urls = [](const std::string& text) { EXPECT_FALSE(ExtractUrls(text, ",", "http://").empty()); };
+  EXPECT_LT(ratio([](std::size_t n) { return Repeated("http://", n); }, urls), 25);
+  EXPECT_LT(ratio([](std::size_t n) { return Repeated("a", 7 * n) + Repeated(" http://", n); }, urls), 25);
+  const auto caseless = [](const std::string& text) { EXPECT_TRUE(ExtractUrls(text, ",", "aaaaaaab").empty()); };
+  EXPECT_LT(ratio([](std::size_t n) { return Repeated("a", 8 * n); }, caseless), 25);
+  const auto addresses = [](const std::string& text) { ExtractAddresses(text, ","); };
+  EXPECT_LT(ratio([](std::size_t n) { return Repeated("ab.cd@", n); }, addresses), 25);
+  // A chain of prefixes is one link, as long as the text.
+  EXPECT_EQ(ExtractUrls(Repeated("http://", 1000), ",", "http://").size(), 7000u);
+}
+
+}  // namespace
