@@ -1,5 +1,6 @@
 #include "addresses/Extraction.h"
 
+#include <algorithm>
 #include <array>
 #include <vector>
 
@@ -23,9 +24,13 @@ constexpr CharTable IsAddressChar("._-");
 constexpr CharTable IsUrlChar("0123456789.:_-=/%&?");
 
 // Appends one found piece, with the separator before every piece but the first.
-void AppendFound(std::string& result, bool& first, std::string_view separator, std::string_view piece) {
+// The first one reserves room for `rest` more characters, so long lists of pieces
+// do not copy what they hold again and again as they grow.
+void AppendFound(std::string& result, bool& first, std::string_view separator, std::string_view piece,
+                 std::size_t rest) {
   const std::size_t added = (first ? 0 : separator.size()) + piece.size();
   EnsureResultFits(std::uint64_t{result.size()} + added);
+  if (first) result.reserve(std::min(rest, kResultCap));
   if (!first) result += separator;
   result += piece;
   first = false;
@@ -95,7 +100,7 @@ std::string ExtractAddresses(std::string_view text, std::string_view separator) 
     std::size_t end = at + 1;
     while (end < text.size() && IsAddressChar(text[end])) ++end;
     if (AcceptableAddress(text.substr(start, at - start), text.substr(at + 1, end - at - 1)))
-      AppendFound(result, first, separator, text.substr(start, end - start));
+      AppendFound(result, first, separator, text.substr(start, end - start), text.size() - start);
   }
   return result;
 }
@@ -111,7 +116,7 @@ std::string ExtractUrls(std::string_view text, std::string_view separator, std::
     while (start > taken && IsUrlChar(text[start - 1])) --start;
     std::size_t end = at + prefix.size();  // the prefix's own characters are not tested
     while (end < text.size() && IsUrlChar(text[end])) ++end;
-    AppendFound(result, first, separator, text.substr(start, end - start));
+    AppendFound(result, first, separator, text.substr(start, end - start), text.size() - start);
     taken = end;
   }
   return result;
