@@ -1,5 +1,6 @@
 // Throughput of macros through KVL.zrp's exports, on the inputs that
-// bench/run_text_bench.py, run_regex_bench.py and run_mailtext_bench.py write. Prints one JSON
+// bench/run_text_bench.py, run_regex_bench.py, run_mailtext_bench.py and
+// run_extract_bench.py write. Prints one JSON
 // object per line.
 #include <windows.h>
 
@@ -114,7 +115,7 @@ void RegistryCalls(const kvlhost::PluginModule& plugin, int calls) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: macro_bench DATA_FOLDER [ROUNDS [text|regex|mailtext|datetime|system]]\n");
+    std::fprintf(stderr, "usage: macro_bench DATA_FOLDER [ROUNDS [text|regex|mailtext|addresses|datetime|system]]\n");
     return 2;
   }
   const std::filesystem::path data = argv[1];
@@ -147,8 +148,15 @@ int main(int argc, char** argv) {
         {"quote_add", "KVL_QuoteAdd", "text", {"@"}},
         {"quote_del", "KVL_QuoteDel", "quoted", {"@"}},
     };
+    const std::vector<Case> addressCases = {
+        {"xtr_emls", "KVL_XtrEMLs", "mail", {"@"}},
+        {"xtr_urls", "KVL_XtrURLs", "mail", {"@"}},
+        {"xtr_urls_chain", "KVL_XtrURLs", "chain", {"@"}},
+        {"xtr_emls_ats", "KVL_XtrEMLs", "ats", {"@"}},
+    };
     const std::vector<Case> noCases;
     const std::vector<Case>& cases = suite == "regex"                           ? regexCases
+                                     : suite == "addresses"                     ? addressCases
                                      : suite == "mailtext"                      ? mailCases
                                      : suite == "datetime" || suite == "system" ? noCases
                                                                                 : textCases;
@@ -177,7 +185,7 @@ int main(int argc, char** argv) {
           c.label, input.size(), seconds, tenthsSeconds, resultSize);
       std::fflush(stdout);
     }
-    if (suite == "regex") return 0;
+    if (suite == "regex" || suite == "addresses") return 0;
     if (suite == "system") {
       RegistryCalls(plugin, 200'000);
       std::array<char, MAX_PATH> self{};
