@@ -4,6 +4,7 @@
 
 #include "addresses/Headers.h"
 #include "core/Errors.h"
+#include "core/Limits.h"
 #include "core/Numbers.h"
 #include "core/Plugin.h"
 #include "core/TextUtil.h"
@@ -88,7 +89,12 @@ std::string Accounts(Call& call) {
   const std::string path = HostWorkingFolder() + "AccOrder.CFG";
   if (!FileExists(path)) return "";
   std::string content;
-  if (!ReadFileInBlocks(path, 64 * 1024, [&content](std::string_view block) { content.append(block); })) return "";
+  // No name list can be longer than the file, so a file past the result cap is refused while reading.
+  const auto append = [&content](std::string_view block) {
+    EnsureResultFits(std::uint64_t(content.size()) + block.size());
+    content.append(block);
+  };
+  if (!ReadFileInBlocks(path, 64 * 1024, append)) return "";
   return addresses::AccountNames(content, kind, separator);
 }
 

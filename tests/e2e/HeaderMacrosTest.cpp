@@ -115,6 +115,12 @@ TEST_F(HeaderMacros, AccountsFromTheHostsWorkingFolder) {
   EXPECT_EQ(plugin.call("KVL_Accounts", {"2"}), "");
   CloseHandle(locked);
   EXPECT_EQ(plugin.call("KVL_Accounts", {"2", "|"}), "Work|Shared|Home");
+  // A file of exactly the result cap (64 MiB) is read; one character more is refused.
+  std::string big = "\\\\" + std::string(64u * 1024 * 1024 - 2, 'x');
+  folder.write("AccOrder.CFG", big);
+  EXPECT_EQ(plugin.call("KVL_Accounts").size(), big.size() - 2);
+  folder.write("AccOrder.CFG", big + "x");
+  EXPECT_EQ(plugin.call("KVL_Accounts"), kValueError);
 }
 
 class ReplyLanguage : public HeaderMacros {
