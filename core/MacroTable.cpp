@@ -4,6 +4,7 @@
 #include <new>
 
 #include "addresses/ExtractionMacros.h"
+#include "addresses/HeaderMacros.h"
 #include "core/ControlMacros.h"
 #include "core/Errors.h"
 #include "core/Limits.h"
@@ -23,6 +24,7 @@ namespace {
 constexpr std::array kRows{
     MacroRow{"KVL_PlugPath", macros::PlugPath, 0, kAnyCount},
     MacroRow{"KVL_PlugVer", macros::PlugVer, 0, kAnyCount},
+    MacroRow{"KVL_Accounts", macros::Accounts, 0, 2},
     MacroRow{"KVL_Age", macros::Age, 1, 2},
     MacroRow{"KVL_AttrGet", macros::AttrGet, 1, 1},
     MacroRow{"KVL_AttrSet", macros::AttrSet, 1, 2},
@@ -53,8 +55,11 @@ constexpr std::array kRows{
     MacroRow{"KVL_FileTime", macros::FileTime, 2, 3},
     MacroRow{"KVL_FirstNE", macros::FirstNE, 2, kAnyCount},
     MacroRow{"KVL_For", macros::For, 4, 4},
+    MacroRow{"KVL_Gender", macros::Gender, 0, 1},
+    MacroRow{"KVL_GetLang", macros::GetLang, 0, kAnyCount},
     MacroRow{"KVL_GetPath", macros::GetPath, 1, 1},
     MacroRow{"KVL_Grep", macros::Grep, 2, 3},
+    MacroRow{"KVL_HdrMailer", macros::HdrMailer, 0, 1},
     MacroRow{"KVL_HdrRcvTime", macros::HdrRcvTime, 0, 3},
     MacroRow{"KVL_HtmlDec", macros::HtmlDec, 1, 2},
     MacroRow{"KVL_HtmlEnc", macros::HtmlEnc, 1, 2},
@@ -62,6 +67,7 @@ constexpr std::array kRows{
     MacroRow{"KVL_IniSet", macros::IniSet, 4, 4},
     MacroRow{"KVL_LineBetw", macros::LineBetw, 3, 5},
     MacroRow{"KVL_MD5", macros::MD5, 2, 3},
+    MacroRow{"KVL_MsgID", macros::MsgID, 0, 1},
     MacroRow{"KVL_NoSubj", macros::NoSubj, 0, 1},
     MacroRow{"KVL_NoTo", macros::NoTo, 0, 1},
     MacroRow{"KVL_QuoteAdd", macros::QuoteAdd, 1, 2},
@@ -74,6 +80,7 @@ constexpr std::array kRows{
     MacroRow{"KVL_ReX", macros::ReX, 2, 3},
     MacroRow{"KVL_Rot13", macros::Rot13, 1, 1},
     MacroRow{"KVL_SHA1", macros::SHA1, 2, 3},
+    MacroRow{"KVL_Sig", macros::Sig, 0, 0},
     MacroRow{"KVL_StrAttach", macros::StrAttach, 2, 2},
     MacroRow{"KVL_StrC", macros::StrC, 1, 1},
     MacroRow{"KVL_StrChar", macros::StrChar, 1, kAnyCount},

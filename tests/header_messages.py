@@ -1,0 +1,114 @@
+#!/usr/bin/env python3
+"""The header macros on the .eml files of tests/data/messages and examples/, through kvlhost.
+
+KVL_MsgID (modes 0 to 3) and KVL_HdrMailer are checked beside Python's email package:
+the Message-ID without its angle brackets, In-Reply-To and References as written (folded
+lines joined), and the first X-Mailer or User-Agent header (any case, a blank after the
+colon) with its folded lines joined. KVL_GetLang runs with a real KVL.ini beside a copy of
+the plug-in, on messages with X-Accept-Language and Content-Language headers, and once
+with an address book for the correspondent's country. Exits 1 on any difference.
+"""
+import email
+import email.policy
+import glob
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+RUN = os.path.join(ROOT, "scripts", "wine-run.sh")
+MESSAGES = os.path.join(ROOT, "tests", "data", "messages")
+
+LANGUAGE_TABLE = (
+    "[CountryLanguage]\r\n"
+    "ItemCount=3\r\n"
+    "Item1=Deutsch#Deutschland|\u00d6sterreich|Schweiz#de|de-de|de-at|de-ch#\\b(Hallo|Guten Tag)\\b\r\n"
+    "Item2=English#United Kingdom|USA|Canada#en|en-us|en-gb#\\bDear\\b\r\n"
+    "Item3=Fran\u00e7ais#France|Belgique#fr|fr-fr|fr-be#\\bBonjour\\b\r\n"
+)
+# The reply language of each message with the table above, and why.
+LANGUAGES = {
+    "folded-agent.eml": "Fran\u00e7ais",       # Content-Language: fr-FR
+    "desktop-client.eml": "Deutsch",         # Content-Language: de-ch
+    "accept-language.eml": "English",        # X-Accept-Language: en-us, en
+    "webmail.eml": "",                       # no language header, no pattern matches
+    "list-reply.eml": "",
+}
+
+
+def windows_path(path):
+    return "Z:" + path.replace("/", "\\")
+
+
+def unfolded(value):
+    return re.sub(r"\r?\n(?=[ \t])", "", value or "").strip()
+
+
+def expectations(path):
+    """(macro, args, expected) for one message, from Python's email package."""
+    with open(path, "rb") as source:
+        message = email.message_from_binary_file(source, policy=email.policy.compat32)
+    message_id = unfolded(message.get("Message-ID"))
+    bare = message_id[1:-1] if len(message_id) >= 3 else ""
+    mailer = "(none)"
+    for name, value in message.items():
+        if name.lower() in ("x-mailer", "user-agent"):
+            mailer = unfolded(value)
+            break
+    return [
+        ("KVL_MsgID", ["0"], "mid:" + bare if bare else ""),
+        ("KVL_MsgID", ["1"], bare),
+        ("KVL_MsgID", ["2"], unfolded(message.get("References"))),
+        ("KVL_MsgID", ["3"], unfolded(message.get("In-Reply-To"))),
+        ("KVL_HdrMailer", ["(none)"], mailer),
+    ]
+
+
+def main():
+    host = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build", "bin", "kvlhost.exe")
+    plugin_dir = tempfile.mkdtemp(prefix="kvl-headers-")
+    failures, checked = [], 0
+    try:
+        shutil.copy(os.path.join(os.path.dirname(host), "KVL.zrp"), plugin_dir)
+        with open(os.path.join(plugin_dir, "KVL.ini"), "w", encoding="cp1252", newline="") as ini:
+            ini.write(LANGUAGE_TABLE)
+        plugin = windows_path(os.path.join(plugin_dir, "KVL.zrp"))
+
+        paths = sorted(glob.glob(os.path.join(MESSAGES, "*.eml")) + glob.glob(os.path.join(ROOT, "examples", "*.eml")))
+        cases = [(path, *case) for path in paths for case in expectations(path)]
+        cases += [(os.path.join(MESSAGES, name), "KVL_GetLang", [], language) for name, language in LANGUAGES.items()]
+        requests = "\n".join(json.dumps({"macro": macro, "args": args, "message": windows_path(path)})
+                             for path, macro, args, _ in cases)
+        done = subprocess.run([RUN, host, "batch", "--plugin", plugin], input=requests.encode(),
+                              capture_output=True, timeout=300)
+        replies = [json.loads(line) for line in done.stdout.decode().splitlines()]
+        if len(replies) != len(cases):
+            raise SystemExit(f"header_messages: {len(replies)} replies for {len(cases)} requests")
+        for (path, macro, args, expected), reply in zip(cases, replies):
+            checked += 1
+            if reply.get("result") != expected:
+                failures.append(f"{os.path.basename(path)} {macro}{args}: {reply.get('result')!r}, expected {expected!r}")
+
+        # The correspondent's country from a real address book, on a message without language headers.
+        book = os.path.join(plugin_dir, "book.csv")
+        with open(book, "w", encoding="utf-8") as csv:
+            csv.write("address,country,buscountry\njonas@example.de,,\u00d6sterreich\n")
+        done = subprocess.run([RUN, host, "call", "KVL_GetLang", "--message", windows_path(os.path.join(MESSAGES, "webmail.eml")),
+                               "--addressbook", windows_path(book), "--plugin", plugin], capture_output=True, timeout=60)
+        checked += 1
+        if done.stdout.decode("utf-8") != "Deutsch":
+            failures.append(f"webmail.eml KVL_GetLang with the address book: {done.stdout!r} {done.stderr!r}")
+    finally:
+        shutil.rmtree(plugin_dir, ignore_errors=True)
+    for failure in failures:
+        print("FAIL", failure)
+    print(f"{checked - len(failures)} passed, {len(failures)} failed")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
