@@ -5,6 +5,7 @@
 
 #include "addresses/ExtractionMacros.h"
 #include "addresses/HeaderMacros.h"
+#include "addresses/ListMacros.h"
 #include "core/ControlMacros.h"
 #include "core/Errors.h"
 #include "core/Limits.h"
@@ -66,6 +67,9 @@ constexpr std::array kRows{
     MacroRow{"KVL_IniGet", macros::IniGet, 3, 4},
     MacroRow{"KVL_IniSet", macros::IniSet, 4, 4},
     MacroRow{"KVL_LineBetw", macros::LineBetw, 3, 5},
+    MacroRow{"KVL_ListAddr", macros::ListAddr, 2, 2},
+    MacroRow{"KVL_ListCount", macros::ListCount, 1, 1},
+    MacroRow{"KVL_ListName", macros::ListName, 2, 2},
     MacroRow{"KVL_MD5", macros::MD5, 2, 3},
     MacroRow{"KVL_MsgID", macros::MsgID, 0, 1},
     MacroRow{"KVL_NoSubj", macros::NoSubj, 0, 1},
