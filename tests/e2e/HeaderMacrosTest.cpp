@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "host/AddressBook.h"
+#include "tests/e2e/TestKey.h"
 #include "tests/e2e/TestPlugin.h"
 
 namespace {
@@ -12,29 +13,7 @@ namespace {
 const std::string kCountError = " *** ERROR: Wrong parameter count *** ";
 const std::string kValueError = " *** ERROR: Wrong parameter value *** ";
 
-// A key under HKEY_CURRENT_USER, removed with everything under it unless it was there before.
-class TestKey {
- public:
-  explicit TestKey(const std::string& path) : path_(path) {
-    DWORD disposition = 0;
-    RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, &disposition);
-    created_ = disposition == REG_CREATED_NEW_KEY;
-  }
-  ~TestKey() {
-    RegCloseKey(key_);
-    if (created_) RegDeleteTreeA(HKEY_CURRENT_USER, path_.c_str());
-  }
-  TestKey(const TestKey&) = delete;
-  TestKey& operator=(const TestKey&) = delete;
-  void set(const std::string& name, const std::string& text) const {
-    RegSetValueExA(key_, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), text.size() + 1);
-  }
-
- private:
-  std::string path_;
-  HKEY key_ = nullptr;
-  bool created_ = false;
-};
+using kvltest::TestKey;
 
 class HeaderMacros : public ::testing::Test {
  protected:

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "tests/e2e/TestKey.h"
 #include "tests/e2e/TestPlugin.h"
 
 namespace {
@@ -16,35 +17,7 @@ using Strings = std::vector<std::string>;
 const std::string kCountError = " *** ERROR: Wrong parameter count *** ";
 const std::string kValueError = " *** ERROR: Wrong parameter value *** ";
 
-// A key under HKEY_CURRENT_USER for one test, removed with its values unless it was there before.
-class TestKey {
- public:
-  explicit TestKey(const std::string& path) : path_(path) {
-    DWORD disposition = 0;
-    RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, &disposition);
-    created_ = disposition == REG_CREATED_NEW_KEY;
-  }
-  ~TestKey() {
-    RegCloseKey(key_);
-    if (created_) RegDeleteTreeA(HKEY_CURRENT_USER, path_.c_str());
-  }
-  // The platform counts a NUL right after a string's bytes as its own: an X follows them.
-  void setRaw(const std::string& name, DWORD type, const std::string& bytes) const {
-    const std::string followed = bytes + 'X';
-    RegSetValueExA(key_, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(followed.data()), bytes.size());
-  }
-  std::pair<DWORD, std::string> raw(const std::string& name) const {
-    std::array<char, 64> bytes{};
-    DWORD type = 0, size = bytes.size();
-    if (RegQueryValueExA(key_, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(bytes.data()), &size)) return {};
-    return {type, std::string(bytes.data(), size)};
-  }
-
- private:
-  std::string path_;
-  HKEY key_ = nullptr;
-  bool created_ = false;
-};
+using kvltest::TestKey;
 
 std::string PlatformFolder(UINT(WINAPI* query)(LPSTR, UINT)) {
   std::array<char, MAX_PATH> path{};
