@@ -93,6 +93,7 @@ std::string Accounts(Call& call) {
   const auto append = [&content](std::string_view block) {
     EnsureResultFits(std::uint64_t(content.size()) + block.size());
     content.append(block);
+    return true;
   };
   if (!ReadFileInBlocks(path, 64 * 1024, append)) return "";
   return addresses::AccountNames(content, kind, separator);

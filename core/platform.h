@@ -37,10 +37,10 @@ bool PathExists(const std::string& path);  // a file or a folder
 bool DeleteFileIfExists(const std::string& path);
 
 // Calls `consume` with the file's bytes in blocks of at most `blockSize`, in order,
-// never holding the whole file. False when the file cannot be opened or a read
-// fails (what was consumed so far is then to be discarded by the caller).
+// never holding the whole file, until it answers false. False when the file cannot
+// be opened or a read fails (what was consumed so far is then to be discarded).
 bool ReadFileInBlocks(const std::string& path, std::size_t blockSize,
-                      const std::function<void(std::string_view)>& consume);
+                      const std::function<bool(std::string_view)>& consume);
 
 // Creates or overwrites the file with exactly these bytes; false on any failure.
 bool WriteTextFile(const std::string& path, std::string_view text);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/TextUtil.h"
+#include "core/Win32File.h"
 #include "core/platform.h"
 
 namespace kvl {
@@ -237,16 +238,6 @@ TimeZoneState ReadTimeZoneState() {
 namespace kvl {
 
 namespace {
-struct HandleCloser {
-  void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using FileHandle = std::unique_ptr<void, HandleCloser>;
-
-FileHandle OpenFile(const std::string& path, DWORD access, DWORD share, DWORD disposition, DWORD flags) {
-  const HANDLE handle = CreateFileA(path.c_str(), access, share, nullptr, disposition, flags, nullptr);
-  return FileHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
-}
-
 struct InternetCloser {
   void operator()(HINTERNET handle) const { InternetCloseHandle(handle); }
 };
@@ -261,7 +252,7 @@ struct HashCloser {
 }  // namespace
 
 bool ReadFileInBlocks(const std::string& path, std::size_t blockSize,
-                      const std::function<void(std::string_view)>& consume) {
+                      const std::function<bool(std::string_view)>& consume) {
   const FileHandle file = OpenFile(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
                                    FILE_FLAG_SEQUENTIAL_SCAN);
   if (!file) return false;
@@ -269,8 +260,7 @@ bool ReadFileInBlocks(const std::string& path, std::size_t blockSize,
   for (;;) {
     DWORD got = 0;
     if (!ReadFile(file.get(), block.get(), static_cast<DWORD>(blockSize), &got, nullptr)) return false;
-    if (got == 0) return true;
-    consume(std::string_view(block.get(), got));
+    if (got == 0 || !consume(std::string_view(block.get(), got))) return true;
   }
 }
 

@@ -622,32 +622,14 @@ class PartReader {
  public:
   explicit PartReader(Message& message) : message_(message) {}
 
-  void Read(std::string_view text) {
-    std::vector<Pending> pending{{text, 0, false}};
+  // The message itself comes split already; every part below it is split here.
+  void Read(const Entity& message) {
+    std::vector<Pending> pending;
+    Visit(message, 0, false, pending);
     while (!pending.empty()) {
       const Pending part = pending.back();
       pending.pop_back();
-      const Entity entity = SplitEntity(part.text);
-      const ContentInfo info = ContentInfoOf(entity.fields, part.inDigest ? "message/rfc822" : "text/plain");
-      const std::string boundary = ParameterBytes(info.type.parameters, "boundary");
-      const bool multipart = info.type.token.starts_with("multipart/") && !boundary.empty();
-      const bool forwarded = info.type.token == "message/rfc822";
-      if (!multipart) ReadLeaf(info, entity.body);
-      if (!multipart && !forwarded) continue;
-      if (part.depth >= kMaxPartDepth) {
-        if (!tooDeepNoted_)
-          message_.warnings.push_back("parts nested deeper than " + std::to_string(kMaxPartDepth) +
-                                      " levels; the inner ones are left out");
-        tooDeepNoted_ = true;
-        continue;
-      }
-      if (forwarded) {
-        pending.push_back({ForwardedText(info, entity.body), part.depth + 1, false});
-        continue;
-      }
-      const std::vector<std::string_view> parts = SplitMultipart(entity.body, boundary);
-      const bool digest = info.type.token == "multipart/digest";
-      for (auto it = parts.rbegin(); it != parts.rend(); ++it) pending.push_back({*it, part.depth + 1, digest});
+      Visit(SplitEntity(part.text), part.depth, part.inDigest, pending);
     }
   }
 
@@ -657,6 +639,30 @@ class PartReader {
     int depth = 0;
     bool inDigest = false;
   };
+
+  // Reads a leaf, or queues the parts of a multipart or the forwarded message.
+  void Visit(const Entity& entity, int depth, bool inDigest, std::vector<Pending>& pending) {
+    const ContentInfo info = ContentInfoOf(entity.fields, inDigest ? "message/rfc822" : "text/plain");
+    const std::string boundary = ParameterBytes(info.type.parameters, "boundary");
+    const bool multipart = info.type.token.starts_with("multipart/") && !boundary.empty();
+    const bool forwarded = info.type.token == "message/rfc822";
+    if (!multipart) ReadLeaf(info, entity.body);
+    if (!multipart && !forwarded) return;
+    if (depth >= kMaxPartDepth) {
+      if (!tooDeepNoted_)
+        message_.warnings.push_back("parts nested deeper than " + std::to_string(kMaxPartDepth) +
+                                    " levels; the inner ones are left out");
+      tooDeepNoted_ = true;
+      return;
+    }
+    if (forwarded) {
+      pending.push_back({ForwardedText(info, entity.body), depth + 1, false});
+      return;
+    }
+    const std::vector<std::string_view> parts = SplitMultipart(entity.body, boundary);
+    const bool digest = info.type.token == "multipart/digest";
+    for (auto it = parts.rbegin(); it != parts.rend(); ++it) pending.push_back({*it, depth + 1, digest});
+  }
 
   // A forwarded message as text; one sent in Base64 or quoted-printable is decoded first.
   std::string_view ForwardedText(const ContentInfo& info, std::string_view body) {
@@ -707,7 +713,7 @@ Message ParseMessage(std::string_view raw) {
   message.date = FieldValue(fields, "Date");
   message.headers = JoinedHeaderLines(fields);
   message.body = entity.body;
-  PartReader(message).Read(text);
+  PartReader(message).Read(entity);
   return message;
 }
 

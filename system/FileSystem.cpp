@@ -9,23 +9,12 @@
 #include <vector>
 
 #include "core/TextUtil.h"
+#include "core/Win32File.h"
 #include "core/platform.h"
 
 namespace kvl::files {
 
 namespace {
-struct HandleCloser {
-  void operator()(HANDLE handle) const {
-    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
-  }
-};
-using FileHandle = std::unique_ptr<void, HandleCloser>;
-
-FileHandle OpenFile(const std::string& file, DWORD access, DWORD share, DWORD disposition) {
-  HANDLE handle = CreateFileA(file.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-  return FileHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
-}
-
 FileHandle OpenForReading(const std::string& file) {
   return OpenFile(file, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
 }
@@ -112,17 +101,11 @@ std::optional<std::uint64_t> FileSizeOf(const std::string& file) {
 }
 
 bool ForEachFileLine(const std::string& file, const std::function<bool(std::string_view)>& visit) {
-  const FileHandle handle = OpenForReading(file);
-  if (!handle) return false;
-  std::vector<char> block(1 << 16);
-  std::string line;      // the current line's text so far
+  std::string line;        // the current line's text so far
   bool lineEnded = false;  // a CR was seen: the rest up to the LF is dropped
   bool pending = false;    // a line has begun
-  for (;;) {
-    DWORD got = 0;
-    if (!ReadFile(handle.get(), block.data(), static_cast<DWORD>(block.size()), &got, nullptr)) return false;
-    if (got == 0) break;
-    std::string_view data(block.data(), got);
+  bool stopped = false;
+  const bool read = ReadFileInBlocks(file, 1 << 16, [&](std::string_view data) {
     while (!data.empty()) {
       const std::size_t lf = data.find('\n');
       const std::string_view piece = data.substr(0, lf);
@@ -133,15 +116,16 @@ bool ForEachFileLine(const std::string& file, const std::function<bool(std::stri
       }
       pending = true;
       if (lf == std::string_view::npos) break;
-      if (!visit(line)) return true;
+      if (!visit(line)) return !(stopped = true);
       line.clear();
       lineEnded = false;
       pending = false;
       data.remove_prefix(lf + 1);
     }
-  }
-  if (pending) visit(line);
-  return true;
+    return true;
+  });
+  if (read && pending && !stopped) visit(line);
+  return read;
 }
 
 bool AppendLine(const std::string& file, std::string_view line) {

@@ -63,7 +63,7 @@ std::string ChecksumOfText(ChecksumKind kind, std::string_view bytes) {
 
 std::string ChecksumOfFile(ChecksumKind kind, const std::string& path) {
   Checksummer sum(kind);
-  if (!ReadFileInBlocks(path, kFileBlock, [&](std::string_view block) { sum.add(block); }))
+  if (!ReadFileInBlocks(path, kFileBlock, [&](std::string_view block) { return sum.add(block), true; }))
     return ChecksumOfText(kind, {});
   return sum.finish();
 }
