@@ -8,7 +8,6 @@
 namespace kvl::macros {
 
 namespace {
-constexpr std::int32_t kMessageTextItem = 241;
 constexpr std::string_view kDefaultUrlPrefix = "http://";
 
 bool OnlyBlanks(std::string_view text) {
@@ -20,7 +19,7 @@ bool OnlyBlanks(std::string_view text) {
 // An empty text argument stands for the message text.
 std::string XtrEMLs(Call& call) {
   std::string text = call.textOr(1, "");
-  if (text.empty()) text = call.item(kMessageTextItem);
+  if (text.empty()) text = call.item(items::kMessageText);
   return addresses::ExtractAddresses(text, call.textOr(2, "\r\n"));
 }
 
@@ -28,7 +27,7 @@ std::string XtrEMLs(Call& call) {
 // prefix is the default one (an empty one would match everywhere).
 std::string XtrURLs(Call& call) {
   std::string text = call.textOr(1, "");
-  if (OnlyBlanks(text)) text = call.item(kMessageTextItem);
+  if (OnlyBlanks(text)) text = call.item(items::kMessageText);
   std::string prefix = call.textOr(3, kDefaultUrlPrefix);
   if (prefix.empty()) prefix = kDefaultUrlPrefix;
   return addresses::ExtractUrls(text, call.textOr(2, "\r\n"), prefix);

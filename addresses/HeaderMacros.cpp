@@ -14,11 +14,6 @@
 namespace kvl::macros {
 
 namespace {
-constexpr std::int32_t kCorrespondentNameItem = 218;
-constexpr std::int32_t kMessageIdItem = 235;
-constexpr std::int32_t kHeaderBlockItem = 243;
-constexpr std::int32_t kInReplyToItem = 265;
-constexpr std::int32_t kReferencesItem = 266;
 // Entries of the country-language table that are walked at most: every entry is one INI
 // lookup (about 60 us under Wine), so a mistyped ItemCount costs under a second.
 constexpr std::int32_t kMaxLanguageEntries = 10000;
@@ -52,19 +47,19 @@ std::string MsgID(Call& call) {
   switch (mode) {
     case 0:
     case 1: {
-      const std::string id = call.item(kMessageIdItem);
+      const std::string id = call.item(items::kMessageId);
       if (id.size() < 3) return "";
       const std::string bare = id.substr(1, id.size() - 2);  // without the angle brackets
       return mode == 0 ? "mid:" + bare : bare;
     }
-    case 2: return call.item(kReferencesItem);
-    case 3: return call.item(kInReplyToItem);
+    case 2: return call.item(items::kReferences);
+    case 3: return call.item(items::kInReplyTo);
     default: return std::string(ErrParamValue);
   }
 }
 
 std::string HdrMailer(Call& call) {
-  return addresses::MailerName(call.item(kHeaderBlockItem)).value_or(call.textOr(1, ""));
+  return addresses::MailerName(call.item(items::kHeaderBlock)).value_or(call.textOr(1, ""));
 }
 
 // A blank name asks the address book first, then takes the first word of the correspondent's name.
@@ -73,7 +68,7 @@ std::string Gender(Call& call) {
   if (TrimClasses(name, " ").empty()) {
     std::string answer = call.process("%ABToGender");
     if (!Trimmed(answer).empty()) return answer;
-    name = FieldAt(call.item(kCorrespondentNameItem), " ", 1);
+    name = FieldAt(call.item(items::kCorrespondentName), " ", 1);
     std::erase(name, '"');
   }
   return std::string(1, addresses::GuessGender(name));

@@ -12,7 +12,6 @@ namespace kvl::macros {
 using namespace kvl::datetime;
 
 namespace {
-constexpr std::int32_t kHeaderBlockItem = 243;
 constexpr std::string_view kDefaultUnitWords = " Tag| Tage| Stunde| Stunden| Minute| Minuten| Sekunde| Sekunden|, ";
 
 // Texts longer than a date alone, and units finer than a day, are read with their time.
@@ -92,7 +91,7 @@ std::string HdrRcvTime(Call& call) {
   const bool firstServer = call.integerOr(1, 0) == 1;
   const std::int32_t mode = call.integerOr(2, 0);
   std::int32_t zone = 0;
-  DateTimeValue value = ParseMailDate(ReceivedStamp(call.item(kHeaderBlockItem), firstServer), zone);
+  DateTimeValue value = ParseMailDate(ReceivedStamp(call.item(items::kHeaderBlock), firstServer), zone);
   if (mode == 0) value = ToUtc(value, zone);
   return FormatDateTimeText(value, call.textOr(3, ""), PostPasses::DateAndZoneTokens, zone);
 }

@@ -7,15 +7,11 @@
 namespace kvl::macros {
 
 namespace {
-constexpr std::int32_t kSubjectItem = 223;
-constexpr std::int32_t kSubjectAsReceivedItem = 222;
-constexpr std::int32_t kCorrespondentNameItem = 218;
-constexpr std::int32_t kCorrespondentAddressItem = 219;
 
 // The subject argument, or the message's subject when the argument is blank.
 std::string SubjectOr223(Call& call, int n) {
   std::string subject = call.textOr(n, "");
-  return TrimClasses(subject, " ").empty() ? call.item(kSubjectItem) : subject;
+  return TrimClasses(subject, " ").empty() ? call.item(items::kSubject) : subject;
 }
 
 std::vector<std::string> WordsOf(Call& call, int n) { return PrefixWords(call.textOr(n, ""), AnsiLowered); }
@@ -32,14 +28,14 @@ std::string SubjCount(Call& call) {
 // A message without a subject of its own (none, or only "Fwd:") gets the placeholder after it.
 std::string NoSubj(Call& call) {
   const std::string placeholder = call.textOr(1, "(ohne Betreff)");
-  const std::string received = AsciiLowered(Trimmed(call.item(kSubjectAsReceivedItem)));
-  std::string subject = call.item(kSubjectItem);
+  const std::string received = AsciiLowered(Trimmed(call.item(items::kSubjectAsReceived)));
+  std::string subject = call.item(items::kSubject);
   return received.empty() || received == "fwd:" ? subject + placeholder : subject;
 }
 
 std::string NoTo(Call& call) {
-  const std::string name = call.item(kCorrespondentNameItem);
-  if (Trimmed(name).empty() && Trimmed(call.item(kCorrespondentAddressItem)).empty())
+  const std::string name = call.item(items::kCorrespondentName);
+  if (Trimmed(name).empty() && Trimmed(call.item(items::kCorrespondentAddress)).empty())
     return call.textOr(1, "(geheime Empf\xE4nger)");
   return name;
 }

@@ -37,8 +37,8 @@ std::string StrLnCnt(Call& call) {
   if (call.count() == 1) {
     text = call.text(1);
   } else {
-    text = call.item(241);
-    if (text.empty()) text = call.item(254);
+    text = call.item(items::kMessageText);
+    if (text.empty()) text = call.item(items::kBody);
   }
   return FormatInteger(static_cast<std::int64_t>(CountOf(text, "\n")) + 1);
 }
