@@ -126,6 +126,9 @@ TEST(DateEngine, MailDatesAndZones) {
     EXPECT_EQ(zone, 77) << unreadable;
   }
   EXPECT_EQ(ParseMailDate("29 Feb 2028 23:59:59 -0000", zone), At(2028, 2, 29, 23, 59, 59));
+  EXPECT_EQ(ParseMailDate("1 Jan 1000 00:00:00 +0000", zone), At(1000, 1, 1));
+  EXPECT_EQ(ParseMailDate("31 Dec 9999 00:00:00 +0000", zone), At(9999, 12, 31));
+  EXPECT_EQ(ParseMailDate("1 Jan 10000 00:00:00 +0000", zone), 0.0);
 
   EXPECT_EQ(ZoneOffsetMinutes("(MEZ)"), 60);
   EXPECT_EQ(ZoneOffsetMinutes("CEST)"), 120);
@@ -133,6 +136,8 @@ TEST(DateEngine, MailDatesAndZones) {
   EXPECT_EQ(ZoneOffsetMinutes("-0230"), -150);
   EXPECT_EQ(ZoneOffsetMinutes("+0100 (CET)"), 60);
   EXPECT_EQ(ZoneOffsetMinutes("+01"), 0);
+  EXPECT_EQ(ZoneOffsetMinutes("+010"), 0);
+  EXPECT_EQ(ZoneOffsetMinutes("-0100"), -60);
   EXPECT_EQ(ZoneOffsetMinutes("+01:00"), 0);
   EXPECT_EQ(ZoneOffsetMinutes("+0-10"), 0);
   EXPECT_EQ(ZoneOffsetMinutes("bst"), -180);
