@@ -153,6 +153,13 @@ TEST(Charset, WarnsOncePerUnknownNameAndReadsItsBytesAsAnsi) {
   for (const std::string& name : {longName, std::string("a\\b"), std::string("\xE9t\xE9"), std::string("x y")})
     EXPECT_EQ(CharsetToAnsi("abc", name), "abc");
   EXPECT_EQ(warnings.lines.size(), 6u);
+  // A warning quotes at most 64 characters of the name.
+  const std::string name64 = "x-" + std::string(62, 'a');
+  EXPECT_EQ(CharsetToAnsi("abc", name64), "abc");
+  EXPECT_EQ(CharsetToAnsi("abc", "x-" + std::string(62, 'b') + "c"), "abc");
+  ASSERT_EQ(warnings.lines.size(), 8u);
+  EXPECT_NE(warnings.lines[6].find("\"" + name64 + "\""), std::string::npos);
+  EXPECT_NE(warnings.lines[7].find("\"x-" + std::string(62, 'b') + "\""), std::string::npos);
 }
 
 TEST(Charset, SurvivesGarbageInEveryCharset) {
