@@ -5,6 +5,7 @@
 
 #include "addresses/ExtractionMacros.h"
 #include "addresses/HeaderMacros.h"
+#include "addresses/IdnMacros.h"
 #include "addresses/ListMacros.h"
 #include "core/ControlMacros.h"
 #include "core/Errors.h"
@@ -26,6 +27,8 @@ constexpr std::array kRows{
     MacroRow{"KVL_PlugPath", macros::PlugPath, 0, kAnyCount},
     MacroRow{"KVL_PlugVer", macros::PlugVer, 0, kAnyCount},
     MacroRow{"KVL_Accounts", macros::Accounts, 0, 2},
+    MacroRow{"KVL_AddrToACE", macros::AddrToACE, 1, 1},
+    MacroRow{"KVL_AddrToIDN", macros::AddrToIDN, 1, 1},
     MacroRow{"KVL_Age", macros::Age, 1, 2},
     MacroRow{"KVL_AttrGet", macros::AttrGet, 1, 1},
     MacroRow{"KVL_AttrSet", macros::AttrSet, 1, 2},
@@ -37,6 +40,8 @@ constexpr std::array kRows{
     MacroRow{"KVL_Decode", macros::Decode, 2, kAnyCount},
     MacroRow{"KVL_DirCreate", macros::DirCreate, 1, 1},
     MacroRow{"KVL_DirExist", macros::DirExist, 1, 1},
+    MacroRow{"KVL_DomToACE", macros::DomToACE, 1, 1},
+    MacroRow{"KVL_DomToIDN", macros::DomToIDN, 1, 1},
     MacroRow{"KVL_Encode", macros::Encode, 2, kAnyCount},
     MacroRow{"KVL_Envir", macros::Envir, 1, 1},
     MacroRow{"KVL_FileAddLn", macros::FileAddLn, 2, 2},
@@ -64,6 +69,7 @@ constexpr std::array kRows{
     MacroRow{"KVL_HdrRcvTime", macros::HdrRcvTime, 0, 3},
     MacroRow{"KVL_HtmlDec", macros::HtmlDec, 1, 2},
     MacroRow{"KVL_HtmlEnc", macros::HtmlEnc, 1, 2},
+    MacroRow{"KVL_IDNList", macros::IDNList, 1, 1},
     MacroRow{"KVL_IniGet", macros::IniGet, 3, 4},
     MacroRow{"KVL_IniSet", macros::IniSet, 4, 4},
     MacroRow{"KVL_LineBetw", macros::LineBetw, 3, 5},

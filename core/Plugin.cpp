@@ -16,6 +16,7 @@ struct PluginState {
   std::vector<std::string> filesToDelete;
   SpecialCharTable specialChars;
   FormDefinitionList formDefinitions;
+  RuntimeLibrary idnLibrary;  // loaded on the first domain conversion
   std::uint32_t randomState = 0;
 };
 
@@ -23,6 +24,11 @@ PluginState& State() {
   static PluginState state;
   return state;
 }
+}  // namespace
+
+RuntimeLibrary& IdnLibrary() { return State().idnLibrary; }
+
+namespace {
 
 // Opens the file named under "Execute" (Start or Exit); only an existing file is opened.
 void RunConfiguredFile(const std::string& key) {
@@ -104,6 +110,7 @@ void FinalizePlugin() {
   for (const std::string& path : state.filesToDelete) DeleteFileIfExists(path);
   state.filesToDelete.clear();
   state.formDefinitions = FormDefinitionList{};
+  state.idnLibrary = RuntimeLibrary{};
 }
 
 std::string AboutText(std::size_t macroCount) {

@@ -1,13 +1,15 @@
 #pragma once
 // The plug-in's process-wide state: what it knows about itself, the files to
-// delete at unload, the entity table and the form definitions. Lives from
-// InitializePlugin to FinalizePlugin; everything runs on the host's thread.
+// delete at unload, the entity table, the form definitions and the IDN library.
+// Lives from InitializePlugin to FinalizePlugin; everything runs on the host's thread.
 #include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "core/platform.h"
 
 namespace kvl {
 
@@ -36,6 +38,8 @@ struct FormDefinitionList {
 const TPlugin& Plugin();
 const SpecialCharTable& SpecialChars();
 FormDefinitionList& FormDefinitions();
+// The IDN library once a conversion has loaded it; released at finalisation.
+RuntimeLibrary& IdnLibrary();
 
 // Remembers a file made for the host to attach; it is deleted at finalisation.
 void AddFileToDelete(std::string path);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -64,6 +65,25 @@ class Digest {
 // Downloads the URL to the file with the platform's URL service; true when the
 // server delivered it (a refused connection or an HTTP error status is false).
 bool DownloadUrlToFile(const std::string& url, const std::string& path);
+
+// A library loaded at run time; released when the object goes. Empty when the file
+// could not be loaded (a bare name is looked for by the platform's library search).
+class RuntimeLibrary {
+ public:
+  RuntimeLibrary() = default;
+  static RuntimeLibrary Load(const std::string& file);
+  RuntimeLibrary(RuntimeLibrary&& other) noexcept;
+  RuntimeLibrary& operator=(RuntimeLibrary&& other) noexcept;
+  ~RuntimeLibrary();
+  bool loaded() const { return handle_ != nullptr; }
+  // Calls the export `name` as a buffer function: stdcall (NUL-terminated input,
+  // 256-byte output buffer) answering a count. nullopt when there is no such export.
+  std::optional<std::int32_t> callBufferFunction(const char* name, const char* input,
+                                                 std::array<char, 256>& buffer) const;
+
+ private:
+  void* handle_ = nullptr;
+};
 
 // Opens a file with the shell verb "open"; a hidden window when asked. Does not wait.
 void ShellOpen(const std::string& file, bool hidden);

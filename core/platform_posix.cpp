@@ -115,6 +115,20 @@ bool DeleteFileIfExists(const std::string& path) { return FileExists(path) && un
 // There is no shell verb to hand the file to natively; nothing is started.
 void ShellOpen(const std::string&, bool) {}
 
+// Run-time libraries are Windows DLLs: none loads here.
+RuntimeLibrary RuntimeLibrary::Load(const std::string&) { return {}; }
+RuntimeLibrary::RuntimeLibrary(RuntimeLibrary&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
+RuntimeLibrary& RuntimeLibrary::operator=(RuntimeLibrary&& other) noexcept {
+  handle_ = other.handle_;
+  other.handle_ = nullptr;
+  return *this;
+}
+RuntimeLibrary::~RuntimeLibrary() = default;
+std::optional<std::int32_t> RuntimeLibrary::callBufferFunction(const char*, const char*,
+                                                               std::array<char, 256>&) const {
+  return std::nullopt;
+}
+
 std::uint32_t ClockSeed() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);

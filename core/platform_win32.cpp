@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <memory>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "core/TextUtil.h"
@@ -124,6 +125,39 @@ std::string PluginTempFolder(bool longForm) {
   const std::string own = temp + "KVL";
   if (FolderExists(own) || CreateDirectoryA(own.c_str(), nullptr)) return own + '\\';
   return temp;
+}
+
+RuntimeLibrary RuntimeLibrary::Load(const std::string& file) {
+  RuntimeLibrary library;
+  // No "cannot find" box from the system: a missing library is an ordinary answer here.
+  DWORD previousMode = 0;
+  const bool modeSet = SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previousMode) != 0;
+  library.handle_ = LoadLibraryExA(file.c_str(), nullptr, 0);
+  if (modeSet) SetThreadErrorMode(previousMode, nullptr);
+  return library;
+}
+
+RuntimeLibrary::RuntimeLibrary(RuntimeLibrary&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+
+RuntimeLibrary& RuntimeLibrary::operator=(RuntimeLibrary&& other) noexcept {
+  if (this != &other) {
+    if (handle_ != nullptr) FreeLibrary(static_cast<HMODULE>(handle_));
+    handle_ = std::exchange(other.handle_, nullptr);
+  }
+  return *this;
+}
+
+RuntimeLibrary::~RuntimeLibrary() {
+  if (handle_ != nullptr) FreeLibrary(static_cast<HMODULE>(handle_));
+}
+
+std::optional<std::int32_t> RuntimeLibrary::callBufferFunction(const char* name, const char* input,
+                                                               std::array<char, 256>& buffer) const {
+  if (handle_ == nullptr) return std::nullopt;
+  using BufferFunction = int(WINAPI*)(const char*, char*);
+  const FARPROC address = GetProcAddress(static_cast<HMODULE>(handle_), name);
+  if (address == nullptr) return std::nullopt;
+  return reinterpret_cast<BufferFunction>(reinterpret_cast<void*>(address))(input, buffer.data());
 }
 
 void ShellOpen(const std::string& file, bool hidden) {

@@ -1,13 +1,16 @@
-// Address and link extraction: the ends of the walks and time linear in the text.
+// Address and link extraction, and the walk over the domains of addresses: the ends
+// of the walks and time linear in the text.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <string>
 
 #include "addresses/Extraction.h"
+#include "addresses/Idn.h"
 
 namespace {
 
+using kvl::addresses::ConvertDomainsWith;
 using kvl::addresses::ExtractAddresses;
 using kvl::addresses::ExtractUrls;
 
@@ -24,6 +27,25 @@ TEST(Extraction, WalksStopAtNulAndAtTheEndOfTheText) {
 TEST(ExtractUrls, PrefixesWithRepeatedBeginnings) {
   EXPECT_EQ(ExtractUrls("<<<x>", ",", "<<x"), "<<x");
   EXPECT_EQ(ExtractUrls("a<a<a<b", ",", "a<a<b"), "a<a<b");
+}
+
+std::string Bracketed(std::string_view domain) { return std::string("[").append(domain).append("]"); }
+
+// A domain runs to the first of its end characters; tabs and line breaks are not
+// among them. What a conversion answers is not searched again.
+TEST(ConvertDomains, DomainEndsAndTheWalkAfterAConversion) {
+  for (char end : std::string("> ,<:/\\()\"*#;[]{}|"))
+    EXPECT_EQ(ConvertDomainsWith(std::string("a@b.c") + end + "d", Bracketed), std::string("a@[b.c]") + end + "d") << end;
+  EXPECT_EQ(ConvertDomainsWith("a@b\tc\r\nd e", Bracketed), "a@[b\tc\r\nd] e");
+  EXPECT_EQ(ConvertDomainsWith("a@@b.de@", Bracketed), "a@@[b.de]@");
+  EXPECT_EQ(ConvertDomainsWith("a@ \t\x01, b@c", Bracketed), "a@ \t\x01, b@[c]");
+  const auto withAt = [](std::string_view domain) { return std::string("@").append(domain).append("@x"); };
+  EXPECT_EQ(ConvertDomainsWith("a@b c@d", withAt), "a@@b@x c@@d@x");
+  // An empty answer (the conversion failed) keeps the domain.
+  const auto failsOnB = [](std::string_view domain) { return domain == "b" ? std::string() : Bracketed(domain); };
+  EXPECT_EQ(ConvertDomainsWith("x@b y@c z@b", failsOnB), "x@b y@[c] z@b");
+  EXPECT_EQ(ConvertDomainsWith("", Bracketed), "");
+  EXPECT_EQ(ConvertDomainsWith("no address", Bracketed), "no address");
 }
 
 // Seconds for one call, the best of three.
@@ -62,6 +84,10 @@ TEST(Extraction, TimeGrowsLinearlyWithTheText) {
   EXPECT_LT(ratio([](std::size_t n) { return Repeated("a", 8 * n); }, caseless), 25);
   const auto addresses = [](const std::string& text) { ExtractAddresses(text, ","); };
   EXPECT_LT(ratio([](std::size_t n) { return Repeated("ab.cd@", n); }, addresses), 25);
+  const auto domains = [](const std::string& text) { EXPECT_GT(ConvertDomainsWith(text, Bracketed).size(), text.size()); };
+  EXPECT_LT(ratio([](std::size_t n) { return Repeated("anna@m\xFCller.de, ", n); }, domains), 25);
+  EXPECT_LT(ratio([](std::size_t n) { return Repeated("@", n) + "a"; }, domains), 25);
+  EXPECT_LT(ratio([](std::size_t n) { return "a@" + Repeated("b", 8 * n); }, domains), 25);
   // A chain of prefixes is one link, as long as the text.
   EXPECT_EQ(ExtractUrls(Repeated("http://", 1000), ",", "http://").size(), 7000u);
 }
