@@ -38,22 +38,35 @@ std::string CallIdnFunction(const char* function, std::string_view text) {
   return std::string(buffer.data(), std::min<std::size_t>(written, static_cast<std::size_t>(*count)));
 }
 
-std::string ConvertDomainsWith(std::string_view text, const std::function<std::string(std::string_view)>& convert) {
+std::string ConvertDomainsWith(std::string_view text, const std::function<std::string(std::string_view)>& convert,
+                               const std::bitset<256>& leadBytes) {
+  static const CharClassSet domainEnds = [] {
+    CharClassSet set;
+    for (char c : kDomainEnds) set.set(static_cast<unsigned char>(c));
+    return set;
+  }();
+  // Where the character at `i` ends: two bytes for a lead byte with a byte after it.
+  const auto next = [&](std::size_t i) { return i + (InClasses(leadBytes, text[i]) && i + 1 < text.size() ? 2 : 1); };
   std::string result;
   result.reserve(text.size());
   std::size_t copied = 0;
-  for (std::size_t at = text.find('@'); at != std::string_view::npos; at = text.find('@', at + 1)) {
-    const std::size_t start = at + 1;
-    std::size_t end = text.find_first_of(kDomainEnds, start);
-    if (end == std::string_view::npos) end = text.size();
+  std::size_t i = 0;
+  while (i < text.size()) {
+    if (text[i] != '@') {
+      i = next(i);
+      continue;
+    }
+    const std::size_t start = i + 1;
+    std::size_t end = start;
+    while (end < text.size() && !InClasses(domainEnds, text[end])) end = next(end);
+    i = end;  // the walk goes on right after the domain, at its end character if any
     const std::string_view domain = text.substr(start, end - start);
     if (Trimmed(domain).empty()) continue;
-    std::string converted = convert(domain);
+    const std::string converted = convert(domain);
     if (converted.empty()) continue;
     result.append(text.substr(copied, start - copied));
     result += converted;
     copied = end;
-    at = end - 1;  // the walk goes on right after the domain
   }
   result.append(text.substr(copied));
   return result;
@@ -64,12 +77,15 @@ std::string ConvertAddressDomains(std::string_view text, IdnDirection direction)
   // Once the library is found missing, the other domains of this text get the error
   // without a search each (a text may hold many thousands of addresses).
   bool missing = false;
-  return ConvertDomainsWith(text, [function, &missing](std::string_view domain) {
-    if (missing) return std::string(ErrIdnMissing);
-    std::string converted = CallIdnFunction(function, domain);
-    missing = converted == ErrIdnMissing;
-    return converted;
-  });
+  return ConvertDomainsWith(
+      text,
+      [function, &missing](std::string_view domain) {
+        if (missing) return std::string(ErrIdnMissing);
+        std::string converted = CallIdnFunction(function, domain);
+        missing = converted == ErrIdnMissing;
+        return converted;
+      },
+      AnsiLeadBytes());
 }
 
 std::string IdnAddressList(std::string_view list) {

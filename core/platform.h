@@ -2,6 +2,7 @@
 // The platform services that the portable parts of the plug-in need, declared
 // without windows.h; implemented once for Win32 in platform_win32.cpp.
 #include <array>
+#include <bitset>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -94,6 +95,9 @@ std::uint32_t ClockSeed();
 // Case mapping by the user's locale (the system's ANSI mapping).
 std::string AnsiLowered(std::string_view text);
 std::string AnsiUppered(std::string_view text);
+// The bytes that begin a two-byte character in the ANSI code page (none in a
+// single-byte one, such as 1252).
+const std::bitset<256>& AnsiLeadBytes();
 
 // What a locale writes dates and times with, names in the ANSI code page. An
 // identifier the platform does not know reads as the current thread's locale;

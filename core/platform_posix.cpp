@@ -115,6 +115,11 @@ bool DeleteFileIfExists(const std::string& path) { return FileExists(path) && un
 // There is no shell verb to hand the file to natively; nothing is started.
 void ShellOpen(const std::string&, bool) {}
 
+const std::bitset<256>& AnsiLeadBytes() {
+  static const std::bitset<256> none;
+  return none;
+}
+
 // Run-time libraries are Windows DLLs: none loads here.
 RuntimeLibrary RuntimeLibrary::Load(const std::string&) { return {}; }
 RuntimeLibrary::RuntimeLibrary(RuntimeLibrary&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }

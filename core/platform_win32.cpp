@@ -176,6 +176,15 @@ std::string AnsiLowered(std::string_view text) {
   return out;
 }
 
+const std::bitset<256>& AnsiLeadBytes() {
+  static const std::bitset<256> leadBytes = [] {
+    std::bitset<256> bytes;
+    for (int b = 0x80; b < 256; ++b) bytes.set(static_cast<std::size_t>(b), IsDBCSLeadByteEx(CP_ACP, static_cast<BYTE>(b)) != 0);
+    return bytes;
+  }();
+  return leadBytes;
+}
+
 std::string AnsiUppered(std::string_view text) {
   std::string out(text);
   if (!out.empty()) CharUpperBuffA(out.data(), static_cast<DWORD>(out.size()));

@@ -64,7 +64,7 @@ fi
 
 # Wine converts command-line arguments with the Unix locale's character set, so
 # the locales the tests pin must exist (UTF-8 throughout).
-wanted_locales=(en_US.UTF-8 de_DE.UTF-8 ru_RU.UTF-8)
+wanted_locales=(en_US.UTF-8 de_DE.UTF-8 ru_RU.UTF-8 el_GR.UTF-8 ja_JP.UTF-8)
 missing_locales=()
 for l in "${wanted_locales[@]}"; do
   locale -a 2>/dev/null | grep -qix "$(echo "$l" | sed 's/UTF-8/utf8/')" || missing_locales+=("$l")

@@ -4,12 +4,16 @@
 KVL_MsgID (modes 0 to 3) and KVL_HdrMailer are checked beside Python's email package:
 the Message-ID without its angle brackets, In-Reply-To and References as written (folded
 lines joined), and the first X-Mailer or User-Agent header (any case, a blank after the
-colon) with its folded lines joined. KVL_GetLang runs with a real KVL.ini beside a copy of
+colon) with its folded lines joined. The list macros (KVL_ListCount, KVL_ListAddr,
+KVL_ListName, KVL_IDNList) read the To and Cc headers from %HEADERS, as a template
+would, beside email.utils.getaddresses (an entry named "... <list>" is a group
+without address, which Python reads otherwise). KVL_GetLang runs with a real KVL.ini beside a copy of
 the plug-in, on messages with X-Accept-Language and Content-Language headers, and once
 with an address book for the correspondent's country. Exits 1 on any difference.
 """
 import email
 import email.policy
+import email.utils
 import glob
 import json
 import os
@@ -68,6 +72,38 @@ def expectations(path):
     ]
 
 
+# Entries that Python reads otherwise: (name, address) as the plug-in gives them.
+LIST_ENTRIES = {("Planning team", "list"): ("Planning team <list>", "")}
+
+
+def header_template(header, body):
+    """A template that takes the header's line from %HEADERS into %SUBPATT="1"."""
+    return f'%SETPATTREGEXP="(?m)^{header}: ([^\\r\\n]*)"%REGEXPBLINDMATCH=%HEADERS{body}'
+
+
+def list_expectations(path):
+    """(template, expected) for the To and Cc headers of one message."""
+    with open(path, "rb") as source:
+        message = email.message_from_string(source.read().decode("utf-8"), policy=email.policy.compat32)
+    cases = []
+    for header in ("To", "Cc"):
+        value = unfolded(message.get(header))
+        if not value:
+            continue
+        entries = [LIST_ENTRIES.get(pair, pair) for pair in email.utils.getaddresses([value])]
+        arg = '%SUBPATT="1"'
+        cases.append((header_template(header, f"%KVL_ListCount({arg})"), str(len(entries))))
+        rebuilt = []
+        for n, (name, address) in enumerate(entries, 1):
+            cases.append((header_template(header, f"%KVL_ListName({arg}, {n})"), name or address))
+            cases.append((header_template(header, f"%KVL_ListAddr({arg}, {n})"), address))
+            local, _, domain = address.partition("@")
+            ace = f"{local}@{domain.encode('idna').decode('ascii')}" if domain else address
+            rebuilt.append(f"{name}, " if name.endswith("<list>") else f'"{name or address}" <{ace}>, ')
+        cases.append((header_template(header, f"%KVL_IDNList({arg})"), "".join(rebuilt)[:-2]))
+    return cases
+
+
 def main():
     host = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build", "bin", "kvlhost.exe")
     plugin_dir = tempfile.mkdtemp(prefix="kvl-headers-")
@@ -81,7 +117,10 @@ def main():
         paths = sorted(glob.glob(os.path.join(MESSAGES, "*.eml")) + glob.glob(os.path.join(ROOT, "examples", "*.eml")))
         cases = [(path, *case) for path in paths for case in expectations(path)]
         cases += [(os.path.join(MESSAGES, name), "KVL_GetLang", [], language) for name, language in LANGUAGES.items()]
-        requests = "\n".join(json.dumps({"macro": macro, "args": args, "message": windows_path(path)})
+        cases += [(path, "template", [template], expected) for path in paths
+                  for template, expected in list_expectations(path)]
+        requests = "\n".join(json.dumps(({"template": args[0]} if macro == "template" else {"macro": macro, "args": args})
+                                        | {"message": windows_path(path)})
                              for path, macro, args, _ in cases)
         done = subprocess.run([RUN, host, "batch", "--plugin", plugin], input=requests.encode(),
                               capture_output=True, timeout=300)

@@ -44,6 +44,12 @@ TEST(ConvertDomains, DomainEndsAndTheWalkAfterAConversion) {
   // An empty answer (the conversion failed) keeps the domain.
   const auto failsOnB = [](std::string_view domain) { return domain == "b" ? std::string() : Bracketed(domain); };
   EXPECT_EQ(ConvertDomainsWith("x@b y@c z@b", failsOnB), "x@b y@[c] z@b");
+  // In a two-byte code page (lead byte 0x81 here) a second byte is never "@" or an end.
+  std::bitset<256> leadBytes;
+  leadBytes.set(0x81);
+  EXPECT_EQ(ConvertDomainsWith("x\x81@y@b\x81[c.de]\x81", Bracketed, leadBytes), "x\x81@y@[b\x81[c.de]]\x81");
+  EXPECT_EQ(ConvertDomainsWith("x@b\x81", Bracketed, leadBytes), "x@[b\x81]");
+  EXPECT_EQ(ConvertDomainsWith("x\x81@y@b\x81[c.de", Bracketed), "x\x81@[y]@[b\x81][c.de");
   EXPECT_EQ(ConvertDomainsWith("", Bracketed), "");
   EXPECT_EQ(ConvertDomainsWith("no address", Bracketed), "no address");
 }
