@@ -153,6 +153,8 @@ int main(int argc, char** argv) {
         {"xtr_urls", "KVL_XtrURLs", "mail", {"@"}},
         {"xtr_urls_chain", "KVL_XtrURLs", "chain", {"@"}},
         {"xtr_emls_ats", "KVL_XtrEMLs", "ats", {"@"}},
+        {"addr_to_ace", "KVL_AddrToACE", "idn", {"@"}},
+        {"addr_to_ace_ats", "KVL_AddrToACE", "ats", {"@"}},
     };
     const std::vector<Case> noCases;
     const std::vector<Case>& cases = suite == "regex"                           ? regexCases

@@ -1,10 +1,12 @@
 // Address and link extraction on texts and prefixes from the input: every piece is
 // a piece of the text, links never share a character, and an address holds one "@".
+// The walk over address domains keeps every byte it does not convert.
 #include <algorithm>
 #include <cstdint>
 #include <string>
 
 #include "addresses/Extraction.h"
+#include "addresses/Idn.h"
 #include "tests/fuzz/FuzzCheck.h"
 
 using kvlfuzz::Expect;
@@ -46,5 +48,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     total += piece.size();
   });
   Expect(total <= text.size(), "links never share a character");
+
+  // The prefix's bytes of 0x80 and above serve as lead bytes of two-byte characters.
+  std::bitset<256> leadBytes;
+  for (char c : prefix)
+    if (static_cast<unsigned char>(c) >= 0x80) leadBytes.set(static_cast<unsigned char>(c));
+  const auto same = [](std::string_view domain) { return std::string(domain); };
+  Expect(kvl::addresses::ConvertDomainsWith(text, same, leadBytes) == text, "unchanged domains leave the text as it was");
+  std::size_t converted = 0;
+  const auto bracketed = [&](std::string_view domain) {
+    Expect(!domain.empty(), "a domain is not empty");
+    if (domain[0] == 'x') return std::string();  // a conversion that fails
+    ++converted;
+    return std::string("[").append(domain).append("]");
+  };
+  Expect(kvl::addresses::ConvertDomainsWith(text, bracketed, leadBytes).size() == text.size() + 2 * converted,
+         "each conversion replaces its domain, nothing else");
   return 0;
 }
