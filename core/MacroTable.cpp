@@ -15,6 +15,7 @@
 #include "datetime/TimeMacros.h"
 #include "mailtext/MailTextMacros.h"
 #include "system/FileMacros.h"
+#include "system/ProgramMacros.h"
 #include "regex/RegexMacros.h"
 #include "system/SystemMacros.h"
 #include "text/TextMacros.h"
@@ -80,6 +81,7 @@ constexpr std::array kRows{
     MacroRow{"KVL_MsgID", macros::MsgID, 0, 1},
     MacroRow{"KVL_NoSubj", macros::NoSubj, 0, 1},
     MacroRow{"KVL_NoTo", macros::NoTo, 0, 1},
+    MacroRow{"KVL_Process", macros::Process, 1, 3},
     MacroRow{"KVL_QuoteAdd", macros::QuoteAdd, 1, 2},
     MacroRow{"KVL_QuoteDel", macros::QuoteDel, 1, 3},
     MacroRow{"KVL_Random", macros::Random, 0, 2},
@@ -89,6 +91,8 @@ constexpr std::array kRows{
     MacroRow{"KVL_RERepl", macros::RERepl, 3, 4},
     MacroRow{"KVL_ReX", macros::ReX, 2, 3},
     MacroRow{"KVL_Rot13", macros::Rot13, 1, 1},
+    MacroRow{"KVL_Run", macros::Run, 1, 2},
+    MacroRow{"KVL_RunCmd", macros::RunCmd, 1, 3},
     MacroRow{"KVL_SHA1", macros::SHA1, 2, 3},
     MacroRow{"KVL_Sig", macros::Sig, 0, 0},
     MacroRow{"KVL_StrAttach", macros::StrAttach, 2, 2},

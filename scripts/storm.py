@@ -96,7 +96,9 @@ LOOP_MACROS = ("KVL_FOR", "KVL_UNTIL")
 # reach other hosts. Their own tests give them hostile input in folders they own.
 OUTSIDE_EFFECTS = {"KVL_FILEADDLN", "KVL_FILECOPY", "KVL_FILEMOVE", "KVL_FILEDEL", "KVL_DIRCREATE",
                    "KVL_ATTRSET", "KVL_TEMPFILE", "KVL_INISET", "KVL_REGSET", "KVL_STRATTACH",
-                   "KVL_URLATTACH", "KVL_URLDLDFILE"}
+                   "KVL_URLATTACH", "KVL_URLDLDFILE",
+                   # start programs and console commands (random text is a command line)
+                   "KVL_RUN", "KVL_RUNCMD"}
 
 # (first, last) of random KVL_For loops in templates: small, empty, reversed,
 # the largest allowed and the first refused range, and the whole integer range.

@@ -1,0 +1,135 @@
+#include "system/ProgramMacros.h"
+
+#include <windows.h>
+#include <shellapi.h>
+#include <tlhelp32.h>
+
+#include "core/Errors.h"
+#include "core/Limits.h"
+#include "core/Plugin.h"
+#include "core/TextUtil.h"
+#include "core/Win32File.h"
+#include "core/platform.h"
+#include "system/FileSystem.h"
+#include "system/ProgramLines.h"
+
+namespace kvl::macros {
+
+namespace {
+
+constexpr std::int32_t kDefaultCommandLimitMs = 2000;
+
+// "cmd" on the NT family, "command" on the others.
+std::string CommandInterpreter() {
+  OSVERSIONINFOA version{};
+  version.dwOSVersionInfoSize = sizeof(version);
+  const bool nt = !GetVersionExA(&version) || version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+  return nt ? "cmd" : "command";
+}
+
+// The capture file for one command: "KVL_Cmd.tmp", or a numbered one while an earlier
+// command that outlived its limit still has that open (or it waits for deletion). Made
+// empty here, without sharing, so no other writer holds it.
+std::string FreeCaptureFile(const std::string& folder) {
+  for (int n = 0; n < 100; ++n) {
+    const std::string path = folder + "KVL_Cmd" + (n == 0 ? std::string() : std::to_string(n)) + ".tmp";
+    if (OpenFile(path, GENERIC_WRITE, 0, CREATE_ALWAYS)) return path;
+  }
+  return {};
+}
+
+std::string ReadCapture(const std::string& path) {
+  std::string text;
+  const bool read = ReadFileInBlocks(path, 64 * 1024, [&text](std::string_view block) {
+    text.append(block);
+    return text.size() <= kResultCap;  // past the cap the result gives the value error anyway
+  });
+  return read ? text : std::string();
+}
+
+std::vector<programs::ProcessEntry> ProcessSnapshot() {
+  std::vector<programs::ProcessEntry> entries;
+  const HMODULE kernel = GetModuleHandleA("KERNEL32.DLL");
+  if (kernel == nullptr) return entries;
+  using Snapshot = HANDLE(WINAPI*)(DWORD, DWORD);
+  using Walk = BOOL(WINAPI*)(HANDLE, PROCESSENTRY32*);
+  const auto snapshot = reinterpret_cast<Snapshot>(
+      reinterpret_cast<void*>(GetProcAddress(kernel, "CreateToolhelp32Snapshot")));
+  const auto first = reinterpret_cast<Walk>(reinterpret_cast<void*>(GetProcAddress(kernel, "Process32First")));
+  const auto next = reinterpret_cast<Walk>(reinterpret_cast<void*>(GetProcAddress(kernel, "Process32Next")));
+  if (!snapshot || !first || !next) return entries;
+  const HANDLE taken = snapshot(TH32CS_SNAPPROCESS, 0);
+  if (taken == INVALID_HANDLE_VALUE) return entries;
+  const FileHandle owned(taken);
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = first(taken, &entry); more; more = next(taken, &entry)) {
+    const std::string name(entry.szExeFile, strnlen(entry.szExeFile, sizeof(entry.szExeFile)));
+    entries.push_back({entry.th32ProcessID == 0 ? "[IDLE]" : name, entry.th32ProcessID});
+  }
+  return entries;
+}
+
+}  // namespace
+
+std::string Run(Call& call) {
+  const programs::ProgramLine line = programs::SplitProgramLine(call.text(1));
+  const int show = programs::ShowModeOf(call.textOr(2, ""));
+  const HINSTANCE started = ShellExecuteA(nullptr, "open", line.program.c_str(),
+                                          line.parameters.empty() ? nullptr : line.parameters.c_str(), nullptr, show);
+  return reinterpret_cast<INT_PTR>(started) > 32 ? std::string() : std::string(ErrNoSuccess);
+}
+
+// The command runs through the interpreter with its output sent to a capture file,
+// which is read when the command ends or the time limit passes, and deleted.
+std::string RunCmd(Call& call) {
+  const std::string command = call.text(1);
+  const bool keepOem = call.count() >= 2 && call.integer(2) != 0;
+  // A limit below 0 waits not at all (as 0 does), rather than for ever.
+  const std::int32_t limit = std::max<std::int32_t>(0, call.count() >= 3 ? call.integer(3) : kDefaultCommandLimitMs);
+  const std::string folder = PluginTempFolder(false);
+  if (folder.empty()) return std::string(ErrGeneric);
+  const std::string interpreter = CommandInterpreter();
+  if (programs::StartsWithInterpreter(command, interpreter)) return {};
+  const std::string capture = FreeCaptureFile(folder);
+  if (capture.empty()) return {};
+  // /S keeps the interpreter from taking the outer quotes for the command's own, so a
+  // quoted program and a capture path with blanks both survive.
+  const std::string parameters = "/S /C \"" + command + " > \"" + capture + "\"\"";
+  SHELLEXECUTEINFOA execute{};
+  execute.cbSize = sizeof(execute);
+  execute.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+  execute.lpVerb = "open";
+  execute.lpFile = interpreter.c_str();
+  execute.lpParameters = parameters.c_str();
+  execute.nShow = SW_HIDE;
+  if (!ShellExecuteExA(&execute)) {
+    DeleteFileIfExists(capture);
+    return {};
+  }
+  bool ended = true;
+  if (execute.hProcess != nullptr) {
+    const FileHandle process(execute.hProcess);
+    ended = WaitForSingleObject(process.get(), static_cast<DWORD>(limit)) == WAIT_OBJECT_0;
+  }
+  std::string output = ReadCapture(capture);
+  DeleteFileIfExists(capture);
+  // A command still running may (re)create its capture file after this: it goes when
+  // the plug-in is unloaded.
+  if (!ended) AddFileToDelete(capture);
+  return keepOem ? output : files::OemTextToAnsi(std::move(output));
+}
+
+std::string Process(Call& call) {
+  const std::string mode = AsciiUppered(call.text(1));
+  const std::vector<programs::ProcessEntry> entries = ProcessSnapshot();
+  if (entries.size() < 2) return std::string(ErrNoSuccess);
+  if (mode == "L") return programs::ProcessNames(entries, call.textOr(2, "\r\n"));
+  if (mode == "E") {
+    if (call.count() < 2) return std::string(ErrParamCount);
+    return programs::HasProcessNamed(entries, call.text(2)) ? "1" : "0";
+  }
+  return std::string(ErrParamValue);
+}
+
+}  // namespace kvl::macros
