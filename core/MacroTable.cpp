@@ -13,6 +13,7 @@
 #include "core/TextUtil.h"
 #include "core/WorkBudget.h"
 #include "datetime/TimeMacros.h"
+#include "dialogs/ChoiceMacros.h"
 #include "mailtext/MailTextMacros.h"
 #include "system/FileMacros.h"
 #include "system/ProgramMacros.h"
@@ -82,6 +83,7 @@ constexpr std::array kRows{
     MacroRow{"KVL_NoSubj", macros::NoSubj, 0, 1},
     MacroRow{"KVL_NoTo", macros::NoTo, 0, 1},
     MacroRow{"KVL_Process", macros::Process, 1, 3},
+    MacroRow{"KVL_Progress", macros::Progress, 5, 5},
     MacroRow{"KVL_QuoteAdd", macros::QuoteAdd, 1, 2},
     MacroRow{"KVL_QuoteDel", macros::QuoteDel, 1, 3},
     MacroRow{"KVL_Random", macros::Random, 0, 2},
@@ -93,6 +95,7 @@ constexpr std::array kRows{
     MacroRow{"KVL_Rot13", macros::Rot13, 1, 1},
     MacroRow{"KVL_Run", macros::Run, 1, 2},
     MacroRow{"KVL_RunCmd", macros::RunCmd, 1, 3},
+    MacroRow{"KVL_Select", macros::Select, 4, kAnyCount},
     MacroRow{"KVL_SHA1", macros::SHA1, 2, 3},
     MacroRow{"KVL_Sig", macros::Sig, 0, 0},
     MacroRow{"KVL_StrAttach", macros::StrAttach, 2, 2},
