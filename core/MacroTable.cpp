@@ -14,6 +14,7 @@
 #include "core/WorkBudget.h"
 #include "datetime/TimeMacros.h"
 #include "dialogs/ChoiceMacros.h"
+#include "dialogs/DialogMacros.h"
 #include "mailtext/MailTextMacros.h"
 #include "system/FileMacros.h"
 #include "system/ProgramMacros.h"
@@ -79,6 +80,7 @@ constexpr std::array kRows{
     MacroRow{"KVL_ListCount", macros::ListCount, 1, 1},
     MacroRow{"KVL_ListName", macros::ListName, 2, 2},
     MacroRow{"KVL_MD5", macros::MD5, 2, 3},
+    MacroRow{"KVL_MsgBox", macros::MsgBox, 1, 7},
     MacroRow{"KVL_MsgID", macros::MsgID, 0, 1},
     MacroRow{"KVL_NoSubj", macros::NoSubj, 0, 1},
     MacroRow{"KVL_NoTo", macros::NoTo, 0, 1},

@@ -98,7 +98,9 @@ OUTSIDE_EFFECTS = {"KVL_FILEADDLN", "KVL_FILECOPY", "KVL_FILEMOVE", "KVL_FILEDEL
                    "KVL_ATTRSET", "KVL_TEMPFILE", "KVL_INISET", "KVL_REGSET", "KVL_STRATTACH",
                    "KVL_URLATTACH", "KVL_URLDLDFILE",
                    # start programs and console commands (random text is a command line)
-                   "KVL_RUN", "KVL_RUNCMD"}
+                   "KVL_RUN", "KVL_RUNCMD",
+                   # modal windows wait for a user
+                   "KVL_MSGBOX"}
 
 # (first, last) of random KVL_For loops in templates: small, empty, reversed,
 # the largest allowed and the first refused range, and the whole integer range.

@@ -1,0 +1,91 @@
+#include "dialogs/DialogMacros.h"
+
+#include <windows.h>
+
+#include <array>
+
+#include "core/Plugin.h"
+#include "core/TextUtil.h"
+#include "dialogs/MessageBoxRules.h"
+
+namespace kvl::macros {
+
+namespace {
+
+// The own button captions of the message box being shown, applied by a hook when the
+// box activates. One box with own captions at a time: boxes are modal on this thread.
+struct CaptionState {
+  std::array<std::string, 3> captions;
+  int count = 0;
+  HHOOK hook = nullptr;
+};
+CaptionState& Captions() {
+  static CaptionState state;
+  return state;
+}
+
+void RemoveCaptionHook() {
+  CaptionState& state = Captions();
+  if (state.hook != nullptr) UnhookWindowsHookEx(state.hook);
+  state.hook = nullptr;
+}
+
+// Sets the captions on the box's buttons when it activates, then removes itself.
+LRESULT CALLBACK CaptionHook(int code, WPARAM wParam, LPARAM lParam) {
+  CaptionState& state = Captions();
+  if (code != HCBT_ACTIVATE) return CallNextHookEx(state.hook, code, wParam, lParam);
+  const HWND box = reinterpret_cast<HWND>(wParam);
+  if (state.count == 1) {
+    SetDlgItemTextA(box, IDOK, state.captions[0].c_str());
+  } else if (state.count >= 2) {
+    SetDlgItemTextA(box, IDYES, state.captions[0].c_str());
+    SetDlgItemTextA(box, IDNO, state.captions[1].c_str());
+    if (state.count == 3) SetDlgItemTextA(box, IDCANCEL, state.captions[2].c_str());
+  }
+  RemoveCaptionHook();
+  return 0;
+}
+
+HINSTANCE PluginModule() {
+  HMODULE module = nullptr;
+  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                     reinterpret_cast<LPCSTR>(&CaptionHook), &module);
+  return module;
+}
+
+// Removes the hook when the box is done, also when it never activated (it failed to show).
+struct HookScope {
+  HookScope(const std::array<std::string, 3>& captions, int count) {
+    CaptionState& state = Captions();
+    RemoveCaptionHook();
+    state.captions = captions;
+    state.count = count;
+    state.hook = SetWindowsHookExA(WH_CBT, CaptionHook, PluginModule(), GetCurrentThreadId());
+  }
+  ~HookScope() {
+    RemoveCaptionHook();
+    Captions() = CaptionState{};
+  }
+  HookScope(const HookScope&) = delete;
+  HookScope& operator=(const HookScope&) = delete;
+};
+
+}  // namespace
+
+std::string MsgBox(Call& call) {
+  const std::string text = UnescapeText(call.text(1));
+  const std::string caption = call.count() >= 2 ? call.text(2) : Plugin().productName;
+  const bool okGivesLetter = call.integerOr(4, 0) == 1;
+  const int captionCount = std::max(0, call.count() - 4);
+  std::array<std::string, 3> captions;
+  for (int i = 0; i < captionCount; ++i) captions[static_cast<std::size_t>(i)] = call.text(5 + i);
+  const UINT style = dialogs::MessageBoxStyle(call.textOr(3, "o"), captionCount);
+  int button = 0;
+  {
+    const HookScope hook(captions, captionCount);
+    button = MessageBoxA(GetDesktopWindow(), text.c_str(), caption.c_str(), style);
+  }
+  return std::string(dialogs::MessageBoxResult(button, okGivesLetter));
+}
+
+}  // namespace kvl::macros

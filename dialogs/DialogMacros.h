@@ -1,0 +1,11 @@
+#pragma once
+// Dialog macros that show a window on the host's thread and answer when it closes.
+#include <string>
+
+#include "core/Call.h"
+
+namespace kvl::macros {
+
+std::string MsgBox(Call& call);
+
+}  // namespace kvl::macros

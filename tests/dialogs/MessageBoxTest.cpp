@@ -1,0 +1,155 @@
+// Message boxes through the exports, as real windows under Xvfb: icons, buttons, own
+// captions, the default button, and the letter of the button pressed.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "dialogs/MessageBoxRules.h"
+#include "tests/dialogs/WindowDriver.h"
+#include "tests/e2e/TestPlugin.h"
+
+namespace {
+
+using kvltest::ControlText;
+using kvltest::DriveWindow;
+using kvltest::Press;
+using Strings = std::vector<std::string>;
+
+TEST(MessageBoxRules, OptionCodesAndOwnCaptions) {
+  using kvl::dialogs::MessageBoxStyle;
+  EXPECT_EQ(MessageBoxStyle("iq,ync,b2", 0), 0x20u | 3u | 0x100u);
+  EXPECT_EQ(MessageBoxStyle(" YNC,IQ,B2 ", 0), 0x20u | 3u | 0x100u);
+  EXPECT_EQ(MessageBoxStyle("yn, b2", 0), 4u);  // " b2" is no code
+  EXPECT_EQ(MessageBoxStyle("", 0), 0u);
+  EXPECT_EQ(MessageBoxStyle("iw,ari,b3,ms,tm", 0), 0x30u | 2u | 0x200u | 0x1000u | 0x40000u);
+  EXPECT_EQ(MessageBoxStyle("is,rc,b4,mt", 0), 0x10u | 5u | 0x300u | 0x2000u);
+  EXPECT_EQ(MessageBoxStyle("ii,oc,b1,ma", 0), 0x40u | 1u);
+  // Own captions choose the buttons by their number; the button codes are passed over.
+  EXPECT_EQ(MessageBoxStyle("oc,ii", 1), 0x40u);
+  EXPECT_EQ(MessageBoxStyle("ari", 2), 4u);
+  EXPECT_EQ(MessageBoxStyle("o", 3), 3u);
+  using kvl::dialogs::MessageBoxResult;
+  EXPECT_EQ(MessageBoxResult(1, false), "");
+  EXPECT_EQ(MessageBoxResult(1, true), "O");
+  const std::string letters = "CARIYN";
+  for (int button = 2; button <= 7; ++button)
+    EXPECT_EQ(MessageBoxResult(button, false), letters.substr(static_cast<std::size_t>(button - 2), 1));
+  EXPECT_EQ(MessageBoxResult(0, true), "");
+  EXPECT_EQ(MessageBoxResult(8, true), "");
+}
+
+class MessageBoxes : public ::testing::Test {
+ protected:
+  // Shows the box, lets `act` look at it and press a button; the box's letter.
+  std::string show(const Strings& args, const std::string& title, std::function<void(HWND)> act) {
+    auto driven = DriveWindow("#32770", title, std::move(act));
+    const std::string result = plugin.call("KVL_MsgBox", args);
+    EXPECT_TRUE(driven.get()) << "no box titled " << title;
+    return result;
+  }
+  kvltest::PluginFolder folder;
+  kvltest::LoadedPlugin plugin{folder.pluginPath()};
+};
+
+// The button drawn as the default one (Wine's boxes keep DM_GETDEFID at IDOK).
+int DefaultButton(HWND box) {
+  for (int id : {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO}) {
+    const HWND button = GetDlgItem(box, id);
+    if (button && (GetWindowLongA(button, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON) return id;
+  }
+  return 0;
+}
+
+// The icon the box shows, compared with the system's own.
+BOOL CALLBACK MatchIcon(HWND child, LPARAM state) {
+  auto* search = reinterpret_cast<std::pair<HICON, bool>*>(state);
+  if (reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0)) == search->first) search->second = true;
+  return TRUE;
+}
+
+bool ShowsIcon(HWND box, LPCSTR icon) {
+  std::pair<HICON, bool> search{LoadIconA(nullptr, icon), false};
+  EnumChildWindows(box, MatchIcon, reinterpret_cast<LPARAM>(&search));
+  return search.second;
+}
+
+TEST_F(MessageBoxes, PlainNoticeAndTheOkLetter) {
+  std::string seen;
+  EXPECT_EQ(show({"Line 1\\nLine 2"}, "Korvel", [&](HWND box) {
+              seen = ControlText(box, IDOK) + "|" + std::to_string(GetDlgItem(box, IDCANCEL) != nullptr);
+              Press(box, IDOK);
+            }), "");
+  EXPECT_EQ(seen, "OK|0");
+  EXPECT_EQ(show({"Done", "Korvel test", "", "1"}, "Korvel test", [](HWND box) { Press(box, IDOK); }), "O");
+  EXPECT_EQ(show({"Done", "Korvel test", "oc", "1"}, "Korvel test", [](HWND box) {
+              PostMessageA(box, WM_CLOSE, 0, 0);  // the close box is Cancel
+            }), "C");
+}
+
+TEST_F(MessageBoxes, IconsButtonsAndTheDefault) {
+  EXPECT_EQ(show({"Save?", "Q", "iq,ync,b2"}, "Q", [](HWND box) {
+              EXPECT_TRUE(ShowsIcon(box, IDI_QUESTION));
+              EXPECT_EQ(DefaultButton(box), IDNO);
+              EXPECT_NE(GetDlgItem(box, IDCANCEL), nullptr);
+              Press(box, IDYES);
+            }), "Y");
+  EXPECT_EQ(show({"Save?", "Q", "yn, b2"}, "Q", [](HWND box) {
+              EXPECT_EQ(DefaultButton(box), IDYES);
+              EXPECT_EQ(GetDlgItem(box, IDCANCEL), nullptr);
+              Press(box, IDNO);
+            }), "N");
+  EXPECT_EQ(show({"Disk", "W", "iw,ari,b3"}, "W", [](HWND box) {
+              EXPECT_TRUE(ShowsIcon(box, IDI_EXCLAMATION));
+              EXPECT_EQ(DefaultButton(box), IDIGNORE);
+              Press(box, IDRETRY);
+            }), "R");
+  EXPECT_EQ(show({"Disk", "W", "is,ari"}, "W", [](HWND box) {
+              EXPECT_TRUE(ShowsIcon(box, IDI_HAND));
+              Press(box, IDABORT);
+            }), "A");
+  EXPECT_EQ(show({"Disk", "W", "ii,ari"}, "W", [](HWND box) {
+              EXPECT_TRUE(ShowsIcon(box, IDI_ASTERISK));
+              Press(box, IDIGNORE);
+            }), "I");
+  EXPECT_EQ(show({"Net", "R", "rc,b2"}, "R", [](HWND box) {
+              EXPECT_EQ(DefaultButton(box), IDCANCEL);
+              Press(box, IDCANCEL);
+            }), "C");
+}
+
+TEST_F(MessageBoxes, OwnCaptionsAndTheHookGoesAway) {
+  const Strings three{"Changes?", "Own", "iq,ari", "0", "Save", "Discard", "Back"};
+  std::string captions;
+  EXPECT_EQ(show(three, "Own", [&](HWND box) {
+              captions = ControlText(box, IDYES) + "|" + ControlText(box, IDNO) + "|" + ControlText(box, IDCANCEL);
+              Press(box, IDNO);
+            }), "N");
+  EXPECT_EQ(captions, "Save|Discard|Back");
+  EXPECT_EQ(show(three, "Own", [](HWND box) { Press(box, IDCANCEL); }), "C");
+  EXPECT_EQ(show({"Sure?", "Own", "", "0", "Go", "Stay"}, "Own", [&](HWND box) {
+              captions = ControlText(box, IDYES) + "|" + ControlText(box, IDNO) + "|" + ControlText(box, IDCANCEL);
+              Press(box, IDYES);
+            }), "Y");
+  EXPECT_EQ(captions, "Go|Stay|<none>");
+  for (const char* okLetter : {"0", "1"}) {
+    EXPECT_EQ(show({"Note", "Own", "yn", okLetter, "Close"}, "Own", [&](HWND box) {
+                captions = ControlText(box, IDOK);
+                Press(box, IDOK);
+              }), okLetter == std::string("1") ? "O" : "");
+    EXPECT_EQ(captions, "Close");
+  }
+  // The next box without captions shows the system's own texts again.
+  EXPECT_EQ(show({"Plain", "Own", "yn"}, "Own", [&](HWND box) {
+              captions = ControlText(box, IDYES) + "|" + ControlText(box, IDNO);
+              Press(box, IDYES);
+            }), "Y");
+  EXPECT_EQ(captions, "&Yes|&No");
+}
+
+TEST_F(MessageBoxes, CountErrorsShowNothing) {
+  EXPECT_EQ(plugin.call("KVL_MsgBox", {}), " *** ERROR: Wrong parameter count *** ");
+  EXPECT_EQ(plugin.call("KVL_MsgBox", Strings(8, "x")), " *** ERROR: Wrong parameter count *** ");
+  EXPECT_EQ(FindWindowA("#32770", "x"), nullptr);
+}
+
+}  // namespace

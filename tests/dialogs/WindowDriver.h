@@ -1,0 +1,49 @@
+#pragma once
+// Drives a window that the plug-in opens on the test's main thread: a second thread
+// waits for it (by class and title), looks at it, acts on it like a user, and closes
+// it should the action leave it open, so a test never waits for ever.
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <future>
+#include <string>
+#include <thread>
+
+namespace kvltest {
+
+inline HWND WaitForWindow(const char* windowClass, const std::string& title, int seconds) {
+  for (int i = 0; i < seconds * 50; ++i) {
+    if (const HWND window = FindWindowA(windowClass, title.c_str())) return window;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return nullptr;
+}
+
+// True when the window came; `act` runs on it.
+inline std::future<bool> DriveWindow(const char* windowClass, std::string title, std::function<void(HWND)> act) {
+  return std::async(std::launch::async, [windowClass, title = std::move(title), act = std::move(act)] {
+    const HWND window = WaitForWindow(windowClass, title, 10);
+    if (window == nullptr) return false;
+    act(window);
+    for (int i = 0; i < 250 && IsWindow(window); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (IsWindow(window)) PostMessageA(window, WM_CLOSE, 0, 0);
+    return true;
+  });
+}
+
+inline std::string WindowText(HWND window) {
+  std::string text(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 1, '\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextA(window, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+inline std::string ControlText(HWND dialog, int id) {
+  const HWND control = GetDlgItem(dialog, id);
+  return control ? WindowText(control) : "<none>";
+}
+
+// Presses a button the way a click does.
+inline void Press(HWND dialog, int id) { PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
+
+}  // namespace kvltest
