@@ -94,9 +94,10 @@ LOOP_MACROS = ("KVL_FOR", "KVL_UNTIL")
 # Macros that change files, the registry or the network outside the session: random
 # arguments would litter the Wine prefix (relative INI names land in C:\windows) or
 # reach other hosts. Their own tests give them hostile input in folders they own.
+# KVL_Beep sounds the speaker and, on Windows, blocks for its duration (up to 10 s a call).
 OUTSIDE_EFFECTS = {"KVL_FILEADDLN", "KVL_FILECOPY", "KVL_FILEMOVE", "KVL_FILEDEL", "KVL_DIRCREATE",
                    "KVL_ATTRSET", "KVL_TEMPFILE", "KVL_INISET", "KVL_REGSET", "KVL_STRATTACH",
-                   "KVL_URLATTACH", "KVL_URLDLDFILE"}
+                   "KVL_URLATTACH", "KVL_URLDLDFILE", "KVL_BEEP"}
 
 # (first, last) of random KVL_For loops in templates: small, empty, reversed,
 # the largest allowed and the first refused range, and the whole integer range.
