@@ -19,6 +19,8 @@
 #include "system/FileMacros.h"
 #include "system/ProgramMacros.h"
 #include "regex/RegexMacros.h"
+#include "system/NetMacros.h"
+#include "system/SysInfoMacros.h"
 #include "system/SystemMacros.h"
 #include "text/TextMacros.h"
 
@@ -37,6 +39,7 @@ constexpr std::array kRows{
     MacroRow{"KVL_AttrSet", macros::AttrSet, 1, 2},
     MacroRow{"KVL_ArgCount", macros::ArgCount, 1, 3},
     MacroRow{"KVL_ArgItem", macros::ArgItem, 2, 4},
+    MacroRow{"KVL_Beep", macros::Beep, 2, 2},
     MacroRow{"KVL_ClearLines", macros::ClearLines, 1, 4},
     MacroRow{"KVL_Const", macros::Const, 1, 3},
     MacroRow{"KVL_CRC32", macros::CRC32, 2, 3},
@@ -70,11 +73,14 @@ constexpr std::array kRows{
     MacroRow{"KVL_Grep", macros::Grep, 2, 3},
     MacroRow{"KVL_HdrMailer", macros::HdrMailer, 0, 1},
     MacroRow{"KVL_HdrRcvTime", macros::HdrRcvTime, 0, 3},
+    MacroRow{"KVL_Host2IP", macros::Host2IP, 1, 1},
     MacroRow{"KVL_HtmlDec", macros::HtmlDec, 1, 2},
     MacroRow{"KVL_HtmlEnc", macros::HtmlEnc, 1, 2},
     MacroRow{"KVL_IDNList", macros::IDNList, 1, 1},
     MacroRow{"KVL_IniGet", macros::IniGet, 3, 4},
     MacroRow{"KVL_IniSet", macros::IniSet, 4, 4},
+    MacroRow{"KVL_IP2Host", macros::IP2Host, 0, 1},
+    MacroRow{"KVL_IsUserAdmin", macros::IsUserAdmin, 0, 0},
     MacroRow{"KVL_LineBetw", macros::LineBetw, 3, 5},
     MacroRow{"KVL_ListAddr", macros::ListAddr, 2, 2},
     MacroRow{"KVL_ListCount", macros::ListCount, 1, 1},
@@ -125,6 +131,7 @@ constexpr std::array kRows{
     MacroRow{"KVL_StrWrap", macros::StrWrap, 1, 3},
     MacroRow{"KVL_SubjClean", macros::SubjClean, 0, 2},
     MacroRow{"KVL_SubjCount", macros::SubjCount, 0, 4},
+    MacroRow{"KVL_SysInfo", macros::SysInfo, 0, kAnyCount},
     MacroRow{"KVL_TempDir", macros::TempDir, 0, 0},
     MacroRow{"KVL_TempFile", macros::TempFile, 0, 0},
     MacroRow{"KVL_TimeAdd", macros::TimeAdd, 2, 4},

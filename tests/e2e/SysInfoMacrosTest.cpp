@@ -1,0 +1,108 @@
+// System information, administrator rights, tones and name lookups through the
+// exports, beside what the platform itself reports to the test.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <chrono>
+#include <regex>
+
+#include "tests/e2e/TestPlugin.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+const std::string kCountError = " *** ERROR: Wrong parameter count *** ";
+
+class SysInfoMacros : public ::testing::Test {
+ protected:
+  std::string info(const std::string& pattern) { return plugin.call("KVL_SysInfo", {pattern}); }
+
+  kvltest::PluginFolder folder;
+  kvltest::LoadedPlugin plugin{folder.pluginPath()};
+};
+
+bool IsNumber(const std::string& text) { return std::regex_match(text, std::regex("[0-9]+")); }
+
+TEST_F(SysInfoMacros, ArgumentCounts) {
+  EXPECT_EQ(plugin.call("KVL_Beep", {"440"}), kCountError);
+  EXPECT_EQ(plugin.call("KVL_Beep", {"440", "1", "1"}), kCountError);
+  EXPECT_EQ(plugin.call("KVL_IsUserAdmin", {""}), kCountError);
+  EXPECT_EQ(plugin.call("KVL_Host2IP"), kCountError);
+  EXPECT_EQ(plugin.call("KVL_Host2IP", {"localhost", "x"}), kCountError);
+  EXPECT_EQ(plugin.call("KVL_IP2Host", {"127.0.0.1", "x"}), kCountError);
+  // No count error: no pattern is the empty pattern, further arguments are ignored.
+  EXPECT_EQ(plugin.call("KVL_SysInfo"), "");
+  EXPECT_EQ(plugin.call("KVL_SysInfo", {"a $x$", "$usn$", "3"}), "a $x$");
+}
+
+TEST_F(SysInfoMacros, NamesAndNumbersAsThePlatformReportsThem) {
+  std::array<char, 300> user{}, computer{};
+  DWORD userSize = user.size(), computerSize = computer.size();
+  ASSERT_TRUE(GetUserNameA(user.data(), &userSize));
+  ASSERT_TRUE(GetComputerNameA(computer.data(), &computerSize));
+  EXPECT_EQ(info("User $usn$ on $PCN$"), std::string("User ") + user.data() + " on " + computer.data());
+  SYSTEM_INFO system{};
+  GetSystemInfo(&system);
+  EXPECT_EQ(info("$cnr$/$CTP$/$clv$"), std::to_string(system.dwNumberOfProcessors) + "/" +
+                                           std::to_string(system.dwProcessorType) + "/" +
+                                           std::to_string(system.wProcessorLevel));
+  MEMORYSTATUSEX memory{};
+  memory.dwLength = sizeof memory;
+  ASSERT_TRUE(GlobalMemoryStatusEx(&memory));
+  EXPECT_EQ(info("$mtp$"), std::to_string((memory.ullTotalPhys + 512 * 1024) / (1024 * 1024) + 1));
+  EXPECT_EQ(info("$mtv$"), std::to_string((memory.ullTotalVirtual + 512 * 1024) / (1024 * 1024) + 1));
+  const ULONGLONG before = GetTickCount64() / 1000;
+  const std::string seconds = info("$ses$");
+  EXPECT_LE(before, std::stoull(seconds));
+  EXPECT_LE(std::stoull(seconds), GetTickCount64() / 1000);
+}
+
+// Every code answers something, and the numbers are numbers.
+TEST_F(SysInfoMacros, EveryCodeAnswersUnderWine) {
+  for (const char* code : {"$clv$", "$cnr$", "$crv$", "$csp$", "$ctp$", "$map$", "$maf$", "$mav$", "$mml$", "$mtf$",
+                           "$mtp$", "$mtv$", "$wvm$", "$wvs$", "$wvb$", "$sed$", "$seh$", "$sen$", "$ses$", "$suh$",
+                           "$sun$", "$sus$"})
+    EXPECT_TRUE(IsNumber(info(code))) << code << " = " << info(code);
+  // Wine knows no name for this machine's address, so "$lhn$" may be empty here.
+  for (const char* code : {"$cns$", "$cvn$", "$lip$", "$pcn$", "$tsn$", "$usn$", "$wcn$"})
+    EXPECT_NE(info(code), "") << code;
+  EXPECT_EQ(info("$osp$"), "NT");
+  EXPECT_TRUE(std::regex_match(info("$lip$"), std::regex("[0-9]+\\.[0-9]+\\.[0-9]+\\.[0-9]+"))) << info("$lip$");
+  const std::string cvn = info("$cvn$");
+  const std::string cns = info("$cns$");
+  EXPECT_EQ(cns, [&] {
+    std::string lowered = cns;
+    for (char& c : lowered) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lowered;
+  }());
+  TIME_ZONE_INFORMATION zone{};
+  const DWORD kind = GetTimeZoneInformation(&zone);
+  EXPECT_EQ(info("$tzn$"), kind == TIME_ZONE_ID_STANDARD ? "Normalzeit" : kind == TIME_ZONE_ID_DAYLIGHT ? "Sommerzeit" : "");
+  EXPECT_TRUE(std::stoi(info("$mml$")) <= 100);
+}
+
+TEST_F(SysInfoMacros, IsUserAdminReadsTheToken) { EXPECT_EQ(plugin.call("KVL_IsUserAdmin"), "1"); }
+
+TEST_F(SysInfoMacros, BeepReturnsAfterAShortTone) {
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(plugin.call("KVL_Beep", {"10", "30"}), "");
+  EXPECT_EQ(plugin.call("KVL_Beep", {"-5", "-100"}), "");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+TEST_F(SysInfoMacros, LookupsOfThisMachine) {
+  EXPECT_EQ(plugin.call("KVL_Host2IP", {"localhost"}), "127.0.0.1");
+  EXPECT_EQ(plugin.call("KVL_Host2IP", {"LocalHost"}), "127.0.0.1");
+  EXPECT_EQ(plugin.call("KVL_Host2IP", {""}), info("$lip$"));
+  EXPECT_EQ(plugin.call("KVL_IP2Host", {"127.0.0.1"}), "localhost");
+  EXPECT_EQ(plugin.call("KVL_IP2Host", {"127.5.5.5"}), "localhost");
+  EXPECT_EQ(plugin.call("KVL_IP2Host"), info("$lhn$"));
+  EXPECT_EQ(plugin.call("KVL_IP2Host", {" "}), info("$lhn$"));
+  // Not resolvable, not an address, longer than any host name.
+  EXPECT_EQ(plugin.call("KVL_Host2IP", {"no-such-host.invalid"}), "");
+  EXPECT_EQ(plugin.call("KVL_IP2Host", {"abc"}), "");
+  EXPECT_EQ(plugin.call("KVL_Host2IP", {std::string(256, 'a')}), "");
+  EXPECT_EQ(plugin.call("KVL_Host2IP", {std::string("local\0host", 10)}), "");
+}
+
+}  // namespace
