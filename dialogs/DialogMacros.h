@@ -6,6 +6,9 @@
 
 namespace kvl::macros {
 
+std::string DlgFolder(Call& call);
+std::string DlgInput(Call& call);
+std::string DlgOpen(Call& call);
 std::string MsgBox(Call& call);
 
 }  // namespace kvl::macros

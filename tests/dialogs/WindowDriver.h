@@ -12,9 +12,10 @@
 
 namespace kvltest {
 
+// An empty title matches any title.
 inline HWND WaitForWindow(const char* windowClass, const std::string& title, int seconds) {
   for (int i = 0; i < seconds * 50; ++i) {
-    if (const HWND window = FindWindowA(windowClass, title.c_str())) return window;
+    if (const HWND window = FindWindowA(windowClass, title.empty() ? nullptr : title.c_str())) return window;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   return nullptr;

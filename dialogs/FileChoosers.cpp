@@ -1,0 +1,103 @@
+// KVL_DlgOpen and KVL_DlgFolder: the platform's file-open dialog and folder browser.
+#include <windows.h>
+#include <commdlg.h>
+#include <shlobj.h>
+
+#include <array>
+#include <memory>
+#include <vector>
+
+#include "core/TextUtil.h"
+#include "dialogs/ChooserRules.h"
+#include "dialogs/DialogMacros.h"
+
+namespace kvl::macros {
+
+namespace {
+
+constexpr DWORD kNameBufferSize = 10240;
+constexpr DWORD kFileDialogRecordSize = 76;  // the record without the later fields
+
+std::string TextOrWhenEmpty(Call& call, int n, std::string_view dflt) {
+  std::string text = call.textOr(n, "");
+  return text.empty() ? std::string(dflt) : text;
+}
+
+std::string ShortForm(const std::string& folder) {
+  std::array<char, MAX_PATH> shortPath{};
+  const DWORD length = GetShortPathNameA(folder.c_str(), shortPath.data(), MAX_PATH);
+  return length > 0 && length < MAX_PATH ? std::string(shortPath.data(), length) : std::string();
+}
+
+std::string CurrentFolder() {
+  std::array<char, MAX_PATH> folder{};
+  const DWORD length = GetCurrentDirectoryA(MAX_PATH, folder.data());
+  return length > 0 && length < MAX_PATH ? std::string(folder.data(), length) : std::string();
+}
+
+// COM for the folder browser's new style, for as long as the browser is open; a
+// thread that already has another apartment keeps it.
+class ComScope {
+ public:
+  ComScope() : initialized_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+  ~ComScope() {
+    if (initialized_) CoUninitialize();
+  }
+  ComScope(const ComScope&) = delete;
+  ComScope& operator=(const ComScope&) = delete;
+
+ private:
+  bool initialized_;
+};
+
+struct ItemListFree {
+  void operator()(ITEMIDLIST* list) const { CoTaskMemFree(list); }
+};
+
+int CALLBACK PreselectFolder(HWND browser, UINT message, LPARAM, LPARAM folder) {
+  if (message == BFFM_INITIALIZED && folder != 0) SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, folder);
+  return 0;
+}
+
+}  // namespace
+
+std::string DlgOpen(Call& call) {
+  const bool several = call.integerOr(1, 0) == 1;
+  const std::string title = TextOrWhenEmpty(call, 2, "Open file...");
+  const std::string folder = ShortForm(TextOrWhenEmpty(call, 3, CurrentFolder()));
+  const std::string filter = dialogs::FileFilterList(TextOrWhenEmpty(call, 4, "All files|*.*"));
+  const std::uint32_t options = dialogs::FileDialogOptionFlags(TextOrWhenEmpty(call, 5, "FP"));
+  std::vector<char> names(kNameBufferSize + 2, '\0');
+  OPENFILENAMEA dialog{};
+  dialog.lStructSize = kFileDialogRecordSize;
+  dialog.lpstrFilter = filter.c_str();
+  dialog.nFilterIndex = 1;
+  dialog.lpstrFile = names.data();
+  dialog.nMaxFile = kNameBufferSize;
+  dialog.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+  dialog.lpstrTitle = title.c_str();
+  dialog.Flags = options | OFN_HIDEREADONLY | OFN_EXPLORER | (several ? OFN_ALLOWMULTISELECT : 0);
+  if (!GetOpenFileNameA(&dialog)) return {};
+  if (!several) return std::string(names.data());
+  return dialogs::JoinSelectedFiles(std::string_view(names.data(), names.size()), dialog.nFileOffset);
+}
+
+std::string DlgFolder(Call& call) {
+  const std::string instruction = call.textOr(1, "");
+  const int style = call.integerOr(2, 0) == 1 ? 0x55 : BIF_RETURNONLYFSDIRS;
+  const std::string preselected = call.textOr(3, "");
+  const ComScope com;
+  std::array<char, MAX_PATH> display{};
+  BROWSEINFOA browse{};
+  browse.pszDisplayName = display.data();
+  browse.lpszTitle = instruction.c_str();
+  browse.ulFlags = static_cast<UINT>(style);
+  browse.lpfn = PreselectFolder;
+  browse.lParam = preselected.empty() ? 0 : reinterpret_cast<LPARAM>(preselected.c_str());
+  const std::unique_ptr<ITEMIDLIST, ItemListFree> chosen(SHBrowseForFolderA(&browse));
+  if (!chosen) return {};
+  std::array<char, MAX_PATH> path{};
+  return SHGetPathFromIDListA(chosen.get(), path.data()) ? std::string(path.data()) : std::string();
+}
+
+}  // namespace kvl::macros
