@@ -14,6 +14,7 @@
 #include "core/WorkBudget.h"
 #include "datetime/TimeMacros.h"
 #include "mailtext/MailTextMacros.h"
+#include "system/DesktopMacros.h"
 #include "system/FileMacros.h"
 #include "regex/RegexMacros.h"
 #include "system/SystemMacros.h"
@@ -72,6 +73,7 @@ constexpr std::array kRows{
     MacroRow{"KVL_IDNList", macros::IDNList, 1, 1},
     MacroRow{"KVL_IniGet", macros::IniGet, 3, 4},
     MacroRow{"KVL_IniSet", macros::IniSet, 4, 4},
+    MacroRow{"KVL_KbdLayout", macros::KbdLayout, 0, 1},
     MacroRow{"KVL_LineBetw", macros::LineBetw, 3, 5},
     MacroRow{"KVL_ListAddr", macros::ListAddr, 2, 2},
     MacroRow{"KVL_ListCount", macros::ListCount, 1, 1},
@@ -89,6 +91,8 @@ constexpr std::array kRows{
     MacroRow{"KVL_RERepl", macros::RERepl, 3, 4},
     MacroRow{"KVL_ReX", macros::ReX, 2, 3},
     MacroRow{"KVL_Rot13", macros::Rot13, 1, 1},
+    MacroRow{"KVL_SendKeys", macros::SendKeys, 1, 2},
+    MacroRow{"KVL_SetClipB", macros::SetClipB, 1, 1},
     MacroRow{"KVL_SHA1", macros::SHA1, 2, 3},
     MacroRow{"KVL_Sig", macros::Sig, 0, 0},
     MacroRow{"KVL_StrAttach", macros::StrAttach, 2, 2},

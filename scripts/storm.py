@@ -96,7 +96,14 @@ LOOP_MACROS = ("KVL_FOR", "KVL_UNTIL")
 # reach other hosts. Their own tests give them hostile input in folders they own.
 OUTSIDE_EFFECTS = {"KVL_FILEADDLN", "KVL_FILECOPY", "KVL_FILEMOVE", "KVL_FILEDEL", "KVL_DIRCREATE",
                    "KVL_ATTRSET", "KVL_TEMPFILE", "KVL_INISET", "KVL_REGSET", "KVL_STRATTACH",
-                   "KVL_URLATTACH", "KVL_URLDLDFILE"}
+                   "KVL_URLATTACH", "KVL_URLDLDFILE",
+                   # keys go to whatever window has the focus, and bad keys open
+                   # message boxes that wait for a click
+                   "KVL_SENDKEYS",
+                   # replaces the user's clipboard
+                   "KVL_SETCLIPB",
+                   # switches the keyboard layout
+                   "KVL_KBDLAYOUT"}
 
 # (first, last) of random KVL_For loops in templates: small, empty, reversed,
 # the largest allowed and the first refused range, and the whole integer range.
