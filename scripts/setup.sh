@@ -22,8 +22,6 @@ packages=(
   libpython3.11-testsuite
   # the SFV checker that verifies the plug-in's Attachments.sfv (tests/checksum_peers.py)
   cksfv
-  # reads the X clipboard that KVL_SetClipB fills under Wine
-  xclip
   # the native build under the sanitizers: clang, its runtimes (libFuzzer included),
   # llvm-symbolizer for readable reports, and googletest built for the host
   clang llvm libclang-rt-14-dev libgtest-dev
