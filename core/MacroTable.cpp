@@ -16,6 +16,7 @@
 #include "dialogs/ChoiceMacros.h"
 #include "dialogs/DialogMacros.h"
 #include "mailtext/MailTextMacros.h"
+#include "system/DesktopMacros.h"
 #include "system/FileMacros.h"
 #include "system/ProgramMacros.h"
 #include "regex/RegexMacros.h"
@@ -84,6 +85,7 @@ constexpr std::array kRows{
     MacroRow{"KVL_IniSet", macros::IniSet, 4, 4},
     MacroRow{"KVL_IP2Host", macros::IP2Host, 0, 1},
     MacroRow{"KVL_IsUserAdmin", macros::IsUserAdmin, 0, 0},
+    MacroRow{"KVL_KbdLayout", macros::KbdLayout, 0, 1},
     MacroRow{"KVL_LineBetw", macros::LineBetw, 3, 5},
     MacroRow{"KVL_ListAddr", macros::ListAddr, 2, 2},
     MacroRow{"KVL_ListCount", macros::ListCount, 1, 1},
@@ -107,6 +109,8 @@ constexpr std::array kRows{
     MacroRow{"KVL_Run", macros::Run, 1, 2},
     MacroRow{"KVL_RunCmd", macros::RunCmd, 1, 3},
     MacroRow{"KVL_Select", macros::Select, 4, kAnyCount},
+    MacroRow{"KVL_SendKeys", macros::SendKeys, 1, 2},
+    MacroRow{"KVL_SetClipB", macros::SetClipB, 1, 1},
     MacroRow{"KVL_SHA1", macros::SHA1, 2, 3},
     MacroRow{"KVL_Sig", macros::Sig, 0, 0},
     MacroRow{"KVL_StrAttach", macros::StrAttach, 2, 2},

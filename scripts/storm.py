@@ -102,7 +102,14 @@ OUTSIDE_EFFECTS = {"KVL_FILEADDLN", "KVL_FILECOPY", "KVL_FILEMOVE", "KVL_FILEDEL
                    # modal windows wait for a user
                    "KVL_MSGBOX", "KVL_DLGINPUT", "KVL_DLGOPEN", "KVL_DLGFOLDER",
                    # sounds the speaker and, on Windows, blocks for its duration (up to 10 s a call)
-                   "KVL_BEEP"}
+                   "KVL_BEEP",
+                   # keys go to whatever window has the focus, and bad keys open
+                   # message boxes that wait for a click
+                   "KVL_SENDKEYS",
+                   # replaces the user's clipboard
+                   "KVL_SETCLIPB",
+                   # switches the keyboard layout
+                   "KVL_KBDLAYOUT"}
 
 # (first, last) of random KVL_For loops in templates: small, empty, reversed,
 # the largest allowed and the first refused range, and the whole integer range.

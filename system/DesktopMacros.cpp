@@ -1,0 +1,129 @@
+#include "system/DesktopMacros.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <type_traits>
+
+#include "core/Errors.h"
+#include "core/TextUtil.h"
+#include "system/KeyStrings.h"
+#include "system/KeyboardLayouts.h"
+
+namespace kvl::macros {
+
+namespace {
+
+std::optional<keys::KeyCode> LayoutKeyFor(char c) {
+  const SHORT scan = VkKeyScanA(c);
+  if (LOBYTE(scan) == 0xFF) return std::nullopt;
+  return keys::KeyCode{LOBYTE(scan), static_cast<std::uint8_t>(HIBYTE(scan) & 7)};
+}
+
+// Lets the calling thread's own windows see each key before the next one comes.
+void DispatchPendingKeys() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+
+void ToggleNumLock() {
+  const bool on = GetKeyState(VK_NUMLOCK) & 1;
+  std::array<BYTE, 256> state{};
+  if (!GetKeyboardState(state.data())) return;
+  state[VK_NUMLOCK] = on ? (state[VK_NUMLOCK] & ~1) : (state[VK_NUMLOCK] | 1);
+  SetKeyboardState(state.data());
+}
+
+void SendKeyEvent(const keys::KeyAction& action, bool wait) {
+  switch (action.kind) {
+    case keys::ActionKind::KeyDown:
+    case keys::ActionKind::KeyUp: {
+      DWORD flags = action.kind == keys::ActionKind::KeyUp ? KEYEVENTF_KEYUP : 0;
+      if (action.extended) flags |= KEYEVENTF_EXTENDEDKEY;
+      keybd_event(action.key, static_cast<BYTE>(MapVirtualKeyA(action.key, 0)), flags, 0);
+      if (wait) DispatchPendingKeys();
+      break;
+    }
+    case keys::ActionKind::ToggleNumLock:
+      ToggleNumLock();
+      break;
+    case keys::ActionKind::ShowMessage:
+      MessageBoxA(nullptr, std::string(action.message).c_str(), "SendKeys", MB_OK);
+      break;
+    case keys::ActionKind::Stop:
+      break;
+  }
+}
+
+struct ClipboardCloser {
+  void operator()(void*) const { CloseClipboard(); }
+};
+
+struct GlobalFreer {
+  void operator()(void* block) const { GlobalFree(block); }
+};
+using GlobalBlock = std::unique_ptr<std::remove_pointer_t<HGLOBAL>, GlobalFreer>;
+
+// Another program may hold the clipboard for a moment: a few short retries.
+bool OpenClipboardBriefly() {
+  for (int attempt = 0; attempt < 10; ++attempt) {
+    if (OpenClipboard(GetDesktopWindow())) return true;
+    Sleep(20);
+  }
+  return false;
+}
+
+// A movable shared block holding the text and its NUL.
+GlobalBlock TextBlock(const std::string& text) {
+  GlobalBlock block(GlobalAlloc(GMEM_MOVEABLE | GMEM_SHARE, text.size() + 1));
+  if (!block) return block;
+  void* bytes = GlobalLock(block.get());
+  if (!bytes) return nullptr;
+  std::memcpy(bytes, text.c_str(), text.size() + 1);
+  GlobalUnlock(block.get());
+  return block;
+}
+
+}  // namespace
+
+// Only a wait flag of exactly 1 waits for the thread's own windows.
+std::string SendKeys(Call& call) {
+  const bool wait = call.integerOr(2, 1) == 1;
+  keys::ReadKeyString(call.text(1), LayoutKeyFor, [wait](const keys::KeyAction& action) { SendKeyEvent(action, wait); });
+  return {};
+}
+
+// Empty when the text is on the clipboard; the clipboard held by another program or
+// no memory for the text answers "not successful" rather than pretending.
+std::string SetClipB(Call& call) {
+  GlobalBlock block = TextBlock(call.text(1));
+  if (!block || !OpenClipboardBriefly()) return std::string(ErrNoSuccess);
+  const std::unique_ptr<void, ClipboardCloser> open(reinterpret_cast<void*>(1));
+  if (!EmptyClipboard() || !SetClipboardData(CF_TEXT, block.get())) return std::string(ErrNoSuccess);
+  block.release();  // the clipboard owns it now
+  return {};
+}
+
+std::string KbdLayout(Call& call) {
+  const std::string argument = call.textOr(1, "");
+  if (Trimmed(argument).empty()) {
+    std::array<char, KL_NAMELENGTH> name{};
+    if (!GetKeyboardLayoutNameA(name.data())) return {};
+    return std::string(Trimmed(name.data()));
+  }
+  const std::string layout = EightDigitLayoutName(argument);
+  // Only hex digits can name a layout; some platforms load anything without a word.
+  const bool hex = std::all_of(layout.begin(), layout.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+  if (!hex || !LoadKeyboardLayoutA(layout.c_str(), KLF_ACTIVATE | KLF_SUBSTITUTE_OK)) return std::string(ErrParamValue);
+  return {};
+}
+
+}  // namespace kvl::macros

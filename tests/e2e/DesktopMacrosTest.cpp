@@ -1,0 +1,216 @@
+// Keystrokes, the clipboard and the keyboard layout through the exports, against a
+// real window with an edit control on the Xvfb display, the real clipboard and the
+// layouts Wine knows. Message boxes are found and closed by a second thread.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/e2e/TestPlugin.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+const std::string kCountError = " *** ERROR: Wrong parameter count *** ";
+const std::string kValueError = " *** ERROR: Wrong parameter value *** ";
+
+void PumpFor(int milliseconds) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  MSG message;
+  while (std::chrono::steady_clock::now() < end) {
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+    Sleep(10);
+  }
+}
+
+struct WindowCloser {
+  void operator()(HWND window) const { DestroyWindow(window); }
+};
+using Window = std::unique_ptr<std::remove_pointer_t<HWND>, WindowCloser>;
+
+// Closes every "SendKeys" message box that comes up until the call is over, and
+// answers their texts; gives up after ten seconds.
+class MessageBoxCloser {
+ public:
+  MessageBoxCloser() : thread_([this] { run(); }) {}
+  ~MessageBoxCloser() { finish(); }
+  Strings finish() {
+    done_ = true;
+    if (thread_.joinable()) thread_.join();
+    return texts_;
+  }
+
+ private:
+  static BOOL CALLBACK CollectStatic(HWND child, LPARAM text) {
+    std::array<char, 256> name{}, value{};
+    GetClassNameA(child, name.data(), name.size());
+    GetWindowTextA(child, value.data(), value.size());
+    if (lstrcmpiA(name.data(), "Static") == 0) *reinterpret_cast<std::string*>(text) += value.data();
+    return TRUE;
+  }
+  void run() {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!done_ && std::chrono::steady_clock::now() < end) {
+      if (HWND box = FindWindowA("#32770", "SendKeys")) {
+        std::string text;
+        EnumChildWindows(box, CollectStatic, reinterpret_cast<LPARAM>(&text));
+        texts_.push_back(text);
+        PostMessageA(box, WM_COMMAND, IDOK, 0);
+        while (IsWindow(box) && std::chrono::steady_clock::now() < end) Sleep(10);
+      }
+      Sleep(20);
+    }
+  }
+  std::atomic<bool> done_{false};
+  Strings texts_;
+  std::thread thread_;
+};
+
+class DesktopMacros : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    frame.reset(CreateWindowExA(0, "STATIC", "Korvel keys", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 400, 300,
+                                nullptr, nullptr, nullptr, nullptr));
+    ASSERT_TRUE(frame);
+    edit = CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_AUTOVSCROLL, 0, 0, 380, 260,
+                           frame.get(), nullptr, nullptr, nullptr);
+    ASSERT_TRUE(edit);
+    focus();
+  }
+  void focus() {
+    SetForegroundWindow(frame.get());
+    SetFocus(edit);
+    PumpFor(100);
+    ASSERT_EQ(GetFocus(), edit);
+  }
+  // What the edit holds after the keys were sent into it, starting empty.
+  std::string typed(const std::string& keys, const std::string& wait = "1") {
+    SetWindowTextA(edit, "");
+    EXPECT_EQ(plugin.call("KVL_SendKeys", {keys, wait}), "");
+    PumpFor(150);
+    std::array<char, 1024> text{};
+    GetWindowTextA(edit, text.data(), text.size());
+    return text.data();
+  }
+  // The texts of the message boxes that the keys brought up.
+  Strings messages(const std::string& keys) {
+    MessageBoxCloser closer;
+    EXPECT_EQ(plugin.call("KVL_SendKeys", {keys}), "");
+    Strings texts = closer.finish();
+    focus();
+    return texts;
+  }
+
+  kvltest::PluginFolder folder;
+  kvltest::LoadedPlugin plugin{folder.pluginPath()};
+  Window frame;
+  HWND edit = nullptr;
+};
+
+TEST_F(DesktopMacros, ArgumentCounts) {
+  EXPECT_EQ(plugin.call("KVL_SendKeys", {}), kCountError);
+  EXPECT_EQ(plugin.call("KVL_SendKeys", {"a", "1", "x"}), kCountError);
+  EXPECT_EQ(plugin.call("KVL_SetClipB", {}), kCountError);
+  EXPECT_EQ(plugin.call("KVL_SetClipB", {"a", "b"}), kCountError);
+  EXPECT_EQ(plugin.call("KVL_KbdLayout", {"de", "x"}), kCountError);
+}
+
+TEST_F(DesktopMacros, KeysReachTheFocusedEdit) {
+  EXPECT_EQ(typed("+abc"), "Abc");
+  EXPECT_EQ(typed("+(abc)d"), "ABCd");
+  EXPECT_EQ(typed("{TAB 3}x"), "\t\t\tx");
+  EXPECT_EQ(typed("a~b"), "a\r\nb");
+  EXPECT_EQ(typed("{{}x{}}"), "{x}");
+  // Xvfb's keymap has no key for "(" and ")": Wine's VkKeyScanA answers -1 for them.
+  EXPECT_EQ(typed("{+}{%}{^}{~}"), "+%^~");
+  EXPECT_EQ(typed("{a 3}{A}{TAB 0}"), "aaaA");
+  EXPECT_EQ(typed("abcd{LEFT 2}{BS}{DEL}x{HOME}y{END}z"), "yaxdz");
+  // Wine's edit control has no Ctrl+A: select from the start to the end instead.
+  EXPECT_EQ(typed("old^{HOME}+^{END}new"), "new");
+  // Without waiting the keys still arrive, once the window reads its queue.
+  EXPECT_EQ(typed("q", "0"), "q");
+  EXPECT_EQ(typed("r", "2"), "r");
+}
+
+TEST_F(DesktopMacros, MessagesForBadKeysAndStop) {
+  EXPECT_EQ(messages("{XYZ}"), Strings{"Invalid Key Name"});
+  EXPECT_EQ(messages("{TAB -1}"), Strings{"Invalid Key Name"});
+  EXPECT_EQ(messages("{TAB 65536}{TAB abc}"), (Strings{"Invalid Key Name", "Invalid Key Name"}));
+  EXPECT_EQ(messages("\xA4"), Strings{"Invalid KeyName"});
+  EXPECT_EQ(messages("a{ENTER"), Strings{"No Close"});
+  // After the box the rest of the string is not sent, and no Shift stays down.
+  SetWindowTextA(edit, "");
+  EXPECT_EQ(messages("+(a{ENTER b"), Strings{"No Close"});
+  std::array<char, 16> text{};
+  GetWindowTextA(edit, text.data(), text.size());
+  EXPECT_STREQ(text.data(), "A");
+  EXPECT_EQ(typed("b"), "b");
+}
+
+TEST_F(DesktopMacros, NumLockFlipsOncePerName) {
+  const bool before = GetKeyState(VK_NUMLOCK) & 1;
+  EXPECT_EQ(typed("{NUMLOCK}"), "");
+  EXPECT_EQ(bool(GetKeyState(VK_NUMLOCK) & 1), !before);
+  EXPECT_EQ(typed("{NUMLOCK 2}"), "");
+  EXPECT_EQ(bool(GetKeyState(VK_NUMLOCK) & 1), before);
+}
+
+std::string ClipboardText() {
+  std::string text;
+  if (!OpenClipboard(nullptr)) return "(not open)";
+  if (HANDLE data = GetClipboardData(CF_TEXT)) {
+    if (const char* bytes = static_cast<const char*>(GlobalLock(data))) {
+      text = bytes;
+      GlobalUnlock(data);
+    }
+  } else {
+    text = "(no text)";
+  }
+  CloseClipboard();
+  return text;
+}
+
+TEST_F(DesktopMacros, ClipboardGetsTheText) {
+  for (const std::string& text : {std::string("Hello, world"), std::string(), std::string(1 << 20, 'k') + "end",
+                                  std::string("\xE4\xF6\xFC line\r\nnext")}) {
+    EXPECT_EQ(plugin.call("KVL_SetClipB", {text}), "");
+    EXPECT_EQ(ClipboardText(), text) << text.size();
+  }
+  // A program that holds the clipboard open makes the call fail, not pretend.
+  ASSERT_TRUE(OpenClipboard(frame.get()));
+  std::thread other([this] { EXPECT_EQ(plugin.call("KVL_SetClipB", {"x"}), " *** Action not successfully *** "); });
+  other.join();
+  CloseClipboard();
+  EXPECT_NE(ClipboardText(), "x");
+}
+
+std::string ActiveLayout() {
+  std::array<char, KL_NAMELENGTH> name{};
+  GetKeyboardLayoutNameA(name.data());
+  return name.data();
+}
+
+TEST_F(DesktopMacros, KeyboardLayouts) {
+  const std::string original = plugin.call("KVL_KbdLayout");
+  EXPECT_EQ(original, ActiveLayout());
+  EXPECT_EQ(original.size(), 8u);
+  EXPECT_EQ(plugin.call("KVL_KbdLayout", {""}), original);
+  // Wine loads every layout name without complaint but keeps the active layout, so
+  // only the answers are checked here, not a switch.
+  for (const std::string name : {"de", "DE-de", "lt", "409", "00000407"})
+    EXPECT_EQ(plugin.call("KVL_KbdLayout", {name}), "") << name;
+  for (const std::string name : {"zzzzzzzz", "xx-YY", "0000040g"})
+    EXPECT_EQ(plugin.call("KVL_KbdLayout", {name}), kValueError) << name;
+  EXPECT_EQ(plugin.call("KVL_KbdLayout", {original}), "");
+  EXPECT_EQ(ActiveLayout(), original);
+}
+
+}  // namespace
