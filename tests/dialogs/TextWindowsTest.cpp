@@ -219,7 +219,16 @@ TEST_F(TextWindows, EnterMakesLinesThatOkAnswersAsCrLf) {
 }
 
 TEST_F(TextWindows, CancelEscapeAndTheCloseBoxAnswerNothing) {
-  EXPECT_EQ(text({"", "p", "kept?"}, "KVL - Korvel", [](HWND window) { Click(window, IDCANCEL); }), "");
+  // The mail client's window on this thread is disabled while the window is open.
+  const HWND client = CreateWindowExA(0, "STATIC", "Korvel mail client", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200,
+                                      100, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(client, nullptr);
+  EXPECT_EQ(text({"", "p", "kept?"}, "KVL - Korvel", [&](HWND window) {
+              EXPECT_FALSE(IsWindowEnabled(client));
+              Click(window, IDCANCEL);
+            }), "");
+  EXPECT_TRUE(IsWindowEnabled(client));
+  DestroyWindow(client);
   EXPECT_EQ(text({"Korvel esc", "p", "kept?"}, "Korvel esc",
                  [](HWND window) { PressKey(window, kBodyControlId, VK_ESCAPE); }), "");
   EXPECT_EQ(text({"Korvel close", "p", "kept?"}, "Korvel close",
