@@ -15,6 +15,7 @@
 #include "datetime/TimeMacros.h"
 #include "dialogs/ChoiceMacros.h"
 #include "dialogs/DialogMacros.h"
+#include "dialogs/TextWindows.h"
 #include "mailtext/MailTextMacros.h"
 #include "system/DesktopMacros.h"
 #include "system/FileMacros.h"
@@ -93,6 +94,7 @@ constexpr std::array kRows{
     MacroRow{"KVL_MD5", macros::MD5, 2, 3},
     MacroRow{"KVL_MsgBox", macros::MsgBox, 1, 7},
     MacroRow{"KVL_MsgID", macros::MsgID, 0, 1},
+    MacroRow{"KVL_MultiDlg", macros::MultiDlg, 5, 7},
     MacroRow{"KVL_NoSubj", macros::NoSubj, 0, 1},
     MacroRow{"KVL_NoTo", macros::NoTo, 0, 1},
     MacroRow{"KVL_Process", macros::Process, 1, 3},
@@ -141,6 +143,7 @@ constexpr std::array kRows{
     MacroRow{"KVL_SysInfo", macros::SysInfo, 0, kAnyCount},
     MacroRow{"KVL_TempDir", macros::TempDir, 0, 0},
     MacroRow{"KVL_TempFile", macros::TempFile, 0, 0},
+    MacroRow{"KVL_TextDlg", macros::TextDlg, 3, 6},
     MacroRow{"KVL_TimeAdd", macros::TimeAdd, 2, 4},
     MacroRow{"KVL_TimeBeats", macros::TimeBeats, 0, 1},
     MacroRow{"KVL_TimeBias", macros::TimeBias, 0, 0},

@@ -6,6 +6,7 @@
 #include "core/TextUtil.h"
 #include "dialogs/DialogMacros.h"
 #include "dialogs/InputBoxIds.h"
+#include "dialogs/WindowHandles.h"
 
 namespace kvl::macros {
 
@@ -17,13 +18,6 @@ struct InputBoxTexts {
   std::string prompt;
   std::string text;  // the default on the way in, the answer on the way out
 };
-
-HINSTANCE PluginInstance() {
-  HMODULE module = nullptr;
-  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<LPCSTR>(&PluginInstance), &module);
-  return module;
-}
 
 INT_PTR CALLBACK InputBoxProcedure(HWND box, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* texts = reinterpret_cast<InputBoxTexts*>(GetWindowLongPtrA(box, DWLP_USER));
@@ -64,7 +58,7 @@ INT_PTR CALLBACK InputBoxProcedure(HWND box, UINT message, WPARAM wParam, LPARAM
 // the window otherwise, and when the box cannot be shown.
 std::string DlgInput(Call& call) {
   InputBoxTexts texts{UnescapeText(call.textOr(1, "Enter a string:")), call.textOr(2, "")};
-  const INT_PTR ended = DialogBoxParamA(PluginInstance(), "DIALOG_0", nullptr, InputBoxProcedure,
+  const INT_PTR ended = DialogBoxParamA(dialogs::PluginInstance(), "DIALOG_0", nullptr, InputBoxProcedure,
                                         reinterpret_cast<LPARAM>(&texts));
   return ended == IDOK ? texts.text : std::string();
 }

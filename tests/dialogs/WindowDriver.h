@@ -12,10 +12,16 @@
 
 namespace kvltest {
 
-// An empty title matches any title.
+// The window once it is visible and its thread is back in its message loop (a window is
+// found as soon as it is created, before its controls exist and it is laid out). An
+// empty title matches any title.
 inline HWND WaitForWindow(const char* windowClass, const std::string& title, int seconds) {
   for (int i = 0; i < seconds * 50; ++i) {
-    if (const HWND window = FindWindowA(windowClass, title.empty() ? nullptr : title.c_str())) return window;
+    const HWND window = FindWindowA(windowClass, title.empty() ? nullptr : title.c_str());
+    DWORD_PTR ignored = 0;
+    if (window && IsWindowVisible(window) &&
+        SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored) != 0)
+      return window;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   return nullptr;

@@ -1,0 +1,307 @@
+// The text and choice windows through the exports, as real windows under Xvfb: layout
+// around the prompt, the live counter, typing, ticking by click and space, and what
+// OK, Cancel, Escape and the close box answer.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <array>
+
+#include "dialogs/TextWindows.h"
+#include "tests/dialogs/WindowDriver.h"
+#include "tests/e2e/TestPlugin.h"
+
+namespace {
+
+using kvl::dialogs::kBodyControlId;
+using kvl::dialogs::kCounterControlId;
+using kvl::dialogs::kPromptControlId;
+using kvl::dialogs::PixelRect;
+using kvltest::ControlText;
+using kvltest::DriveWindow;
+using Strings = std::vector<std::string>;
+
+constexpr char kCountError[] = " *** ERROR: Wrong parameter count *** ";
+const std::string kItems = "a$X$Apple|b$$Banana|c$x$Cherry";
+
+// A control's rectangle in its window's client area.
+PixelRect PlaceOf(HWND window, int id) {
+  RECT rect{};
+  GetWindowRect(GetDlgItem(window, id), &rect);
+  MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
+  return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
+}
+
+SIZE ClientSize(HWND window) {
+  RECT rect{};
+  GetClientRect(window, &rect);
+  return {rect.right, rect.bottom};
+}
+
+LOGFONTA FontOf(HWND control) {
+  LOGFONTA font{};
+  GetObjectA(reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)), sizeof font, &font);
+  return font;
+}
+
+HWND FocusOf(HWND window) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
+  return info.hwndFocus;
+}
+
+bool WaitUntil(const std::function<bool()>& ready) {
+  for (int i = 0; i < 250; ++i) {
+    if (ready()) return true;
+    Sleep(20);
+  }
+  return false;
+}
+
+void Type(HWND window, const std::string& text) {
+  for (char c : text) SendMessageA(GetDlgItem(window, kBodyControlId), WM_CHAR, static_cast<unsigned char>(c), 1);
+}
+
+// A key pressed on a control: through the window's own message loop, as a user's key comes.
+void PressKey(HWND window, int id, WPARAM key) {
+  PostMessageA(GetDlgItem(window, id), WM_KEYDOWN, key, 1);
+  PostMessageA(GetDlgItem(window, id), WM_KEYUP, key, 0xC0000001);
+}
+
+void Click(HWND window, int button) { PostMessageA(GetDlgItem(window, button), BM_CLICK, 0, 0); }
+
+// Clicks on the middle of a list entry the way the mouse does.
+void ClickEntry(HWND window, int entry) {
+  const HWND list = GetDlgItem(window, kBodyControlId);
+  RECT rect{};
+  SendMessageA(list, LB_GETITEMRECT, static_cast<WPARAM>(entry), reinterpret_cast<LPARAM>(&rect));
+  const LPARAM point = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+  SendMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, point);
+  SendMessageA(list, WM_LBUTTONUP, 0, point);
+}
+
+// "1" for a ticked entry, "0" for one that is not, in list order.
+std::string Ticks(HWND window) {
+  const HWND list = GetDlgItem(window, kBodyControlId);
+  std::string ticks;
+  const LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
+  for (LRESULT entry = 0; entry < count; ++entry)
+    ticks += SendMessageA(list, LB_GETITEMDATA, static_cast<WPARAM>(entry), 0) == 1 ? '1' : '0';
+  return ticks;
+}
+
+std::string EntryText(HWND window, int entry) {
+  std::array<char, 256> text{};
+  SendMessageA(GetDlgItem(window, kBodyControlId), LB_GETTEXT, static_cast<WPARAM>(entry),
+               reinterpret_cast<LPARAM>(text.data()));
+  return text.data();
+}
+
+class TextWindows : public ::testing::Test {
+ protected:
+  std::string show(const char* macro, const Strings& args, const char* windowClass, const std::string& title,
+                   std::function<void(HWND)> act) {
+    const DWORD t0 = GetTickCount();
+    auto driven = DriveWindow(windowClass, title, [&, act](HWND w) { fprintf(stderr, "found %lu\n", GetTickCount() - t0); act(w); fprintf(stderr, "acted %lu\n", GetTickCount() - t0); });
+    const std::string result = plugin.call(macro, args);
+    fprintf(stderr, "returned %lu\n", GetTickCount() - t0);
+    EXPECT_TRUE(driven.get()) << "no " << windowClass << " titled " << title;
+    return result;
+  }
+  std::string text(const Strings& args, const std::string& title, std::function<void(HWND)> act) {
+    return show("KVL_TextDlg", args, "TfrmTextDlg", title, std::move(act));
+  }
+  std::string choice(const Strings& args, const std::string& title, std::function<void(HWND)> act) {
+    return show("KVL_MultiDlg", args, "TfrmMultiDlg", title, std::move(act));
+  }
+  kvltest::PluginFolder folder;
+  kvltest::LoadedPlugin plugin{folder.pluginPath()};
+};
+
+// Checks the layout rules on the live window; answers the prompt label's height.
+int CheckLayout(HWND window, int clientWidth, int bodyWidth, int cancelLeft) {
+  const PixelRect label = PlaceOf(window, kPromptControlId);
+  EXPECT_EQ(label.left, 6);
+  EXPECT_EQ(label.top, 6);
+  EXPECT_EQ(label.width, 388);
+  const PixelRect body = PlaceOf(window, kBodyControlId);
+  EXPECT_EQ(body, (PixelRect{6, label.bottom() + 6, bodyWidth, 136}));
+  const PixelRect ok = PlaceOf(window, IDOK);
+  EXPECT_EQ(ok, (PixelRect{6, body.bottom() + 6, 148, 28}));
+  EXPECT_EQ(PlaceOf(window, IDCANCEL), (PixelRect{cancelLeft, ok.top, 148, 28}));
+  EXPECT_EQ(ClientSize(window).cx, clientWidth);
+  EXPECT_EQ(ClientSize(window).cy, ok.bottom() + 6);
+  RECT frame{};
+  GetWindowRect(window, &frame);
+  EXPECT_NEAR((frame.left + frame.right) / 2, GetSystemMetrics(SM_CXSCREEN) / 2, 1);
+  EXPECT_NEAR((frame.top + frame.bottom) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 1);
+  EXPECT_STREQ(FontOf(GetDlgItem(window, kPromptControlId)).lfFaceName, "Tahoma");
+  EXPECT_EQ(GetWindowLongA(window, GWL_STYLE) & WS_THICKFRAME, 0);
+  EXPECT_EQ(GetWindow(window, GW_OWNER), nullptr);
+  return label.height;
+}
+
+TEST_F(TextWindows, TextWindowLayoutCounterAndTheMaximum) {
+  int shortPrompt = 0;
+  EXPECT_EQ(text({"Korvel notes", "Your text:", "Hello", "10"}, "Korvel notes", [&](HWND window) {
+              shortPrompt = CheckLayout(window, 511, 499, 357);
+              EXPECT_EQ(ControlText(window, kPromptControlId), "Your text:");
+              EXPECT_EQ(ControlText(window, kBodyControlId), "Hello");
+              EXPECT_EQ(ControlText(window, IDOK) + "|" + ControlText(window, IDCANCEL), "Ok|Cancel");
+              EXPECT_EQ(ControlText(window, kCounterControlId), "5 / 10 (5)");
+              const HWND counter = GetDlgItem(window, kCounterControlId);
+              EXPECT_EQ(PlaceOf(window, kCounterControlId), (PixelRect{159, PlaceOf(window, IDOK).top + 9, 193, 16}));
+              EXPECT_EQ(GetWindowLongA(counter, GWL_STYLE) & SS_TYPEMASK, SS_CENTER);
+              EXPECT_EQ(FontOf(counter).lfWeight, FW_BOLD);
+              EXPECT_EQ(FocusOf(window), GetDlgItem(window, kBodyControlId));
+              Type(window, "a");
+              EXPECT_EQ(ControlText(window, kCounterControlId), "6 / 10 (4)");
+              Type(window, "bcdefgh");  // the edit field takes 10 characters, no more
+              EXPECT_EQ(ControlText(window, kBodyControlId), "Helloabcde");
+              EXPECT_EQ(ControlText(window, kCounterControlId), "10 / 10 (0)");
+              Click(window, IDOK);
+            }), "Helloabcde");
+  EXPECT_GT(shortPrompt, 0);
+
+  // A prompt that wraps makes the label taller and moves everything below it down.
+  std::string longPrompt;
+  for (int word = 0; word < 40; ++word) longPrompt += "wrapping ";
+  int tallPrompt = 0;
+  EXPECT_EQ(text({"Korvel notes", longPrompt, ""}, "Korvel notes", [&](HWND window) {
+              tallPrompt = CheckLayout(window, 511, 499, 357);
+              EXPECT_EQ(ControlText(window, kCounterControlId), "0 / 100000 (100000)");
+              Click(window, IDCANCEL);
+            }), "");
+  EXPECT_GE(tallPrompt, 3 * shortPrompt);
+
+  struct Bound {
+    const char* maximum;
+    const char* counter;
+    const char* kept;
+  };
+  for (const Bound& bound : {Bound{"1", "1 / 1 (0)", "x"}, Bound{"2", "2 / 2 (0)", "xy"},
+                             Bound{"100000", "3 / 100000 (99997)", "xyz"}, Bound{"100001", "3 / 100000 (99997)", "xyz"},
+                             Bound{"-1", "3 / 100000 (99997)", "xyz"}}) {
+    EXPECT_EQ(text({"Korvel bound", "", "", bound.maximum}, "Korvel bound", [&](HWND window) {
+                Type(window, "xyz");
+                EXPECT_EQ(ControlText(window, kCounterControlId), bound.counter) << bound.maximum;
+                Click(window, IDOK);
+              }), bound.kept) << bound.maximum;
+  }
+}
+
+TEST_F(TextWindows, EnterMakesLinesThatOkAnswersAsCrLf) {
+  EXPECT_EQ(text({"Korvel lines", "Write:", "Line 1\\nLine 2", "0", "Send", "Drop"}, "Korvel lines", [&](HWND window) {
+              EXPECT_EQ(ControlText(window, IDOK) + "|" + ControlText(window, IDCANCEL), "Send|Drop");
+              EXPECT_EQ(ControlText(window, kBodyControlId), "Line 1\r\nLine 2");
+              EXPECT_EQ(ControlText(window, kCounterControlId), "14 / 100000 (99986)");
+              PressKey(window, kBodyControlId, VK_RETURN);
+              EXPECT_TRUE(WaitUntil([&] { return ControlText(window, kCounterControlId) == "16 / 100000 (99984)"; }));
+              Type(window, "x");
+              Click(window, IDOK);
+            }), "Line 1\r\nLine 2\r\nx");
+  // A line break takes two of the maximum: with one character left Enter adds nothing.
+  for (const auto& [initial, kept] : {std::pair{"abcdef", "abcdef\r\n"}, std::pair{"abcdefg", "abcdefga"}}) {
+    EXPECT_EQ(text({"Korvel lines", "", initial, "8"}, "Korvel lines", [&](HWND window) {
+                PressKey(window, kBodyControlId, VK_RETURN);
+                PressKey(window, kBodyControlId, 'A');
+                EXPECT_TRUE(WaitUntil([&] { return ControlText(window, kCounterControlId) == "8 / 8 (0)"; }));
+                Click(window, IDOK);
+              }), kept) << initial;
+  }
+  // A longer initial text is kept whole; nothing more can be typed.
+  EXPECT_EQ(text({"Korvel lines", "", "Hello", "3"}, "Korvel lines", [&](HWND window) {
+              Type(window, "!");
+              EXPECT_EQ(ControlText(window, kCounterControlId), "5 / 3 (-2)");
+              Click(window, IDOK);
+            }), "Hello");
+}
+
+TEST_F(TextWindows, CancelEscapeAndTheCloseBoxAnswerNothing) {
+  // The mail client's window on this thread is disabled while the window is open.
+  const HWND client = CreateWindowExA(0, "STATIC", "Korvel mail client", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200,
+                                      100, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(client, nullptr);
+  EXPECT_EQ(text({"", "p", "kept?"}, "KVL - Korvel", [&](HWND window) {
+              EXPECT_FALSE(IsWindowEnabled(client));
+              Click(window, IDCANCEL);
+            }), "");
+  EXPECT_TRUE(IsWindowEnabled(client));
+  DestroyWindow(client);
+  EXPECT_EQ(text({"Korvel esc", "p", "kept?"}, "Korvel esc",
+                 [](HWND window) { PressKey(window, kBodyControlId, VK_ESCAPE); }), "");
+  EXPECT_EQ(text({"Korvel close", "p", "kept?"}, "Korvel close",
+                 [](HWND window) { PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0); }), "");
+  EXPECT_EQ(choice({"", "p", "0", kItems, "0"}, "KVL - Korvel", [](HWND window) { Click(window, IDCANCEL); }), "");
+  EXPECT_EQ(choice({"Korvel esc", "p", "0", kItems, "0"}, "Korvel esc",
+                   [](HWND window) { PressKey(window, kBodyControlId, VK_ESCAPE); }), "");
+  EXPECT_EQ(choice({"Korvel close", "p", "0", kItems, "0"}, "Korvel close",
+                   [](HWND window) { PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0); }), "");
+
+  EXPECT_EQ(plugin.call("KVL_TextDlg", {"Korvel count", "p"}), kCountError);
+  EXPECT_EQ(plugin.call("KVL_TextDlg", Strings(7, "Korvel count")), kCountError);
+  EXPECT_EQ(plugin.call("KVL_MultiDlg", {"Korvel count", "p", "0", kItems}), kCountError);
+  EXPECT_EQ(plugin.call("KVL_MultiDlg", Strings(8, "Korvel count")), kCountError);
+  EXPECT_EQ(FindWindowA("TfrmTextDlg", nullptr), nullptr);
+  EXPECT_EQ(FindWindowA("TfrmMultiDlg", nullptr), nullptr);
+}
+
+TEST_F(TextWindows, SeveralChoicesAnswerByMode) {
+  for (const auto& [mode, answer] : {std::pair{"2", "a|c"}, std::pair{"1", "1|3"}, std::pair{"0", "Apple|Cherry"},
+                                     std::pair{"3", "|"}}) {
+    EXPECT_EQ(choice({"Korvel fruit", "Pick some:", "0", kItems, mode}, "Korvel fruit", [&](HWND window) {
+                CheckLayout(window, 457, 445, 303);
+                EXPECT_EQ(ControlText(window, kPromptControlId), "Pick some:");
+                EXPECT_EQ(EntryText(window, 0) + "," + EntryText(window, 1) + "," + EntryText(window, 2),
+                          "Apple,Banana,Cherry");
+                EXPECT_EQ(Ticks(window), "101");
+                EXPECT_EQ(ControlText(window, IDOK) + "|" + ControlText(window, IDCANCEL), "Ok|Cancel");
+                Click(window, IDOK);
+              }), answer) << "mode " << mode;
+  }
+  // Clicks and the space bar flip entries one by one; the extent is the widest entry + 45.
+  EXPECT_EQ(choice({"Korvel fruit", "Pick some:", "2", kItems + "|d$$A much longer entry", "2", "Take", "Leave"},
+                   "Korvel fruit", [&](HWND window) {
+                     EXPECT_EQ(ControlText(window, IDOK) + "|" + ControlText(window, IDCANCEL), "Take|Leave");
+                     const HWND list = GetDlgItem(window, kBodyControlId);
+                     const HDC dc = GetDC(list);
+                     const HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(list, WM_GETFONT, 0, 0)));
+                     SIZE widest{};
+                     GetTextExtentPoint32A(dc, "A much longer entry", 19, &widest);
+                     SelectObject(dc, previous);
+                     ReleaseDC(list, dc);
+                     EXPECT_EQ(SendMessageA(list, LB_GETHORIZONTALEXTENT, 0, 0), widest.cx + 45);
+                     ClickEntry(window, 1);
+                     EXPECT_EQ(Ticks(window), "1110");
+                     ClickEntry(window, 0);
+                     EXPECT_EQ(Ticks(window), "0110");
+                     SendMessageA(list, WM_KEYDOWN, VK_SPACE, 1);  // on the current entry, Apple
+                     EXPECT_EQ(Ticks(window), "1110");
+                     ClickEntry(window, 3);
+                     Click(window, IDOK);
+                   }), "a|b|c|d");
+}
+
+TEST_F(TextWindows, SingleChoiceKeepsTheClickedEntryOnly) {
+  EXPECT_EQ(choice({"Korvel one", "Pick one:", "1", kItems, "0"}, "Korvel one", [&](HWND window) {
+              EXPECT_EQ(Ticks(window), "101");  // pre-ticked entries stay until the first click
+              ClickEntry(window, 1);
+              EXPECT_EQ(Ticks(window), "010");
+              ClickEntry(window, 1);  // clicking the ticked entry keeps it
+              EXPECT_EQ(Ticks(window), "010");
+              SendMessageA(GetDlgItem(window, kBodyControlId), WM_KEYDOWN, VK_SPACE, 1);
+              EXPECT_EQ(Ticks(window), "010");
+              Click(window, IDOK);
+            }), "Banana");
+  EXPECT_EQ(choice({"Korvel one", "Pick one:", "1", kItems, "2"}, "Korvel one",
+                   [&](HWND window) { Click(window, IDOK); }), "a");
+  EXPECT_EQ(choice({"Korvel one", "Pick one:", "1", kItems, "1"}, "Korvel one", [&](HWND window) {
+              ClickEntry(window, 2);
+              Click(window, IDOK);
+            }), "3");
+  EXPECT_EQ(choice({"Korvel one", "Pick one:", "1", "a$$A|b$$B", "0"}, "Korvel one",
+                   [&](HWND window) { Click(window, IDOK); }), "");
+}
+
+}  // namespace
