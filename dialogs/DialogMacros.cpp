@@ -7,6 +7,7 @@
 #include "core/Plugin.h"
 #include "core/TextUtil.h"
 #include "dialogs/MessageBoxRules.h"
+#include "dialogs/PluginModule.h"
 
 namespace kvl::macros {
 
@@ -46,13 +47,6 @@ LRESULT CALLBACK CaptionHook(int code, WPARAM wParam, LPARAM lParam) {
   return 0;
 }
 
-HINSTANCE PluginModule() {
-  HMODULE module = nullptr;
-  GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<LPCSTR>(&CaptionHook), &module);
-  return module;
-}
-
 // Removes the hook when the box is done, also when it never activated (it failed to show).
 struct HookScope {
   HookScope(const std::array<std::string, 3>& captions, int count) {
@@ -60,7 +54,7 @@ struct HookScope {
     RemoveCaptionHook();
     state.captions = captions;
     state.count = count;
-    state.hook = SetWindowsHookExA(WH_CBT, CaptionHook, PluginModule(), GetCurrentThreadId());
+    state.hook = SetWindowsHookExA(WH_CBT, CaptionHook, dialogs::PluginModule(), GetCurrentThreadId());
   }
   ~HookScope() {
     RemoveCaptionHook();

@@ -100,7 +100,7 @@ OUTSIDE_EFFECTS = {"KVL_FILEADDLN", "KVL_FILECOPY", "KVL_FILEMOVE", "KVL_FILEDEL
                    # start programs and console commands (random text is a command line)
                    "KVL_RUN", "KVL_RUNCMD",
                    # modal windows wait for a user
-                   "KVL_MSGBOX",
+                   "KVL_MSGBOX", "KVL_FRMDLG",
                    # sounds the speaker and, on Windows, blocks for its duration (up to 10 s a call)
                    "KVL_BEEP"}
 
