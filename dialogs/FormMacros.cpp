@@ -7,7 +7,9 @@
 
 namespace kvl::macros {
 
+// A call while a form is open (from within it) is refused and leaves the settings alone.
 std::string FrmDlg(Call& call) {
+  if (dialogs::FormDialogIsOpen()) return std::string(ErrNoSuccess);
   dialogs::FormArguments arguments{call.text(1), call.textOr(2, ""), {}, {}, {}, {}};
   if (call.count() >= 3) arguments.width = call.integer(3);
   if (call.count() >= 4) arguments.height = call.integer(4);

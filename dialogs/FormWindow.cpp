@@ -562,6 +562,8 @@ struct OpenMark {
 
 }  // namespace
 
+bool FormDialogIsOpen() { return FormOpen(); }
+
 FormOutcome ShowFormDialog(const TFrmDlgParams& params, TFrmDlgResult& result) {
   if (FormOpen()) return FormOutcome::AlreadyOpen;
   const OpenMark open;

@@ -18,6 +18,9 @@ inline constexpr char kFormWindowClass[] = "TfrmFormDlg";
 // test can deliver the browser's events as the browser would.
 inline constexpr char kFormEventSinkMessage[] = "KVL_FrmDlg_EventSink";
 
+// Whether a form window is open on this thread (only one can be).
+bool FormDialogIsOpen();
+
 // Writes the document (the HTML file with the form definitions expanded) into the
 // plug-in's temporary folder, shows it and waits until the window closes; `result`
 // holds the accepted submission afterwards, or nothing. The document file is gone

@@ -229,16 +229,21 @@ TEST_F(FormDialogs, CancelEscapeCloseBoxAndScriptCloseAnswerNothing) {
   // Definitions: a removed name and an emptied list both read as empty.
   plugin.call("KVL_FrmDlgDef", {"user", "Anna"});
   plugin.call("KVL_FrmDlgDef", {"USER", ""});
-  std::string shownDocument;
+  std::string shownDocument, nested;
   EXPECT_EQ(show({form, "Order"}, "Order", [&](HWND window) {
               shownDocument = ReadFile(document);
+              OnWindowThread(window, [&] { nested = plugin.call("KVL_FrmDlg", {form, "Other", "900"}); });
               DeliverNavigation(window, FileUrl(document), "name=Anna&kvl_frmdlg_ok=OK");
             }), "1");
   EXPECT_NE(shownDocument.find("x ></a>"), std::string::npos) << shownDocument;
+  EXPECT_EQ(nested, " *** Action not successfully *** ");  // one form at a time...
   EXPECT_EQ(plugin.call("KVL_FrmDlgRet", {"name"}), "Anna");
-  EXPECT_EQ(show({form, "Order"}, "Order", [](HWND window) {
+  LONG width = 0;
+  EXPECT_EQ(show({form, "Order"}, "Order", [&](HWND window) {
+              width = OuterSize(window).cx;
               DeliverNavigation(window, FileUrl(DocumentPath()), "name=Bob&kvl_frmdlg_cancel=Cancel");
             }), "0");
+  EXPECT_EQ(width, 300);  // ...and the refused call kept its width to itself
   EXPECT_EQ(plugin.call("KVL_FrmDlgRet", {"name", "-"}), "-");
   EXPECT_EQ(plugin.call("KVL_FrmDlgRet"), "");
   EXPECT_EQ(show({form, "Order"}, "Order", [](HWND window) {
