@@ -15,6 +15,7 @@
 #include "datetime/TimeMacros.h"
 #include "dialogs/ChoiceMacros.h"
 #include "dialogs/DialogMacros.h"
+#include "dialogs/FormMacros.h"
 #include "dialogs/TextWindows.h"
 #include "mailtext/MailTextMacros.h"
 #include "system/DesktopMacros.h"
@@ -72,6 +73,9 @@ constexpr std::array kRows{
     MacroRow{"KVL_FileTime", macros::FileTime, 2, 3},
     MacroRow{"KVL_FirstNE", macros::FirstNE, 2, kAnyCount},
     MacroRow{"KVL_For", macros::For, 4, 4},
+    MacroRow{"KVL_FrmDlg", macros::FrmDlg, 1, 6},
+    MacroRow{"KVL_FrmDlgDef", macros::FrmDlgDef, 0, kAnyCount},
+    MacroRow{"KVL_FrmDlgRet", macros::FrmDlgRet, 0, 2},
     MacroRow{"KVL_Gender", macros::Gender, 0, 1},
     MacroRow{"KVL_GetLang", macros::GetLang, 0, kAnyCount},
     MacroRow{"KVL_GetPath", macros::GetPath, 1, 1},

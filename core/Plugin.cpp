@@ -16,6 +16,8 @@ struct PluginState {
   std::vector<std::string> filesToDelete;
   SpecialCharTable specialChars;
   FormDefinitionList formDefinitions;
+  TFrmDlgParams frmDlgParams;
+  TFrmDlgResult frmDlgResult;
   RuntimeLibrary idnLibrary;  // loaded on the first domain conversion
   std::uint32_t randomState = 0;
 };
@@ -50,6 +52,24 @@ std::string ReadWholeFile(const std::string& path) {
 const TPlugin& Plugin() { return State().plugin; }
 const SpecialCharTable& SpecialChars() { return State().specialChars; }
 FormDefinitionList& FormDefinitions() { return State().formDefinitions; }
+TFrmDlgParams& FrmDlgParams() { return State().frmDlgParams; }
+TFrmDlgResult& FrmDlgResult() { return State().frmDlgResult; }
+
+void FormDefinitionList::set(std::string_view name, std::string_view value) {
+  for (auto entry = entries.begin(); entry != entries.end(); ++entry) {
+    if (!EqualsIgnoringAsciiCase(entry->first, name)) continue;
+    if (value.empty()) entries.erase(entry);
+    else entry->second.assign(value);
+    return;
+  }
+  if (!value.empty()) entries.emplace_back(std::string(name), std::string(value));
+}
+
+const std::string* FormDefinitionList::find(std::string_view name) const {
+  for (const auto& entry : entries)
+    if (EqualsIgnoringAsciiCase(entry.first, name)) return &entry.second;
+  return nullptr;
+}
 
 void AddFileToDelete(std::string path) { State().filesToDelete.push_back(std::move(path)); }
 
@@ -98,6 +118,8 @@ void InitializePlugin() {
   const std::string list = plugin.folder + "SpecialChars.lst";
   state.specialChars = FileExists(list) ? ParseSpecialChars(ReadWholeFile(list)) : SpecialCharTable{};
   state.formDefinitions = FormDefinitionList{};
+  state.frmDlgParams = TFrmDlgParams{};
+  state.frmDlgResult = TFrmDlgResult{};
 }
 
 void FinalizePlugin() {
@@ -110,6 +132,8 @@ void FinalizePlugin() {
   for (const std::string& path : state.filesToDelete) DeleteFileIfExists(path);
   state.filesToDelete.clear();
   state.formDefinitions = FormDefinitionList{};
+  state.frmDlgParams = TFrmDlgParams{};
+  state.frmDlgResult = TFrmDlgResult{};
   state.idnLibrary = RuntimeLibrary{};
 }
 

@@ -29,15 +29,40 @@ struct SpecialChar {
 using SpecialCharTable = std::array<SpecialChar, 256>;
 
 // Name/value pairs of the form dialog; names and values may hold "=", so the
-// separator between them is character code 1.
+// separator between them is character code 1. Names compare ignoring ASCII case.
 struct FormDefinitionList {
   char separator = '\x01';
   std::vector<std::pair<std::string, std::string>> entries;
+
+  // Replaces the value of an existing name in place (keeping its first spelling) or
+  // appends it; an empty value removes the name.
+  void set(std::string_view name, std::string_view value);
+  // The value of the name; nullptr when the list has no such name.
+  const std::string* find(std::string_view name) const;
+};
+
+// The form dialog's settings; they carry over from one dialog to the next.
+struct TFrmDlgParams {
+  std::string caption;
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+  bool maximizeButton = false;
+  bool resizable = false;
+  std::string document;  // the HTML file shown
+};
+
+// What the last accepted form posted: the raw body and its decoded fields
+// (names in lower case).
+struct TFrmDlgResult {
+  std::string postedText;
+  FormDefinitionList values;
 };
 
 const TPlugin& Plugin();
 const SpecialCharTable& SpecialChars();
 FormDefinitionList& FormDefinitions();
+TFrmDlgParams& FrmDlgParams();
+TFrmDlgResult& FrmDlgResult();
 // The IDN library once a conversion has loaded it; released at finalisation.
 RuntimeLibrary& IdnLibrary();
 

@@ -101,7 +101,7 @@ OUTSIDE_EFFECTS = {"KVL_FILEADDLN", "KVL_FILECOPY", "KVL_FILEMOVE", "KVL_FILEDEL
                    "KVL_RUN", "KVL_RUNCMD",
                    # modal windows wait for a user
                    "KVL_MSGBOX", "KVL_DLGINPUT", "KVL_DLGOPEN", "KVL_DLGFOLDER",
-                   "KVL_TEXTDLG", "KVL_MULTIDLG",
+                   "KVL_TEXTDLG", "KVL_MULTIDLG", "KVL_FRMDLG",
                    # sounds the speaker and, on Windows, blocks for its duration (up to 10 s a call)
                    "KVL_BEEP",
                    # keys go to whatever window has the focus, and bad keys open

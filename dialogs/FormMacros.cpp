@@ -1,0 +1,49 @@
+#include "dialogs/FormMacros.h"
+
+#include "core/Errors.h"
+#include "core/Plugin.h"
+#include "dialogs/FormLogic.h"
+#include "dialogs/FormWindow.h"
+
+namespace kvl::macros {
+
+// A call while a form is open (from within it) is refused and leaves the settings alone.
+std::string FrmDlg(Call& call) {
+  if (dialogs::FormDialogIsOpen()) return std::string(ErrNoSuccess);
+  dialogs::FormArguments arguments{call.text(1), call.textOr(2, ""), {}, {}, {}, {}};
+  if (call.count() >= 3) arguments.width = call.integer(3);
+  if (call.count() >= 4) arguments.height = call.integer(4);
+  if (call.count() >= 5) arguments.resizable = call.integer(5) == 1;
+  if (call.count() >= 6) arguments.maximizeButton = call.integer(6) == 1;
+  TFrmDlgParams& params = FrmDlgParams();
+  dialogs::ApplyFormArguments(params, arguments);
+  switch (dialogs::ShowFormDialog(params, FrmDlgResult())) {
+    case dialogs::FormOutcome::Accepted:
+      return "1";
+    case dialogs::FormOutcome::NotAccepted:
+      return "0";
+    case dialogs::FormOutcome::DocumentNotWritten:
+    case dialogs::FormOutcome::AlreadyOpen:
+      break;
+  }
+  return std::string(ErrNoSuccess);
+}
+
+// Pairs of name and value; an odd count changes nothing, none empties the list.
+std::string FrmDlgDef(Call& call) {
+  if (call.count() % 2 != 0) return std::string(ErrParamCount);
+  FormDefinitionList& definitions = FormDefinitions();
+  if (call.count() == 0) definitions.entries.clear();
+  for (int n = 1; n < call.count(); n += 2) definitions.set(call.text(n), call.text(n + 1));
+  return {};
+}
+
+std::string FrmDlgRet(Call& call) {
+  const std::string name = call.textOr(1, "");
+  const TFrmDlgResult& result = FrmDlgResult();
+  if (name.empty()) return result.postedText;
+  const std::string* value = result.values.find(name);
+  return value != nullptr ? *value : call.textOr(2, "");
+}
+
+}  // namespace kvl::macros
