@@ -2,7 +2,10 @@
 """Writes an X window dump (XWD, as Xvfb keeps its screen with -fbdir) as a PNG.
 
 Needs only the standard library, so screenshots work where ImageMagick is absent.
-Usage: xwd2png.py SCREEN.xwd OUT.png
+Usage: xwd2png.py SCREEN.xwd OUT.png         the whole screen
+       xwd2png.py --crop SCREEN.xwd OUT.png  the part that is not black (the windows
+                                             on a black root, Xvfb's -br)
+       xwd2png.py --lit SCREEN.xwd           exit status 0 when anything is drawn
 """
 import struct
 import sys
@@ -10,6 +13,7 @@ import zlib
 
 
 def read_xwd(path):
+    """(width, height, rows of (r, g, b) tuples)."""
     with open(path, "rb") as dump:
         data = dump.read()
     fields = struct.unpack(">25I", data[:100])
@@ -33,14 +37,23 @@ def read_xwd(path):
     for y in range(height):
         line = pixels[y * bytes_per_line:y * bytes_per_line + width * 4]
         values = struct.unpack(f"{order}{width}I", line)
-        row = bytearray(b"\0")  # filter type: none
-        for value in values:
-            row += bytes((channel(value, red_mask), channel(value, green_mask), channel(value, blue_mask)))
-        rows.append(bytes(row))
-    return width, height, b"".join(rows)
+        rows.append([(channel(v, red_mask), channel(v, green_mask), channel(v, blue_mask)) for v in values])
+    return width, height, rows
 
 
-def write_png(path, width, height, raw):
+def lit_box(rows):
+    """(left, top, right, bottom) of the pixels that are not black, or None."""
+    lit_rows = [y for y, row in enumerate(rows) if any(p != (0, 0, 0) for p in row)]
+    if not lit_rows:
+        return None
+    columns = [x for y in lit_rows for x, p in enumerate(rows[y]) if p != (0, 0, 0)]
+    return min(columns), lit_rows[0], max(columns) + 1, lit_rows[-1] + 1
+
+
+def write_png(path, rows):
+    width, height = len(rows[0]), len(rows)
+    raw = b"".join(b"\0" + bytes(c for p in row for c in p) for row in rows)
+
     def chunk(kind, body):
         return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF)
 
@@ -48,15 +61,29 @@ def write_png(path, width, height, raw):
     with open(path, "wb") as out:
         out.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(raw, 9)) +
                   chunk(b"IEND", b""))
+    return width, height
 
 
 def main():
-    if len(sys.argv) != 3:
+    args = sys.argv[1:]
+    if len(args) == 2 and args[0] == "--lit":
+        return 0 if lit_box(read_xwd(args[1])[2]) else 1
+    crop = bool(args) and args[0] == "--crop"
+    if crop:
+        args = args[1:]
+    if len(args) != 2:
         raise SystemExit(__doc__)
-    width, height, raw = read_xwd(sys.argv[1])
-    write_png(sys.argv[2], width, height, raw)
-    print(f"{sys.argv[2]}: {width} x {height}")
+    _, _, rows = read_xwd(args[0])
+    if crop:
+        box = lit_box(rows)
+        if box is None:
+            raise SystemExit(f"{args[0]}: nothing is drawn")
+        left, top, right, bottom = box
+        rows = [row[left:right] for row in rows[top:bottom]]
+    width, height = write_png(args[1], rows)
+    print(f"{args[1]}: {width} x {height}")
+    return 0
 
 
 if __name__ == "__main__":
-    main()
+    sys.exit(main())
