@@ -22,6 +22,8 @@ packages=(
   libpython3.11-testsuite
   # the SFV checker that verifies the plug-in's Attachments.sfv (tests/checksum_peers.py)
   cksfv
+  # reads the X clipboard that KVL_SetClipB fills (tests/clipboard_x.py)
+  xclip
   # the native build under the sanitizers: clang, its runtimes (libFuzzer included),
   # llvm-symbolizer for readable reports, and googletest built for the host
   clang llvm libclang-rt-14-dev libgtest-dev

@@ -1,0 +1,44 @@
+#!/usr/bin/env python3
+"""KVL_SetClipB seen from the X side: while a kvlhost batch session holds the clipboard,
+`xclip -o` reads what the macro put there, as UTF-8 and as Latin-1 text (Wine hands
+X the lines with LF ends). Runs under the suite's Xvfb display. Exits 1 on a difference.
+"""
+import json
+import os
+import subprocess
+import sys
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+RUN = os.path.join(ROOT, "scripts", "wine-run.sh")
+TEXTS = ["Grüße aus Korvel\r\nZeile 2", "x", "é" * 70000]
+
+
+def main():
+    host = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build", "bin", "kvlhost.exe")
+    session = subprocess.Popen([RUN, host, "batch"], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                               env=dict(os.environ, KVL_LOCALE="en_US.UTF-8"))
+    failures = []
+    try:
+        for text in TEXTS:
+            session.stdin.write((json.dumps({"macro": "KVL_SetClipB", "args": [text]}) + "\n").encode())
+            session.stdin.flush()
+            reply = json.loads(session.stdout.readline())
+            if reply.get("result") != "":
+                failures.append(f"KVL_SetClipB answered {reply!r}")
+            expected = text.replace("\r\n", "\n")
+            for target, encoding in (("UTF8_STRING", "utf-8"), ("STRING", "latin-1")):
+                got = subprocess.run(["xclip", "-o", "-selection", "clipboard", "-t", target],
+                                     capture_output=True, timeout=30)
+                if got.returncode != 0 or got.stdout.decode(encoding) != expected:
+                    failures.append(f"{target} of {text[:20]!r}: {got.stdout[:40]!r} {got.stderr[:80]!r}")
+    finally:
+        session.stdin.close()
+        session.wait(timeout=60)
+    for failure in failures:
+        print("FAIL", failure)
+    print(f"{len(TEXTS) * 2 - len(failures)} passed, {len(failures)} failed")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
