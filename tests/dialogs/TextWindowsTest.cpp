@@ -71,15 +71,7 @@ void PressKey(HWND window, int id, WPARAM key) {
 
 void Click(HWND window, int button) { PostMessageA(GetDlgItem(window, button), BM_CLICK, 0, 0); }
 
-// Clicks on the middle of a list entry the way the mouse does.
-void ClickEntry(HWND window, int entry) {
-  const HWND list = GetDlgItem(window, kBodyControlId);
-  RECT rect{};
-  SendMessageA(list, LB_GETITEMRECT, static_cast<WPARAM>(entry), reinterpret_cast<LPARAM>(&rect));
-  const LPARAM point = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
-  SendMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, point);
-  SendMessageA(list, WM_LBUTTONUP, 0, point);
-}
+void ClickEntry(HWND window, int entry) { kvltest::ClickListEntry(GetDlgItem(window, kBodyControlId), entry); }
 
 // "1" for a ticked entry, "0" for one that is not, in list order.
 std::string Ticks(HWND window) {

@@ -50,6 +50,15 @@ inline std::string ControlText(HWND dialog, int id) {
   return control ? WindowText(control) : "<none>";
 }
 
+// Clicks on the middle of a list box entry the way the mouse does.
+inline void ClickListEntry(HWND list, int entry) {
+  RECT rect{};
+  SendMessageA(list, LB_GETITEMRECT, static_cast<WPARAM>(entry), reinterpret_cast<LPARAM>(&rect));
+  const LPARAM point = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+  SendMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, point);
+  SendMessageA(list, WM_LBUTTONUP, 0, point);
+}
+
 // Presses a button the way a click does.
 inline void Press(HWND dialog, int id) { PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
 
