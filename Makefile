@@ -1,5 +1,5 @@
-# The two commands of the README, plus a plain build. Each installs what is missing first.
-.PHONY: all build setup demo test clean
+# The two commands of the README, a plain build and the user package. Each installs what is missing first.
+.PHONY: all build setup demo test dist clean
 
 all: build
 
@@ -16,5 +16,9 @@ demo: build
 test: build
 	@bash scripts/test.sh
 
+# build/dist/korvel-VERSION.zip: the plug-in, idn.dll, sample settings, the docs, SHA256SUMS.
+dist: build
+	@python3 scripts/make-dist.py
+
 clean:
-	rm -rf build/bin build/CMakeFiles build/build.ninja build/CMakeCache.txt
+	rm -rf build/bin build/dist build/CMakeFiles build/build.ninja build/CMakeCache.txt

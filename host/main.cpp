@@ -24,19 +24,31 @@
 #include "host/MessageReader.h"
 #include "host/PluginModule.h"
 #include "host/TemplateEngine.h"
+#include "KvlVersion.h"
 
 namespace {
 
 using kvlhost::AnsiToUtf8;
 using kvlhost::Utf8ToAnsi;
 
+// docs/host.md quotes this text; the host_cli test compares the two.
 constexpr const char* kUsage =
-    "usage: kvlhost expand TEMPLATE [options]\n"
-    "       kvlhost call MACRO [ARG]... [options]\n"
-    "       kvlhost batch [--plugin PATH]\n"
-    "       kvlhost list | info [--plugin PATH]\n"
-    "options: --message MSG.eml  --item ID=TEXT  --var NAME=TEXT  --addressbook FILE.csv\n"
-    "         --plugin PATH  --encoding utf8|ansi  --  (ends the options of 'call')\n";
+    "usage: kvlhost expand TEMPLATE [options]       expand a template file (\"-\": standard input)\n"
+    "       kvlhost call MACRO [ARG]... [options]   one macro call, arguments verbatim\n"
+    "       kvlhost batch [--plugin PATH]           JSON Lines on stdin -> JSON Lines on stdout\n"
+    "       kvlhost list [--plugin PATH]            the plug-in's macro list, one name a line\n"
+    "       kvlhost info [--plugin PATH]            name, version and the HTML About text\n"
+    "       kvlhost help | --help | -h              this text\n"
+    "       kvlhost --version                       kvlhost's version\n"
+    "options:\n"
+    "  --message MSG.eml      the message being answered\n"
+    "  --item ID=TEXT         sets data item ID (overrides the message)\n"
+    "  --var NAME=TEXT        sets host variable NAME before expanding\n"
+    "  --addressbook FILE.csv address book for %ABToGender, %ABToCountry, %ABToBusCountry\n"
+    "  --plugin PATH          the plug-in to load (default: KVL.zrp beside kvlhost.exe)\n"
+    "  --encoding utf8|ansi   text in and out as UTF-8 (default) or ANSI bytes unchanged\n"
+    "  --raw                  call: the result alone, without the line end after it\n"
+    "  --                     ends the options of call: everything after it is an argument\n";
 
 struct UsageError : std::runtime_error {
   using std::runtime_error::runtime_error;
@@ -54,6 +66,7 @@ struct Options {
   std::vector<std::pair<std::int32_t, std::wstring>> items;
   std::vector<std::pair<std::string, std::wstring>> vars;
   bool ansi = false;
+  bool raw = false;  // call: no line end after the result
 };
 
 void WriteOut(std::string_view bytes) {
@@ -98,6 +111,10 @@ Options ParseOptions(const std::vector<std::wstring>& args) {
     }
     if (arg == L"--") {
       optionsEnded = true;
+      continue;
+    }
+    if (arg == L"--raw") {
+      options.raw = true;
       continue;
     }
     if (i + 1 >= args.size()) throw UsageError(kvlhost::WideToUtf8(arg) + " needs a value");
@@ -167,9 +184,19 @@ void ReportAttachments(const kvlhost::HostSession& session) {
     WriteErr("attached: " + std::to_string(session.attachments.leftOutTexts()) + " more files left out");
 }
 
+std::string ReadStandardInput() {
+  std::string text;
+  char block[1 << 16];
+  std::size_t got;
+  while ((got = std::fread(block, 1, sizeof block, stdin)) > 0) text.append(block, got);
+  if (std::ferror(stdin)) throw Failure("cannot read the template from standard input");
+  return text;
+}
+
 int RunExpand(const Options& options) {
-  if (options.positional.size() != 1) throw UsageError("expand takes one TEMPLATE file");
-  std::string text = ReadFileBytes(options.positional[0], "template");
+  if (options.positional.size() != 1) throw UsageError("expand takes one TEMPLATE file, or - for standard input");
+  std::string text =
+      options.positional[0] == L"-" ? ReadStandardInput() : ReadFileBytes(options.positional[0], "template");
   if (!options.ansi) text = Utf8ToAnsi(StripBom(text));
   kvlhost::HostSession session = MakeSession(options);
   kvlhost::PluginModule plugin(PluginPath(options));
@@ -190,7 +217,8 @@ int RunCall(const Options& options) {
   kvlhost::TemplateEngine engine(session, &plugin);
   const kvlhost::MacroOutcome outcome = engine.callMacro(name, args);
   if (outcome.rc != 0) throw Failure("the plug-in does not know the macro " + AnsiToUtf8(name));
-  WriteOut(options.ansi ? outcome.result : AnsiToUtf8(outcome.result));
+  const std::string lineEnd = options.raw ? "" : "\n";
+  WriteOut((options.ansi ? outcome.result : AnsiToUtf8(outcome.result)) + lineEnd);
   ReportAttachments(session);
   return 0;
 }
@@ -305,6 +333,13 @@ int RunBatch(const Options& options) {
   return 0;
 }
 
+// help and --version stand alone: anything after them is a usage error.
+int RunHelpOrVersion(const std::vector<std::wstring>& args) {
+  if (args.size() > 1) throw UsageError(kvlhost::WideToUtf8(args[0]) + " takes no arguments");
+  WriteOut(args[0] == L"--version" ? std::string("kvlhost " KVL_VERSION "\n") : std::string(kUsage));
+  return 0;
+}
+
 std::vector<std::wstring> CommandLineArguments() {
   int count = 0;
   std::unique_ptr<LPWSTR, decltype(&LocalFree)> argv(CommandLineToArgvW(GetCommandLineW(), &count), &LocalFree);
@@ -319,7 +354,11 @@ int main() {
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stdin), _O_BINARY);
   try {
-    const Options options = ParseOptions(CommandLineArguments());
+    const std::vector<std::wstring> args = CommandLineArguments();
+    if (!args.empty() && (args[0] == L"help" || args[0] == L"--help" || args[0] == L"-h" || args[0] == L"--version"))
+      return RunHelpOrVersion(args);
+    const Options options = ParseOptions(args);
+    if (options.raw && options.command != "call") throw UsageError("--raw is an option of call");
     if (options.command == "expand") return RunExpand(options);
     if (options.command == "call") return RunCall(options);
     if (options.command == "batch") return RunBatch(options);
@@ -327,8 +366,7 @@ int main() {
     if (options.command == "info") return RunList(options, true);
     throw UsageError("unknown command " + options.command);
   } catch (const UsageError& error) {
-    WriteErr(std::string("kvlhost: ") + error.what());
-    std::fputs(kUsage, stderr);
+    WriteErr(std::string("kvlhost: ") + error.what() + " (kvlhost --help shows the usage)");
     return 2;
   } catch (const std::exception& error) {
     WriteErr(std::string("kvlhost: ") + error.what());

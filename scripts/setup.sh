@@ -24,6 +24,8 @@ packages=(
   cksfv
   # reads the X clipboard that KVL_SetClipB fills (tests/clipboard_x.py)
   xclip
+  # unpacks the user package in tests/dist_package.py
+  unzip
   # the native build under the sanitizers: clang, its runtimes (libFuzzer included),
   # llvm-symbolizer for readable reports, and googletest built for the host
   clang llvm libclang-rt-14-dev libgtest-dev

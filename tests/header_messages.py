@@ -136,7 +136,7 @@ def main():
         book = os.path.join(plugin_dir, "book.csv")
         with open(book, "w", encoding="utf-8") as csv:
             csv.write("address,country,buscountry\njonas@example.de,,\u00d6sterreich\n")
-        done = subprocess.run([RUN, host, "call", "KVL_GetLang", "--message", windows_path(os.path.join(MESSAGES, "webmail.eml")),
+        done = subprocess.run([RUN, host, "call", "--raw", "KVL_GetLang", "--message", windows_path(os.path.join(MESSAGES, "webmail.eml")),
                                "--addressbook", windows_path(book), "--plugin", plugin], capture_output=True, timeout=60)
         checked += 1
         if done.stdout.decode("utf-8") != "Deutsch":

@@ -194,7 +194,7 @@ def loading_check(host):
         # idn.dll beside the program only: the system's library search finds it.
         os.remove(os.path.join(plugin, "idn.dll"))
         shutil.copy(os.path.join(os.path.dirname(host), "idn.dll"), program)
-        done = subprocess.run([RUN, copied_host, "call", "KVL_DomToIDN", "xn--mller-kva.de", "--plugin", plugin_path],
+        done = subprocess.run([RUN, copied_host, "call", "--raw", "KVL_DomToIDN", "xn--mller-kva.de", "--plugin", plugin_path],
                               capture_output=True, timeout=60, cwd=folder, env=dict(os.environ, KVL_LOCALE="en_US.UTF-8"))
         if done.stdout.decode("utf-8") != "müller.de":
             failures.append(f"idn.dll beside the program: {done.stdout!r} {done.stderr!r}")

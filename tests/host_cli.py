@@ -1,0 +1,80 @@
+#!/usr/bin/env python3
+"""kvlhost's command line: help, version, the line end of call, expand from standard input,
+and one-line errors with the documented exit codes.
+
+The usage that --help prints must equal the first fenced block under "## Commands" in
+docs/host.md, byte for byte. Usage: host_cli.py KVLHOST.exe PROJECT_VERSION. Exits 1 on
+any difference.
+"""
+import os
+import re
+import subprocess
+import sys
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+RUN = os.path.join(ROOT, "scripts", "wine-run.sh")
+DOCS = os.path.join(ROOT, "docs", "host.md")
+
+
+def documented_usage():
+    with open(DOCS, encoding="utf-8") as doc:
+        text = doc.read()
+    commands = text[text.index("\n## Commands\n"):]
+    block = re.search(r"\n```\n(.*?)```\n", commands, re.S)
+    return block.group(1)
+
+
+def main():
+    host, version = sys.argv[1], sys.argv[2]
+    failures = []
+
+    def run(*args, stdin=b""):
+        done = subprocess.run([RUN, host, *args], input=stdin, capture_output=True, timeout=60)
+        # stderr is a text stream on Windows: its line ends are CR LF.
+        return done.returncode, done.stdout.decode("utf-8"), done.stderr.decode("utf-8").replace("\r\n", "\n")
+
+    def expect(args, rc, out, err=None, stdin=b""):
+        got = run(*args, stdin=stdin)
+        if got[0] != rc or got[1] != out or (err is not None and not re.fullmatch(err, got[2])):
+            failures.append(f"kvlhost {' '.join(args)}: rc {got[0]}, stdout {got[1]!r}, stderr {got[2]!r}; "
+                            f"expected rc {rc}, stdout {out!r}, stderr matching {err!r}")
+
+    usage = documented_usage()
+    for spelling in ("--help", "-h", "help"):
+        expect([spelling], 0, usage, "")
+    expect(["--version"], 0, f"kvlhost {version}\n", "")
+
+    # call ends with a line end unless --raw; a result that ends with one gets another.
+    expect(["call", "KVL_StrLen", "abc"], 0, "3\n", "")
+    expect(["call", "--raw", "KVL_StrLen", "abc"], 0, "3", "")
+    expect(["call", "KVL_StrC", "a\\n", "--raw"], 0, "a\n", "")
+    expect(["call", "KVL_StrC", "a\\n"], 0, "a\n\n", "")
+    # After "--" a "--raw" is an argument, not the option.
+    expect(["call", "KVL_StrLen", "--", "--raw"], 0, "5\n", "")
+
+    # expand - reads the template from standard input, to its end (past a first block of 64 KiB).
+    expect(["expand", "-"], 0, "4 gr\u00fc\u00dfe", "", stdin="%KVL_StrLen(abcd) gr\u00fc\u00dfe".encode("utf-8"))
+    long_text = "x" * 70000
+    expect(["expand", "-"], 0, "70000", "", stdin=f"%KVL_StrLen({long_text})".encode())
+    expect(["expand", "-"], 0, "", "", stdin=b"")
+
+    # Usage errors: exit 2, one line; failures: exit 1, one line.
+    hint = r" \(kvlhost --help shows the usage\)\n"
+    expect(["--helpx"], 2, "", r"kvlhost: unknown command --helpx" + hint)
+    expect(["--help", "expand"], 2, "", r"kvlhost: --help takes no arguments" + hint)
+    expect(["--version", "x"], 2, "", r"kvlhost: --version takes no arguments" + hint)
+    expect(["expand", "-", "--raw"], 2, "", r"kvlhost: --raw is an option of call" + hint)
+    expect(["expand"], 2, "", r"kvlhost: expand takes one TEMPLATE file, or - for standard input" + hint)
+    expect([], 2, "", r"kvlhost: no command given" + hint)
+    expect(["call", "KVL_StrLen", "abc", "--plugin"], 2, "", r"kvlhost: --plugin needs a value" + hint)
+    expect(["call", "KVL_NoSuchMacro"], 1, "", r"kvlhost: the plug-in does not know the macro KVL_NoSuchMacro\n")
+    expect(["expand", "Z:\\no\\such\\file.tpl"], 1, "", r"kvlhost: cannot read template [^\n]*file\.tpl\n")
+
+    for failure in failures:
+        print("FAIL", failure)
+    print(f"host_cli: {len(failures)} failed")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
