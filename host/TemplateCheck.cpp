@@ -49,15 +49,20 @@ bool IsActivePercent(std::string_view text, std::size_t at) {
   return text[at + 1] == '_' && TemplateNameEnd(text, at + 2) > at + 2;
 }
 
+// Edits (insert, delete, replace, swap two neighbours) from a to b, case ignored:
+// "KVL_StrLne" is one swap from "KVL_StrLen".
 std::size_t EditDistanceIgnoringCase(std::string_view a, std::string_view b) {
-  std::vector<std::size_t> previous(b.size() + 1), current(b.size() + 1);
+  auto same = [&](std::size_t i, std::size_t j) { return kvl::AsciiUpper(a[i]) == kvl::AsciiUpper(b[j]); };
+  std::vector<std::size_t> beforePrevious(b.size() + 1), previous(b.size() + 1), current(b.size() + 1);
   for (std::size_t j = 0; j <= b.size(); ++j) previous[j] = j;
   for (std::size_t i = 1; i <= a.size(); ++i) {
     current[0] = i;
     for (std::size_t j = 1; j <= b.size(); ++j) {
-      const bool same = kvl::AsciiUpper(a[i - 1]) == kvl::AsciiUpper(b[j - 1]);
-      current[j] = std::min({previous[j] + 1, current[j - 1] + 1, previous[j - 1] + (same ? 0 : 1)});
+      current[j] = std::min({previous[j] + 1, current[j - 1] + 1, previous[j - 1] + (same(i - 1, j - 1) ? 0 : 1)});
+      if (i > 1 && j > 1 && same(i - 1, j - 2) && same(i - 2, j - 1))
+        current[j] = std::min(current[j], beforePrevious[j - 2] + 1);
     }
+    std::swap(beforePrevious, previous);
     std::swap(previous, current);
   }
   return previous[b.size()];

@@ -70,6 +70,9 @@ TEST(TemplateCheck, UnknownNamesGetTheClosestKnownName) {
   EXPECT_EQ(kvlhost::ClosestName("KVL_STRxxxepl", names), "KVL_StrRERepl");
   EXPECT_EQ(kvlhost::ClosestName("KVL_STRxxxxpl", names), "");
   EXPECT_EQ(kvlhost::ClosestName(std::string(100000, 'a'), names), "");
+  // Two swapped neighbours are one edit, so they beat two replacements.
+  const std::string_view lookalikes[] = {"KVL_StrIns", "KVL_StrLen"};
+  EXPECT_EQ(kvlhost::ClosestName("kvl_strlne", lookalikes), "KVL_StrLen");
 }
 
 TEST(TemplateCheck, OpenCallsParenthesesAndQuotesWithTheirPositions) {
