@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -86,6 +87,14 @@ TEST(TemplateCheck, OpenCallsParenthesesAndQuotesWithTheirPositions) {
   EXPECT_EQ(Check("x\n%_v=\"abc"), Lines{"t:2:5: error: %_v=\" has no closing quote; the value runs to the end of the text"});
   EXPECT_EQ(Check("%ATTACHFILE=\"a"),
             Lines{"t:1:13: error: %ATTACHFILE=\" has no closing quote; the value runs to the end of the text"});
+  // Twenty open calls are each reported; at the next one the check stops.
+  std::string open;
+  for (int i = 0; i < 20; ++i) open += "%KVL_StrLen(a ";
+  EXPECT_EQ(Check(open).size(), 20u);
+  open += "%KVL_StrLen(a %KVL_Nope";
+  const auto stopped = Check(open);
+  ASSERT_EQ(stopped.size(), 21u);
+  EXPECT_EQ(std::count(stopped.begin(), stopped.end(), "t:1:281: warning: more than 20 calls left open; the rest is not checked"), 1);
   // The engine goes on after the open "(", and so does the check.
   EXPECT_EQ(Check("%KVL_StrLen( %KVL_Nope").size(), 2u);
   // Lines end in LF, CR LF or a lone CR; columns count UTF-8 characters, or bytes.
