@@ -74,52 +74,98 @@ void HostSession::giveWarning(const std::string& message) {
   warn(line);
 }
 
-std::optional<std::pair<std::vector<RawArgument>, std::size_t>> SplitCallArguments(std::string_view text,
-                                                                                   std::size_t at) {
-  std::vector<RawArgument> args;
+std::size_t TemplateNameEnd(std::string_view text, std::size_t at) { return NameEnd(text, at); }
+
+bool StartsTemplateName(char c) { return IsLetter(c); }
+
+bool IsPluginMacroName(std::string_view name) {
+  return name.size() > 4 && kvl::EqualsIgnoringAsciiCase(name.substr(0, 4), "KVL_");
+}
+
+std::span<const std::string_view> HostMacroNames() {
+  static constexpr std::string_view kNames[] = {
+      "SUBJECT", "TEXT", "HEADERS", "FROMNAME", "FROMADDR", "TONAME", "TOADDR", "MSGID", "DATE",
+      "ATTACHFILE", "SETPATTREGEXP", "REGEXPMATCH", "REGEXPBLINDMATCH", "SUBPATT",
+      "ABTOGENDER", "ABTOCOUNTRY", "ABTOBUSCOUNTRY"};
+  return kNames;
+}
+
+ArgumentScan ScanCallArguments(std::string_view text, std::size_t at) {
+  ArgumentScan scan;
   std::size_t i = at;
   // "%KVL_X()" has no arguments at all.
   std::size_t first = i;
   while (first < text.size() && (text[first] == ' ' || text[first] == '\t')) ++first;
-  if (first < text.size() && text[first] == ')') return std::pair{args, first + 1};
-
+  if (first < text.size() && text[first] == ')') {
+    scan.stop = ArgumentScan::Stop::Closed;
+    scan.at = first + 1;
+    return scan;
+  }
+  auto openQuote = [&scan](std::size_t quote) {
+    scan.stop = ArgumentScan::Stop::OpenQuote;
+    scan.at = quote;
+    return scan;
+  };
   while (i <= text.size()) {
     while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r' || text[i] == '\n')) ++i;
-    RawArgument arg;
-    std::size_t start = i;
+    ArgumentSpan arg;
+    arg.begin = i;
     if (i < text.size() && text[i] == '"') {
       const std::size_t after = SkipQuoted(text, i);
-      if (after == std::string_view::npos) return std::nullopt;
-      for (std::size_t k = i + 1; k + 1 < after; ++k) {
-        arg.text += text[k];
-        if (text[k] == '"') ++k;  // "" is one quote
-      }
-      arg.quoted = true;
-      i = after;
-      start = i;  // anything between the closing quote and the separator is kept as written
+      if (after == std::string_view::npos) return openQuote(i);
+      arg.quoteEnd = i = after;  // anything between the closing quote and the separator is kept as written
     }
     int depth = 0;
+    std::size_t firstOpen = std::string_view::npos;
     while (i < text.size()) {
       const char c = text[i];
       if (c == '"') {
-        i = SkipQuoted(text, i);
-        if (i == std::string_view::npos) return std::nullopt;
+        const std::size_t after = SkipQuoted(text, i);
+        if (after == std::string_view::npos) return openQuote(i);
+        i = after;
         continue;
       }
-      if (c == '(') ++depth;
+      if (c == '(' && depth++ == 0) firstOpen = i;
       if (c == ')' && depth-- == 0) break;
       if (c == ',' && depth == 0) break;
       ++i;
     }
-    if (i >= text.size()) return std::nullopt;
-    const std::string_view rest = kvl::Trimmed(text.substr(start, i - start));
-    if (arg.quoted) arg.text += rest;
-    else arg.text = rest;
-    args.push_back(std::move(arg));
-    if (text[i] == ')') return std::pair{args, i + 1};
+    if (i >= text.size()) {
+      scan.at = depth > 0 ? firstOpen : std::string_view::npos;
+      return scan;
+    }
+    arg.end = i;
+    scan.args.push_back(arg);
+    if (text[i] == ')') {
+      scan.stop = ArgumentScan::Stop::Closed;
+      scan.at = i + 1;
+      return scan;
+    }
     ++i;  // past the comma
   }
-  return std::nullopt;
+  return scan;
+}
+
+std::optional<std::pair<std::vector<RawArgument>, std::size_t>> SplitCallArguments(std::string_view text,
+                                                                                   std::size_t at) {
+  ArgumentScan scan = ScanCallArguments(text, at);
+  if (scan.stop != ArgumentScan::Stop::Closed) return std::nullopt;
+  std::vector<RawArgument> args;
+  for (const ArgumentSpan& span : scan.args) {
+    RawArgument arg;
+    std::size_t restBegin = span.begin;
+    if (span.quoteEnd != std::string_view::npos) {
+      for (std::size_t k = span.begin + 1; k + 1 < span.quoteEnd; ++k) {
+        arg.text += text[k];
+        if (text[k] == '"') ++k;  // "" is one quote
+      }
+      arg.quoted = true;
+      restBegin = span.quoteEnd;
+    }
+    arg.text += kvl::Trimmed(text.substr(restBegin, span.end - restBegin));
+    args.push_back(std::move(arg));
+  }
+  return std::pair{std::move(args), scan.at};
 }
 
 void TemplateEngine::warn(const std::string& message) const { session_.giveWarning(message); }
@@ -159,7 +205,7 @@ std::size_t TemplateEngine::expandPercent(std::string_view text, std::size_t at,
   }
   const std::size_t nameEnd = NameEnd(text, next);
   const std::string_view name = text.substr(next, nameEnd - next);
-  if (name.size() > 4 && kvl::EqualsIgnoringAsciiCase(name.substr(0, 4), "KVL_"))
+  if (IsPluginMacroName(name))
     return expandPluginCall(text, next, nameEnd, out);
   return expandHostMacro(text, next, nameEnd, out);
 }
@@ -228,11 +274,8 @@ std::size_t TemplateEngine::expandHostMacro(std::string_view text, std::size_t n
     }
     argument = std::move(value);
   }
-  static const std::vector<std::string> kKnown = {
-      "SUBJECT", "TEXT", "HEADERS", "FROMNAME", "FROMADDR", "TONAME", "TOADDR", "MSGID", "DATE",
-      "ATTACHFILE", "SETPATTREGEXP", "REGEXPMATCH", "REGEXPBLINDMATCH", "SUBPATT",
-      "ABTOGENDER", "ABTOCOUNTRY", "ABTOBUSCOUNTRY"};
-  if (std::find(kKnown.begin(), kKnown.end(), upper) == kKnown.end()) {
+  const auto known = HostMacroNames();
+  if (std::find(known.begin(), known.end(), upper) == known.end()) {
     warn("unknown host macro %" + std::string(text.substr(nameStart, nameEnd - nameStart)) + "; copied unchanged");
     out += text.substr(nameStart - 1, after - (nameStart - 1));
     return after;

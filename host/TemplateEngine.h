@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,6 +57,32 @@ class TemplateEngine {
   const MacroRunner* plugin_;
   int depth_ = 0;
 };
+
+// The lexical rules of the template language, shared by the engine and the checker.
+// Past the letters, digits and '_' that start at `at`.
+std::size_t TemplateNameEnd(std::string_view text, std::size_t at);
+// A letter: what a macro name after '%' starts with.
+bool StartsTemplateName(char c);
+// "KVL_" and at least one more character, case ignored: a plug-in call.
+bool IsPluginMacroName(std::string_view name);
+// The host macros the engine knows, upper case.
+std::span<const std::string_view> HostMacroNames();
+
+// Where the arguments of a plug-in call stand, for the call whose "(" ends before `at`.
+struct ArgumentSpan {
+  std::size_t begin = 0;                          // the first character after leading blanks
+  std::size_t quoteEnd = std::string_view::npos;  // after a leading quoted section's closing quote
+  std::size_t end = 0;                            // the ',' or ')' that ends it
+};
+struct ArgumentScan {
+  enum class Stop { Closed, OpenQuote, NotClosed };
+  std::vector<ArgumentSpan> args;
+  Stop stop = Stop::NotClosed;
+  // Closed: after the ')'; OpenQuote: the quote that is never closed; NotClosed: the
+  // first '(' inside an argument that is never closed, npos when they all close.
+  std::size_t at = std::string_view::npos;
+};
+ArgumentScan ScanCallArguments(std::string_view text, std::size_t at);
 
 // Splits the argument list of a plug-in call that starts after its "(": answers the
 // raw arguments (quoted ones unquoted, "" as one quote; unquoted ones trimmed) and the

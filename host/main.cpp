@@ -18,11 +18,13 @@
 
 #include <nlohmann/json.hpp>
 
+#include "core/MacroTable.h"
 #include "core/Numbers.h"
 #include "core/TextUtil.h"
 #include "host/Charset.h"
 #include "host/MessageReader.h"
 #include "host/PluginModule.h"
+#include "host/TemplateCheck.h"
 #include "host/TemplateEngine.h"
 #include "KvlVersion.h"
 
@@ -38,6 +40,7 @@ constexpr const char* kUsage =
     "       kvlhost batch [--plugin PATH]           JSON Lines on stdin -> JSON Lines on stdout\n"
     "       kvlhost list [--plugin PATH]            the plug-in's macro list, one name a line\n"
     "       kvlhost info [--plugin PATH]            name, version and the HTML About text\n"
+    "       kvlhost check TEMPLATE...               read templates without running them, report mistakes\n"
     "       kvlhost help | --help | -h              this text\n"
     "       kvlhost --version                       kvlhost's version\n"
     "options:\n"
@@ -235,6 +238,38 @@ int RunList(const Options& options, bool withInfo) {
   return 0;
 }
 
+// Reads each template without running it, against the macro table kvlhost was built
+// with: diagnostics on stdout (an unreadable file is one error line), a count on stderr.
+int RunCheck(const Options& options) {
+  if (options.positional.empty()) throw UsageError("check needs at least one TEMPLATE file");
+  const kvlhost::CheckTables tables{kvl::MacroTable(), kvlhost::HostMacroNames()};
+  std::size_t errors = 0, warnings = 0;
+  for (const std::wstring& path : options.positional) {
+    const std::string file = kvlhost::WideToUtf8(path);
+    std::string text;
+    try {
+      text = ReadFileBytes(path, "template");
+    } catch (const Failure&) {
+      WriteOut(file + ": error: cannot read the file\n");
+      ++errors;
+      continue;
+    }
+    std::string lines;
+    for (const kvlhost::Diagnostic& diagnostic :
+         kvlhost::CheckTemplate(options.ansi ? text : StripBom(text), tables, !options.ansi)) {
+      ++(diagnostic.severity == kvlhost::Diagnostic::Severity::Error ? errors : warnings);
+      lines.append(kvlhost::FormatDiagnostic(file, diagnostic)).append("\n");
+    }
+    WriteOut(lines);
+  }
+  auto counted = [](std::size_t count, const std::string& noun) {
+    return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+  };
+  WriteErr("kvlhost: checked " + counted(options.positional.size(), "template") + ": " + counted(errors, "error") +
+           ", " + counted(warnings, "warning"));
+  return errors > 0 ? 1 : 0;
+}
+
 // One batch request: a macro call or a template, with its own items, variables and message.
 nlohmann::json RunRequest(const nlohmann::json& request, const kvlhost::PluginModule& plugin) {
   if (!request.is_object()) throw std::invalid_argument("a request is a JSON object");
@@ -364,6 +399,7 @@ int main() {
     if (options.command == "batch") return RunBatch(options);
     if (options.command == "list") return RunList(options, false);
     if (options.command == "info") return RunList(options, true);
+    if (options.command == "check") return RunCheck(options);
     throw UsageError("unknown command " + options.command);
   } catch (const UsageError& error) {
     WriteErr(std::string("kvlhost: ") + error.what() + " (kvlhost --help shows the usage)");

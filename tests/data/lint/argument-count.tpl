@@ -1,0 +1,5 @@
+Teil zwei: %KVL_ArgItem(%FROMNAME)
+Teil drei: %KVL_ArgItem(%FROMNAME, 3, " ", """", x)
+Schleife: %KVL_For(i, 1, "[%%_i]")
+Fein: %KVL_ArgItem(%FROMNAME, 2) %KVL_StrLen(%SUBJECT)
+Leer: %KVL_StrLen()

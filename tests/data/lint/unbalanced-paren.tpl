@@ -1,0 +1,2 @@
+Gruppen: %KVL_RERepl(%SUBJECT, ((\w+ (\d+), $1)
+Ende

@@ -1,0 +1,3 @@
+Zitat: %KVL_StrRepl(%TEXT, ">", "> )
+Viele Grüße
+Tom

@@ -1,0 +1,2 @@
+%_gruss="Viele Grüße
+Tom
