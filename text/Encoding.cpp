@@ -260,10 +260,6 @@ __attribute__((target("ssse3"))) std::size_t EncodeBlocksSsse3(const unsigned ch
   return done;
 }
 
-bool HasSsse3() {
-  static const bool has = __builtin_cpu_supports("ssse3");
-  return has;
-}
 #endif
 
 #if defined(__i386__) || defined(__x86_64__)
@@ -308,13 +304,22 @@ std::size_t EncodeBlocksScalar(const unsigned char* in, std::size_t length, char
 }
 }  // namespace
 
-std::string Base64Encode(std::string_view bytes) {
+bool Base64HasSsse3() {
+#if defined(__i386__) || defined(__x86_64__)
+  static const bool has = __builtin_cpu_supports("ssse3");
+  return has;
+#else
+  return false;
+#endif
+}
+
+std::string Base64Encode(std::string_view bytes, Base64Path path) {
   std::string out((bytes.size() + 2) / 3 * 4, '\0');
   const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
   char* write = out.data();
   std::size_t i = 0;
 #if defined(__i386__) || defined(__x86_64__)
-  if (HasSsse3()) i = EncodeBlocksSsse3(in, bytes.size(), write);
+  if (path == Base64Path::Fastest && Base64HasSsse3()) i = EncodeBlocksSsse3(in, bytes.size(), write);
 #endif
   i += EncodeBlocksScalar(in + i, bytes.size() - i, write + i / 3 * 4);
   write += i / 3 * 4;
@@ -331,7 +336,7 @@ std::string Base64Encode(std::string_view bytes) {
 // Reads the text as if its CR and LF were removed, its ends trimmed and "=" appended
 // up to a multiple of four, then decodes strictly: whole groups of the alphabet with
 // at most two "=" of padding at the very end, or nothing at all.
-std::string Base64Decode(std::string_view text) {
+std::string Base64Decode(std::string_view text, Base64Path path) {
   const std::string_view trimmed = Trimmed(text);
   const auto& t = Base64Tables().shifted;
   const auto* at = reinterpret_cast<const unsigned char*>(trimmed.data());
@@ -339,7 +344,7 @@ std::string Base64Decode(std::string_view text) {
   std::string out(trimmed.size() / 4 * 3 + 3 + 16, '\0');
   char* write = out.data();
 #if defined(__i386__) || defined(__x86_64__)
-  const bool wide = HasSsse3();
+  const bool wide = path == Base64Path::Fastest && Base64HasSsse3();
 #endif
   // Line breaks are looked for ahead, at most a window at a time, so every byte is
   // searched once and the decoding that follows finds it still in the cache.
