@@ -10,6 +10,7 @@
 #include "core/TextUtil.h"
 #include "dialogs/ChooserRules.h"
 #include "dialogs/DialogMacros.h"
+#include "dialogs/WindowHandles.h"
 
 namespace kvl::macros {
 
@@ -34,21 +35,6 @@ std::string CurrentFolder() {
   const DWORD length = GetCurrentDirectoryA(MAX_PATH, folder.data());
   return length > 0 && length < MAX_PATH ? std::string(folder.data(), length) : std::string();
 }
-
-// COM for the folder browser's new style, for as long as the browser is open; a
-// thread that already has another apartment keeps it.
-class ComScope {
- public:
-  ComScope() : initialized_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-  ~ComScope() {
-    if (initialized_) CoUninitialize();
-  }
-  ComScope(const ComScope&) = delete;
-  ComScope& operator=(const ComScope&) = delete;
-
- private:
-  bool initialized_;
-};
 
 struct ItemListFree {
   void operator()(ITEMIDLIST* list) const { CoTaskMemFree(list); }
@@ -86,7 +72,7 @@ std::string DlgFolder(Call& call) {
   const std::string instruction = call.textOr(1, "");
   const int style = call.integerOr(2, 0) == 1 ? 0x55 : BIF_RETURNONLYFSDIRS;
   const std::string preselected = call.textOr(3, "");
-  const ComScope com;
+  const dialogs::OleScope ole;  // the browser's new style needs OLE on this thread
   std::array<char, MAX_PATH> display{};
   BROWSEINFOA browse{};
   browse.pszDisplayName = display.data();

@@ -173,20 +173,6 @@ class BrowserSite final : public IOleClientSite, public IOleInPlaceSite, public 
   ULONG references_ = 0;
 };
 
-// Paired OleInitialize / OleUninitialize for the dialog's lifetime.
-class OleScope {
- public:
-  OleScope() : initialised_(SUCCEEDED(OleInitialize(nullptr))) {}
-  ~OleScope() {
-    if (initialised_) OleUninitialize();
-  }
-  OleScope(const OleScope&) = delete;
-  OleScope& operator=(const OleScope&) = delete;
-
- private:
-  bool initialised_;
-};
-
 bool IsEscape(const MSG& msg) {
   return (msg.message == WM_KEYDOWN || msg.message == WM_KEYUP) && msg.wParam == VK_ESCAPE;
 }
@@ -229,18 +215,7 @@ class FormWindow {
     UpdateWindow(window_);
     SetForegroundWindow(window_);
     Navigate(documentPath_);
-    while (!closed_ && IsWindow(window_)) {
-      MSG msg;
-      const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
-      if (got == 0) {
-        PostQuitMessage(static_cast<int>(msg.wParam));  // the host's own loop is to see it too
-        break;
-      }
-      if (got == -1) break;
-      if (OfferKey(msg)) continue;
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-    }
+    RunModalLoop(window_, closed_, [this](MSG& msg) { return OfferKey(msg); });
   }
 
   bool accepted() const { return accepted_; }

@@ -325,20 +325,14 @@ std::string RunWindow(WindowState& state, const Texts& texts, const std::string&
     UpdateCounter(state);
   }
 
-  while (!state.done && IsWindow(window.get())) {
-    MSG message{};
-    const BOOL got = GetMessageA(&message, nullptr, 0, 0);
-    if (got == 0) PostQuitMessage(static_cast<int>(message.wParam));  // leave the quit to the host's loop
-    if (got <= 0) break;
+  RunModalLoop(window.get(), state.done, [&](MSG& message) {
     const bool ours = message.hwnd == window.get() || IsChild(window.get(), message.hwnd);
     if (ours && message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE) {
       Finish(state, false);
-      continue;
+      return true;
     }
-    if (IsDialogMessageA(window.get(), &message)) continue;
-    TranslateMessage(&message);
-    DispatchMessageA(&message);
-  }
+    return IsDialogMessageA(window.get(), &message) != 0;
+  });
   disabled.restore();
   return state.done ? state.result : std::string();
 }

@@ -69,4 +69,16 @@ void ThreadWindowsDisabled::restore() {
   disabled_.clear();
 }
 
+void RunModalLoop(HWND window, const bool& done, const std::function<bool(MSG&)>& offer) {
+  while (!done && IsWindow(window)) {
+    MSG message{};
+    const BOOL got = GetMessageA(&message, nullptr, 0, 0);
+    if (got == 0) PostQuitMessage(static_cast<int>(message.wParam));
+    if (got <= 0) break;
+    if (offer(message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+
 }  // namespace kvl::dialogs

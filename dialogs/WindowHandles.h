@@ -3,7 +3,9 @@
 // window classes, windows, fonts, device contexts and the thread's windows that a
 // modal window disables.
 #include <windows.h>
+#include <ole2.h>
 
+#include <functional>
 #include <memory>
 #include <type_traits>
 #include <vector>
@@ -71,6 +73,26 @@ class ThreadWindowsDisabled {
 
  private:
   std::vector<HWND> disabled_;
+};
+
+// Runs the thread's messages until `done` is set or the window is gone. `offer` sees each
+// message first and answers true when it has handled it. A quit message ends the loop
+// and is posted again, so the host's own loop sees it too.
+void RunModalLoop(HWND window, const bool& done, const std::function<bool(MSG&)>& offer);
+
+// OLE (and COM) for the calling thread while a dialog needs it; a thread that already
+// has another apartment keeps it.
+class OleScope {
+ public:
+  OleScope() : initialised_(SUCCEEDED(OleInitialize(nullptr))) {}
+  ~OleScope() {
+    if (initialised_) OleUninitialize();
+  }
+  OleScope(const OleScope&) = delete;
+  OleScope& operator=(const OleScope&) = delete;
+
+ private:
+  bool initialised_;
 };
 
 }  // namespace kvl::dialogs
