@@ -7,6 +7,7 @@
 #include "core/Limits.h"
 #include "core/Numbers.h"
 #include "core/TextUtil.h"
+#include "text/Editing.h"
 
 namespace kvl {
 
@@ -37,18 +38,6 @@ constexpr std::array<Model, 7> kAmdModels{{{" athlon ", "Athlon"},
                                            {" athlon xp ", "Athlon XP"},
                                            {" duron ", "Duron"},
                                            {" opteron ", "Opteron"}}};
-
-std::string WithoutEvery(std::string_view text, std::string_view part) {
-  std::string rest;
-  rest.reserve(text.size());
-  std::size_t from = 0;
-  for (std::size_t at = FindText(text, part); at != std::string_view::npos; at = FindText(text, part, from)) {
-    rest.append(text.substr(from, at - from));
-    from = at + part.size();
-  }
-  rest.append(text.substr(from));
-  return rest;
-}
 
 // n / d rounded to the nearest whole number, halves to the even one (d > 0).
 std::int64_t NearestQuotient(std::int64_t n, std::int64_t d) {
@@ -106,7 +95,7 @@ std::string ProcessorModelName(std::string_view vendor, std::string_view process
   if (vendor == "Intel") models = kIntelModels;
   if (vendor == "AMD") models = kAmdModels;
   std::string name(1, ' ');
-  name.append(WithoutEvery(WithoutEvery(AsciiLowered(processorName), "(r)"), "(tm)")).push_back(' ');
+  name.append(ReplaceAll(ReplaceAll(AsciiLowered(processorName), "(r)", ""), "(tm)", "")).push_back(' ');
   std::string_view model;
   for (const auto& [part, found] : models)
     if (FindText(name, part) != std::string::npos) model = found;
