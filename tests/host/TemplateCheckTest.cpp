@@ -137,6 +137,14 @@ TEST(TemplateCheck, DeepNestingStopsWithOneWarning) {
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(lines[0], "t:1:769: warning: nested deeper than 64 levels; the inner text is not checked");
   EXPECT_EQ(Check(text.substr(12 * 37, text.size() - 12 * 37 - 37)), Lines{});  // 63 levels
+  const auto nested = [](int levels) {
+    std::string calls;
+    for (int i = 0; i < levels; ++i) calls += "%KVL_StrLen(";
+    return calls + "x" + std::string(static_cast<std::size_t>(levels), ')');
+  };
+  // The template itself is the first level, as in the engine: 63 calls fit, the 64th does not.
+  EXPECT_EQ(Check(nested(63)), Lines{});
+  EXPECT_EQ(Check(nested(64)), lines);
 }
 
 }  // namespace
