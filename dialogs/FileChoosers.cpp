@@ -11,6 +11,7 @@
 #include "dialogs/ChooserRules.h"
 #include "dialogs/DialogMacros.h"
 #include "dialogs/WindowHandles.h"
+#include "system/FileSystem.h"
 
 namespace kvl::macros {
 
@@ -22,12 +23,6 @@ constexpr DWORD kFileDialogRecordSize = 76;  // the record without the later fie
 std::string TextOrWhenEmpty(Call& call, int n, std::string_view dflt) {
   std::string text = call.textOr(n, "");
   return text.empty() ? std::string(dflt) : text;
-}
-
-std::string ShortForm(const std::string& folder) {
-  std::array<char, MAX_PATH> shortPath{};
-  const DWORD length = GetShortPathNameA(folder.c_str(), shortPath.data(), MAX_PATH);
-  return length > 0 && length < MAX_PATH ? std::string(shortPath.data(), length) : std::string();
 }
 
 std::string CurrentFolder() {
@@ -50,7 +45,7 @@ int CALLBACK PreselectFolder(HWND browser, UINT message, LPARAM, LPARAM folder) 
 std::string DlgOpen(Call& call) {
   const bool several = call.integerOr(1, 0) == 1;
   const std::string title = TextOrWhenEmpty(call, 2, "Open file...");
-  const std::string folder = ShortForm(TextOrWhenEmpty(call, 3, CurrentFolder()));
+  const std::string folder = files::ShortPath(TextOrWhenEmpty(call, 3, CurrentFolder()));
   const std::string filter = dialogs::FileFilterList(TextOrWhenEmpty(call, 4, "All files|*.*"));
   const std::uint32_t options = dialogs::FileDialogOptionFlags(TextOrWhenEmpty(call, 5, "FP"));
   std::vector<char> names(kNameBufferSize + 2, '\0');
