@@ -499,7 +499,8 @@ class Regex final : public IRegex, public std::enable_shared_from_this<Regex> {
       vector.assign({static_cast<int>(at), static_cast<int>(at + pattern_.size()), 0});
       return true;
     }
-    if (requiredByte_ && subject.find(*requiredByte_, static_cast<std::size_t>(start)) == std::string_view::npos)
+    if (requiredByte_ &&
+        FindText(subject, std::string_view(&*requiredByte_, 1), static_cast<std::size_t>(start)) == std::string_view::npos)
       return false;
     vector.assign(static_cast<std::size_t>(captureCount_ + 1) * 3, 0);
     pcre_extra extra = WithRecursionLimit(study_.get());
