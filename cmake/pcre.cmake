@@ -1,6 +1,7 @@
 # PCRE 8.39 from Debian's pcre3 source (fetched by scripts/setup.sh), built once
 # as a static library inside the build tree: for the target by the Windows build,
-# natively (with the sanitizers in KVL_PCRE_CFLAGS) by tests/native.
+# natively (with the sanitizers in KVL_PCRE_CFLAGS) by tests/native. With its JIT
+# (--enable-jit): the binding compiles every pattern to machine code.
 include(ExternalProject)
 
 get_filename_component(KVL_REPOSITORY ${CMAKE_CURRENT_LIST_DIR}/.. ABSOLUTE)
@@ -20,7 +21,7 @@ ExternalProject_Add(pcre_build
   BINARY_DIR ${CMAKE_BINARY_DIR}/deps/pcre-build
   INSTALL_DIR ${KVL_PCRE_PREFIX}
   CONFIGURE_COMMAND ${KVL_PCRE_SOURCE}/configure --quiet ${kvl_pcre_host}
-    --disable-shared --enable-static --disable-cpp --enable-utf8 --enable-unicode-properties
+    --disable-shared --enable-static --disable-cpp --enable-utf8 --enable-unicode-properties --enable-jit
     --disable-pcregrep-libz --disable-pcregrep-libbz2
     --prefix=<INSTALL_DIR>
     CC=${CMAKE_C_COMPILER} "CFLAGS=${KVL_PCRE_CFLAGS}"

@@ -151,6 +151,7 @@ class IRegexInfo {
   virtual const unsigned char* FirstTable() const = 0;
   virtual std::int32_t LastLiteral() const = 0;
   virtual std::string LocaleName() const = 0;
+  virtual bool JitCompiled() const = 0;  // searches run as machine code (else PCRE's interpreter)
   virtual RegexOptions Options() const = 0;
   virtual std::string Pattern() const = 0;
   virtual std::int32_t NameCount() const = 0;
@@ -214,8 +215,14 @@ class IRegex : public IRegexInfo {
 // Compiles at once; a pattern that does not compile raises ERegexException. Locale "C"
 // with category 0 means PCRE's built-in character tables; any other pair sets that C
 // runtime locale (under a process-wide lock) and builds tables from it.
+// Searches run on PCRE's JIT where it can compile the pattern, the options allow it
+// (not Anchored) and its stack, sized for the subject, suffices; otherwise on the
+// interpreter, with the same results. DFA matching always takes the interpreter.
 std::shared_ptr<IRegex> CreateRegex(std::string_view pattern, RegexOptions options, std::string_view localeName = "C",
                                     int localeCategory = 0);
+// The same on the interpreter alone: the JIT's reference in comparisons.
+std::shared_ptr<IRegex> CreateRegexWithoutJit(std::string_view pattern, RegexOptions options,
+                                              std::string_view localeName = "C", int localeCategory = 0);
 
 // A group-name index on its own (sorted, case-sensitive; duplicates are errors).
 std::shared_ptr<INameIndexLookup> CreateNameIndex();

@@ -8,9 +8,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <clocale>
 #include <cstdio>
 #include <mutex>
+#include <optional>
 #include <variant>
 #include <vector>
 
@@ -110,6 +112,49 @@ pcre_extra WithRecursionLimit(const pcre_extra* study) {
   extra.match_limit_recursion = RecursionLimit();
   return extra;
 }
+
+// ---- the JIT's stack -------------------------------------------------------------
+
+struct JitStackFree {
+  void operator()(pcre_jit_stack* stack) const { pcre_jit_stack_free(stack); }
+};
+
+// The JIT stack of the operation running on this thread; null means PCRE's 32 KB on
+// the machine stack. Patterns are shared between threads, so their callback reads
+// this rather than a stack assigned to the pattern.
+thread_local pcre_jit_stack* tJitStack = nullptr;
+pcre_jit_stack* CurrentJitStack(void*) { return tJitStack; }
+
+// Subjects up to this length search with the machine stack: allocating costs more
+// than such a search. Longer ones get 32 bytes per subject byte, at most 64 MB (a
+// backtracking repeat keeps a few words per iteration); what still runs out goes to
+// the interpreter.
+constexpr std::size_t kMachineStackSubject = 1024;
+constexpr std::size_t kJitStackPerByte = 32;
+constexpr std::size_t kJitStackMost = 64u << 20;
+constexpr int kJitStackFirst = 64 << 10;
+
+// A JIT stack sized for one subject, in force on this thread while it lives. A search
+// inside another (a $-template read while replacing, a callback) brings its own and
+// puts the outer one back.
+class JitStackScope {
+ public:
+  explicit JitStackScope(std::size_t subjectLength) : outer_(tJitStack) {
+    if (subjectLength > kMachineStackSubject) {
+      const std::size_t most =
+          subjectLength > kJitStackMost / kJitStackPerByte ? kJitStackMost : subjectLength * kJitStackPerByte;
+      stack_.reset(pcre_jit_stack_alloc(kJitStackFirst, static_cast<int>(most)));
+    }
+    tJitStack = stack_.get();  // null when refused: the machine stack, then the interpreter
+  }
+  ~JitStackScope() { tJitStack = outer_; }
+  JitStackScope(const JitStackScope&) = delete;
+  JitStackScope& operator=(const JitStackScope&) = delete;
+
+ private:
+  pcre_jit_stack* outer_;
+  std::unique_ptr<pcre_jit_stack, JitStackFree> stack_;
+};
 
 // ---- group-name index ----------------------------------------------------------
 
@@ -351,8 +396,8 @@ std::vector<TemplatePiece> ParseTemplate(std::string_view templateText);
 
 class Regex final : public IRegex, public std::enable_shared_from_this<Regex> {
  public:
-  Regex(std::string_view pattern, RegexOptions options, std::string_view localeName, int localeCategory)
-      : pattern_(pattern), options_(options), locale_(localeName, localeCategory) {
+  Regex(std::string_view pattern, RegexOptions options, std::string_view localeName, int localeCategory, bool jit)
+      : pattern_(pattern), options_(options), locale_(localeName, localeCategory), jit_(jit) {
     compile();
     buildNameIndex();
     // Without options, a pattern free of metacharacters matches exactly its own text;
@@ -360,6 +405,12 @@ class Regex final : public IRegex, public std::enable_shared_from_this<Regex> {
     // PCRE's scan for a first byte (a NUL would end the pattern for PCRE: not literal).
     literal_ = options_.bits() == 0 && !pattern_.empty() &&
                pattern_.find_first_of(std::string_view("\\^$.[|()?*+{\0", 13)) == std::string::npos;
+    // A byte every match must contain (PCRE checks it only within 1000 bytes of each
+    // start): where it is absent from the rest of the subject, nothing matches. Only
+    // ASCII bytes that are no letters, which no case folding or locale changes. The
+    // interpreter-only reference stays PCRE alone.
+    const int required = info<int>(PCRE_INFO_LASTLITERAL, -1);
+    if (jit_ && required >= 0 && required < 0x80 && !std::isalpha(required)) requiredByte_ = static_cast<char>(required);
   }
 
   // -- information
@@ -370,6 +421,7 @@ class Regex final : public IRegex, public std::enable_shared_from_this<Regex> {
   const unsigned char* FirstTable() const override { return info<const unsigned char*>(PCRE_INFO_FIRSTTABLE); }
   std::int32_t LastLiteral() const override { return info<int>(PCRE_INFO_LASTLITERAL, -1); }
   std::string LocaleName() const override { return locale_.name(); }
+  bool JitCompiled() const override { return study_ && info<int>(PCRE_INFO_JIT) == 1; }
   RegexOptions Options() const override {
     return RegexOptionsFromPcre(static_cast<int>(info<unsigned long>(PCRE_INFO_OPTIONS)));
   }
@@ -381,6 +433,7 @@ class Regex final : public IRegex, public std::enable_shared_from_this<Regex> {
 
   // -- searching
   bool IsMatch(std::string_view subject, std::int32_t start, MatchOptions options) const override {
+    const JitStackScope stack(subject.size());
     std::vector<int> vector;
     return exec(subject, start, options, vector);
   }
@@ -446,10 +499,21 @@ class Regex final : public IRegex, public std::enable_shared_from_this<Regex> {
       vector.assign({static_cast<int>(at), static_cast<int>(at + pattern_.size()), 0});
       return true;
     }
+    if (requiredByte_ &&
+        FindText(subject, std::string_view(&*requiredByte_, 1), static_cast<std::size_t>(start)) == std::string_view::npos)
+      return false;
     vector.assign(static_cast<std::size_t>(captureCount_ + 1) * 3, 0);
     pcre_extra extra = WithRecursionLimit(study_.get());
-    const int rc = pcre_exec(code_.get(), &extra, subject.data(), static_cast<int>(subject.size()), start,
-                             ToPcreFlags(options), vector.data(), static_cast<int>(vector.size()));
+    const auto run = [&] {
+      return pcre_exec(code_.get(), &extra, subject.data(), static_cast<int>(subject.size()), start,
+                       ToPcreFlags(options), vector.data(), static_cast<int>(vector.size()));
+    };
+    // pcre_exec takes the interpreter itself for options the JIT lacks (Anchored).
+    int rc = run();
+    if (rc == PCRE_ERROR_JIT_STACKLIMIT) {
+      extra.flags &= ~PCRE_EXTRA_EXECUTABLE_JIT;
+      rc = run();
+    }
     if (rc == PCRE_ERROR_NOMATCH) return false;
     CheckPcreCode(rc);
     // \K inside a lookahead can set the start of a match beyond its end: no part of
@@ -459,6 +523,7 @@ class Regex final : public IRegex, public std::enable_shared_from_this<Regex> {
   }
 
   std::shared_ptr<RegexMatch> matchIn(const SharedText& subject, std::int32_t start, MatchOptions options) const {
+    const JitStackScope stack(subject->size());
     std::vector<int> vector;
     if (!exec(*subject, start, options, vector)) vector.clear();
     return std::make_shared<RegexMatch>(subject, names_, std::move(vector));
@@ -469,6 +534,7 @@ class Regex final : public IRegex, public std::enable_shared_from_this<Regex> {
   // replacing and splitting would copy that text twice.
   template <typename Visit>
   void eachSpan(std::string_view subject, MatchOptions options, std::vector<int>& vector, Visit&& visit) const {
+    const JitStackScope stack(subject.size());  // one for every search of the subject
     std::int32_t start = 0, previousEnd = 0;
     while (exec(subject, start, options, vector)) {
       if (vector[0] < previousEnd)
@@ -493,7 +559,9 @@ class Regex final : public IRegex, public std::enable_shared_from_this<Regex> {
   std::unique_ptr<pcre_extra, PcreStudyFree> study_;
   std::shared_ptr<NameIndexLookup> names_;
   std::int32_t captureCount_ = 0;
+  bool jit_ = true;
   bool literal_ = false;
+  std::optional<char> requiredByte_;
   mutable std::once_flag dfaOnce_;
   mutable std::unique_ptr<real_pcre, PcreFree> dfaCode_;
 };
@@ -506,11 +574,14 @@ void Regex::compile() {
     throw ERegexException(Format("Invalid Pattern '%s': error at position %d: %s", pattern_.c_str(), errorOffset,
                                  error ? error : ""));
   captureCount_ = info<int>(PCRE_INFO_CAPTURECOUNT);
-  // Study only helps where the search has no fixed start: not anchored, no known first byte.
-  if (Options().has(RegexOption::Anchored) || FirstByte() >= 0) return;
+  // Without the JIT, study only helps where the search has no fixed start: not
+  // anchored, no known first byte. A pattern the JIT cannot compile keeps its study
+  // data (if any) and runs on the interpreter.
+  if (!jit_ && (Options().has(RegexOption::Anchored) || FirstByte() >= 0)) return;
   error = nullptr;
-  study_.reset(pcre_study(code_.get(), 0, &error));
+  study_.reset(pcre_study(code_.get(), jit_ ? PCRE_STUDY_JIT_COMPILE : 0, &error));
   if (error) throw ERegexException(Format("Failed to study pattern'%s' : %s", pattern_.c_str(), error));
+  if (jit_) pcre_assign_jit_stack(study_.get(), CurrentJitStack, nullptr);  // no-op without JIT code
 }
 
 void Regex::buildNameIndex() {
@@ -719,7 +790,12 @@ void CheckPcreCode(int code) {
 
 std::shared_ptr<IRegex> CreateRegex(std::string_view pattern, RegexOptions options, std::string_view localeName,
                                     int localeCategory) {
-  return std::make_shared<Regex>(pattern, options, localeName, localeCategory);
+  return std::make_shared<Regex>(pattern, options, localeName, localeCategory, true);
+}
+
+std::shared_ptr<IRegex> CreateRegexWithoutJit(std::string_view pattern, RegexOptions options,
+                                              std::string_view localeName, int localeCategory) {
+  return std::make_shared<Regex>(pattern, options, localeName, localeCategory, false);
 }
 
 std::shared_ptr<INameIndexLookup> CreateNameIndex() { return std::make_shared<NameIndexLookup>(); }

@@ -25,6 +25,23 @@ TEST(FieldAt, EmptyItemsCountAndDelimitersMayBeLong) {
   EXPECT_EQ(FieldAt("", ",", 1), "");
 }
 
+TEST(FindText, SingleBytesInEveryBlockPosition) {
+  // 64-byte steps, then 16-byte steps, then the tail: a hit on each side of every border.
+  for (const std::size_t length : {0u, 1u, 15u, 16u, 17u, 63u, 64u, 65u, 130u}) {
+    const std::string text(length, '.');
+    EXPECT_EQ(FindText(text, "/"), std::string_view::npos) << length;
+    for (std::size_t at = 0; at < length; ++at) {
+      std::string marked = text;
+      marked[at] = '/';
+      EXPECT_EQ(FindText(marked, "/"), at) << length;
+      EXPECT_EQ(FindText(marked, "/", at + 1), std::string_view::npos) << length;
+      if (at > 0) {
+        EXPECT_EQ(FindText(marked + marked, "/", at + 1), length + at) << length;
+      }
+    }
+  }
+}
+
 TEST(CountOf, CountsWithoutOverlap) {
   EXPECT_EQ(CountOf("a\nb\nc", "\n"), 2u);
   EXPECT_EQ(CountOf("aaaa", "aa"), 2u);

@@ -1,5 +1,8 @@
 // The PCRE binding: offsets, groups, iteration, templates, splitting, DFA, errors.
 #include <clocale>
+#include <random>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -214,10 +217,81 @@ TEST(RegexBinding, KeepInAssertionsNeverCopiesTextTwice) {
   EXPECT_EQ(CreateRegex("a|(?<=\\Kb)c", {})->Replace("abc", "[$&]"), "[a][bc]");  // touching is fine
 }
 
+
+// Every match and group of a search, or its error: what both matchers must agree on.
+std::string AllMatches(const IRegex& regex, const std::string& subject, MatchOptions options) {
+  std::string text;
+  try {
+    regex.ForEachMatch(subject, options, [&](const std::shared_ptr<IMatch>& match) {
+      const auto groups = match->Groups();
+      for (std::int32_t group = 0; group < groups->Count(); ++group)
+        text += std::to_string(groups->Items(group)->Index()) + ":" + std::to_string(groups->Items(group)->Length()) + " ";
+      text += "| ";
+    });
+  } catch (const ERegexException& error) {
+    text += error.what();
+  }
+  return text;
+}
+
+TEST(RegexBinding, JitFindsWhatTheInterpreterFinds) {
+  struct Case {
+    const char* pattern;
+    RegexOptions options;
+    std::vector<std::string> pieces;  // subjects are random strings of these
+  };
+  const Case cases[] = {
+      {"(\\d+)-(\\d+)-(\\d+)", {}, {"1", "23", "-", " ", "x"}},
+      {"zebra|giraffe|(ok)(api)?", {}, {"zebra", "zeb", "giraffe", "ok", "api", "a", " "}},
+      {"(a|b)*?c(?=d)|(?<=e)f+", {}, {"a", "b", "c", "d", "e", "f"}},
+      {"^(\\w+) *= *(.*)$", RegexOption::Multiline, {"ab", "=", " ", "\n", "\r\n", "-"}},
+      {"(?<word>ab+)\\k<word>|x{2,3}", RegexOption::Caseless, {"a", "B", "b", "x", "X"}},
+      {"(a)?(?(1)b|c)+", {}, {"a", "b", "c"}},
+      {"(.)\\1|\\b\\w{3}\\b|$", {}, {"a", "b", " ", "\n"}},
+      {"(?:\\x{e9}|\\w)+|[^a-z]", RegexOption::Utf8 | RegexOption::Caseless, {"\xC3\xA9", "\xC3\x89", "A", "b", " "}},
+      {"ab|b", RegexOption::Anchored, {"a", "b"}},
+      {"(a+|b+)*c", RegexOption::Ungreedy, {"a", "b", "c"}},
+  };
+  const MatchOptions modes[] = {{}, MatchOption::NotBol, MatchOption::NotEmpty, MatchOption::Anchored};
+  std::mt19937 random(15);
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.pattern);
+    const auto jit = CreateRegex(test.pattern, test.options);
+    const auto interpreter = CreateRegexWithoutJit(test.pattern, test.options);
+    EXPECT_TRUE(jit->JitCompiled());
+    EXPECT_FALSE(interpreter->JitCompiled());
+    int found = 0;
+    for (int round = 0; round < 300; ++round) {
+      // Mostly short subjects; every tenth beyond 1024 bytes, where searches get their own JIT stack.
+      const std::size_t pieces = round % 10 == 9 ? 1500 : random() % 40;
+      std::string subject;
+      for (std::size_t i = 0; i < pieces; ++i) subject += test.pieces[random() % test.pieces.size()];
+      const MatchOptions mode = modes[static_cast<std::size_t>(round) % std::size(modes)];
+      const std::string expected = AllMatches(*interpreter, subject, mode);
+      ASSERT_EQ(AllMatches(*jit, subject, mode), expected) << "subject: " << subject;
+      found += expected.find('|') != std::string::npos;
+    }
+    EXPECT_GT(found, 20);  // the subjects do exercise the pattern
+  }
+}
+
 TEST(RegexBinding, DeepRecursionGivesAnErrorInsteadOfOverflowingTheStack) {
   const std::string subject(300000, 'a');
-  EXPECT_EQ(ErrorOf([&] { CreateRegex("(a|b)*c", {})->IsMatch(subject); }), "Unknown PCRE error code -21");
-  EXPECT_TRUE(CreateRegex("(a|b)*$", {})->IsMatch(std::string(500, 'a')));
+  EXPECT_EQ(ErrorOf([&] { CreateRegexWithoutJit("(a|b)*c", {})->IsMatch(subject); }), "Unknown PCRE error code -21");
+  EXPECT_TRUE(CreateRegexWithoutJit("(a|b)*$", {})->IsMatch(std::string(500, 'a')));
+  // The JIT keeps its backtracking on a stack sized for the subject: the machine
+  // stack up to 1024 bytes, its own beyond.
+  for (const std::size_t length : {std::size_t{1024}, std::size_t{1025}, std::size_t{20000}}) {
+    EXPECT_FALSE(CreateRegex("(a|b)*c", {})->IsMatch(std::string(length, 'a'))) << length;
+    EXPECT_TRUE(CreateRegex("(a|b)*$", {})->IsMatch(std::string(length, 'a'))) << length;
+  }
+  // Nested groups need more than that: such a search goes to the interpreter.
+  const std::string nested = "((((((((a))))))))*c";
+  for (const std::size_t length : {std::size_t{1024}, std::size_t{1025}, std::size_t{4000}}) {
+    const std::string text(length, 'a');
+    const std::string interpreted = ErrorOf([&] { CreateRegexWithoutJit(nested, {})->IsMatch(text); });
+    EXPECT_EQ(ErrorOf([&] { EXPECT_FALSE(CreateRegex(nested, {})->IsMatch(text)); }), interpreted) << length;
+  }
 }
 
 TEST(RegexBinding, LocaleTables) {
