@@ -224,6 +224,13 @@ std::shared_ptr<IRegex> CreateRegex(std::string_view pattern, RegexOptions optio
 std::shared_ptr<IRegex> CreateRegexWithoutJit(std::string_view pattern, RegexOptions options,
                                               std::string_view localeName = "C", int localeCategory = 0);
 
+// The steps (the interpreter's calls, the JIT's repeats and recursions) one search may
+// take when it can reach this many bytes: a base plus a number per byte, at most
+// kSearchStepsMost. A pattern that backtracks over and over thus fails (an
+// ERegexException) in time linear in the subject instead of holding the caller.
+inline constexpr unsigned long kSearchStepsMost = 1'000'000'000;  // a few seconds; the JIT counts in 32 bits
+unsigned long SearchStepLimit(std::size_t reachableBytes);
+
 // A group-name index on its own (sorted, case-sensitive; duplicates are errors).
 std::shared_ptr<INameIndexLookup> CreateNameIndex();
 

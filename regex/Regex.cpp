@@ -10,6 +10,7 @@
 #include <array>
 #include <cctype>
 #include <clocale>
+#include <cstdint>
 #include <cstdio>
 #include <mutex>
 #include <optional>
@@ -104,11 +105,12 @@ unsigned long RecursionLimit() {
   return static_cast<unsigned long>((256u << 10) / static_cast<std::size_t>(frameSize));
 }
 
-// The study data (if any) with the recursion limit added.
-pcre_extra WithRecursionLimit(const pcre_extra* study) {
+// The study data (if any) with the step and recursion limits of one search added.
+pcre_extra WithSearchLimits(const pcre_extra* study, std::size_t reachableBytes) {
   pcre_extra extra{};
   if (study) extra = *study;
-  extra.flags |= PCRE_EXTRA_MATCH_LIMIT_RECURSION;
+  extra.flags |= PCRE_EXTRA_MATCH_LIMIT | PCRE_EXTRA_MATCH_LIMIT_RECURSION;
+  extra.match_limit = SearchStepLimit(reachableBytes);
   extra.match_limit_recursion = RecursionLimit();
   return extra;
 }
@@ -503,7 +505,7 @@ class Regex final : public IRegex, public std::enable_shared_from_this<Regex> {
         FindText(subject, std::string_view(&*requiredByte_, 1), static_cast<std::size_t>(start)) == std::string_view::npos)
       return false;
     vector.assign(static_cast<std::size_t>(captureCount_ + 1) * 3, 0);
-    pcre_extra extra = WithRecursionLimit(study_.get());
+    pcre_extra extra = WithSearchLimits(study_.get(), subject.size() - static_cast<std::size_t>(start));
     const auto run = [&] {
       return pcre_exec(code_.get(), &extra, subject.data(), static_cast<int>(subject.size()), start,
                        ToPcreFlags(options), vector.data(), static_cast<int>(vector.size()));
@@ -786,6 +788,14 @@ void CheckPcreCode(int code) {
   if (index < static_cast<int>(kNames.size()) && kNames[static_cast<std::size_t>(index)])
     throw ERegexException(kNames[static_cast<std::size_t>(index)]);
   throw ERegexException(Format("Unknown PCRE error code %d", code));
+}
+
+// PCRE counts its steps over the whole search, not per start position
+// (regex/pcre-patches); the limit grows with what the search can reach.
+unsigned long SearchStepLimit(std::size_t reachableBytes) {
+  constexpr std::uint64_t kBase = 10'000'000;
+  constexpr std::uint64_t kPerByte = 1'000;
+  return static_cast<unsigned long>(std::min<std::uint64_t>(kSearchStepsMost, kBase + kPerByte * std::uint64_t{reachableBytes}));
 }
 
 std::shared_ptr<IRegex> CreateRegex(std::string_view pattern, RegexOptions options, std::string_view localeName,

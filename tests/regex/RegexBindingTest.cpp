@@ -281,7 +281,7 @@ TEST(RegexBinding, DeepRecursionGivesAnErrorInsteadOfOverflowingTheStack) {
   EXPECT_TRUE(CreateRegexWithoutJit("(a|b)*$", {})->IsMatch(std::string(500, 'a')));
   // The JIT keeps its backtracking on a stack sized for the subject: the machine
   // stack up to 1024 bytes, its own beyond.
-  for (const std::size_t length : {std::size_t{1024}, std::size_t{1025}, std::size_t{20000}}) {
+  for (const std::size_t length : {std::size_t{1024}, std::size_t{1025}, std::size_t{4000}}) {
     EXPECT_FALSE(CreateRegex("(a|b)*c", {})->IsMatch(std::string(length, 'a'))) << length;
     EXPECT_TRUE(CreateRegex("(a|b)*$", {})->IsMatch(std::string(length, 'a'))) << length;
   }
@@ -291,6 +291,36 @@ TEST(RegexBinding, DeepRecursionGivesAnErrorInsteadOfOverflowingTheStack) {
     const std::string text(length, 'a');
     const std::string interpreted = ErrorOf([&] { CreateRegexWithoutJit(nested, {})->IsMatch(text); });
     EXPECT_EQ(ErrorOf([&] { EXPECT_FALSE(CreateRegex(nested, {})->IsMatch(text)); }), interpreted) << length;
+  }
+}
+
+TEST(RegexBinding, StepLimitCoversTheWholeSearch) {
+  EXPECT_EQ(SearchStepLimit(0), 10'000'000u);
+  EXPECT_EQ(SearchStepLimit(1), 10'001'000u);
+  EXPECT_EQ(SearchStepLimit(989'999), 999'999'000u);
+  EXPECT_EQ(SearchStepLimit(990'000), kSearchStepsMost);
+  EXPECT_EQ(SearchStepLimit(990'001), kSearchStepsMost);
+  EXPECT_EQ(SearchStepLimit(std::size_t{1} << 30), kSearchStepsMost);
+  // (a|b)*c tries every start position and repeats the group to the end from each:
+  // about length²/2 steps, each start far below PCRE's own per-start limit. The
+  // limit for the whole search (10 000 000 + 1 000 per byte) lets 5 000 bytes through
+  // (12.5 million steps) and stops 7 000 (24.5 million) and 300 000 (instead of
+  // minutes of work).
+  const auto jit = CreateRegex("(a|b)*c", {});
+  ASSERT_TRUE(jit->JitCompiled());
+  EXPECT_FALSE(jit->IsMatch(std::string(5000, 'a')));
+  EXPECT_EQ(ErrorOf([&] { jit->IsMatch(std::string(7000, 'a')); }), "Unknown PCRE error code -8");
+  EXPECT_EQ(ErrorOf([&] { jit->IsMatch(std::string(300000, 'a')); }), "Unknown PCRE error code -8");
+  // The start counts: from 2 000 bytes before the end the same search fits again.
+  EXPECT_FALSE(jit->IsMatch(std::string(7000, 'a'), 5000));
+  // Both engines count across start positions: a bounded group (at most 30 repeats
+  // from each start) under a pattern limit of 20 000 steps fits 100 bytes and not
+  // 3 000, though no single start comes near it.
+  for (const auto& regex : {CreateRegex("(*LIMIT_MATCH=20000)(?:a|b){0,30}c", {}),
+                            CreateRegexWithoutJit("(*LIMIT_MATCH=20000)(?:a|b){0,30}c", {})}) {
+    EXPECT_FALSE(regex->IsMatch(std::string(100, 'a'))) << regex->JitCompiled();
+    EXPECT_EQ(ErrorOf([&] { regex->IsMatch(std::string(3000, 'a')); }), "Unknown PCRE error code -8")
+        << regex->JitCompiled();
   }
 }
 
