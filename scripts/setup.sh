@@ -15,6 +15,8 @@ packages=(
   xvfb xauth
   googletest nlohmann-json3-dev
   dpkg-dev locales
+  # applies our changes to PCRE's source (scripts/patch-pcre.sh)
+  patch
   # the zone database: the date tests run Wine in fixed zones (TZ=Asia/Kolkata, Etc/GMT+5)
   tzdata
   python3
