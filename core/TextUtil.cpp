@@ -36,19 +36,29 @@ std::size_t FindText(std::string_view text, std::string_view needle, std::size_t
     return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - base) : std::string_view::npos;
   }
 #if defined(__SSE2__)
+  // Candidates in 64-byte steps; a step without any is passed after one test.
   const __m128i first = _mm_set1_epi8(needle[0]);
   const __m128i last = _mm_set1_epi8(needle[m - 1]);
-  for (; at + m - 1 + 16 <= text.size(); at += 16) {
-    const __m128i blockFirst = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + at));
-    const __m128i blockLast = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + at + m - 1));
-    unsigned mask = static_cast<unsigned>(
-        _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(first, blockFirst), _mm_cmpeq_epi8(last, blockLast))));
-    while (mask != 0) {
-      const unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
-      if (std::memcmp(base + at + bit + 1, needle.data() + 1, m - 2) == 0) return at + bit;
-      mask &= mask - 1;
+  const auto candidates = [&](std::size_t offset) {
+    return _mm_and_si128(_mm_cmpeq_epi8(first, _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + offset))),
+                         _mm_cmpeq_epi8(last, _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + offset + m - 1))));
+  };
+  const auto confirm = [&](std::size_t offset) {
+    for (auto mask = static_cast<unsigned>(_mm_movemask_epi8(candidates(offset))); mask != 0; mask &= mask - 1) {
+      const std::size_t candidate = offset + static_cast<unsigned>(__builtin_ctz(mask));
+      if (std::memcmp(base + candidate + 1, needle.data() + 1, m - 2) == 0) return candidate;
     }
+    return std::string_view::npos;
+  };
+  for (; at + m - 1 + 64 <= text.size(); at += 64) {
+    const __m128i any = _mm_or_si128(_mm_or_si128(candidates(at), candidates(at + 16)),
+                                     _mm_or_si128(candidates(at + 32), candidates(at + 48)));
+    if (_mm_movemask_epi8(any) == 0) continue;
+    for (std::size_t block = at; block < at + 64; block += 16)
+      if (const std::size_t found = confirm(block); found != std::string_view::npos) return found;
   }
+  for (; at + m - 1 + 16 <= text.size(); at += 16)
+    if (const std::size_t found = confirm(at); found != std::string_view::npos) return found;
 #endif
   return text.find(needle, at);
 }

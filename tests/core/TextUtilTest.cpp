@@ -42,6 +42,28 @@ TEST(FindText, SingleBytesInEveryBlockPosition) {
   }
 }
 
+TEST(FindText, NeedlesAcrossEveryBlockBorder) {
+  // 64-byte steps, 16-byte steps, then the tail; near misses (first and last byte
+  // right, middle wrong) before each hit.
+  for (const std::string needle : {"ab", "abc", "a\x80z"}) {
+    for (const std::size_t length : {1u, 17u, 64u, 66u, 80u, 140u}) {
+      std::string text(length, '.');
+      for (std::size_t at = 0; at + needle.size() <= length; ++at) {
+        std::string marked = text;
+        marked.replace(at, needle.size(), needle);
+        EXPECT_EQ(FindText(marked, needle), at) << needle << " " << length;
+        EXPECT_EQ(FindText(marked, needle, at + 1), std::string_view::npos) << needle << " " << length;
+        if (needle.size() == 3 && at >= 3) {
+          std::string near = marked;
+          near.replace(0, 3, std::string{needle[0], '.', needle[2]});
+          EXPECT_EQ(FindText(near, needle), at) << needle << " " << length;
+        }
+      }
+      EXPECT_EQ(FindText(text, needle), std::string_view::npos);
+    }
+  }
+}
+
 TEST(CountOf, CountsWithoutOverlap) {
   EXPECT_EQ(CountOf("a\nb\nc", "\n"), 2u);
   EXPECT_EQ(CountOf("aaaa", "aa"), 2u);
