@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 #include "regex/PCRE.h"
 
 namespace {
@@ -323,6 +327,38 @@ TEST(RegexBinding, StepLimitCoversTheWholeSearch) {
         << regex->JitCompiled();
   }
 }
+
+#if defined(_WIN32)
+// Committed executable memory of the process: where the JIT puts its machine code.
+std::size_t ExecutableBytes() {
+  std::size_t total = 0;
+  MEMORY_BASIC_INFORMATION region{};
+  for (const char* at = nullptr; VirtualQuery(at, &region, sizeof region) == sizeof region;
+       at = static_cast<const char*>(region.BaseAddress) + region.RegionSize) {
+    constexpr DWORD kExecutable = PAGE_EXECUTE | PAGE_EXECUTE_READ | PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+    if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE && (region.Protect & kExecutable)) total += region.RegionSize;
+  }
+  return total;
+}
+
+TEST(RegexBinding, MachineCodeGoesWithThePattern) {
+  const auto compileMany = [](int count) {
+    std::vector<std::shared_ptr<IRegex>> kept;
+    for (int i = 0; i < count; ++i) kept.push_back(CreateRegex("(\\d+)-(x|y)*" + std::to_string(i), {}));
+    return kept;
+  };
+  const std::size_t before = ExecutableBytes();
+  std::size_t whileKept = 0;
+  {
+    const auto kept = compileMany(2000);
+    ASSERT_TRUE(kept.back()->JitCompiled());
+    whileKept = ExecutableBytes();
+  }
+  EXPECT_GT(whileKept, before + (256u << 10));  // 2 000 patterns hold their code
+  for (int round = 0; round < 10; ++round) compileMany(2000);
+  EXPECT_LT(ExecutableBytes(), whileKept);  // and give it back when they go
+}
+#endif
 
 TEST(RegexBinding, LocaleTables) {
   const auto builtIn = CreateRegex("\\w", {});
