@@ -106,9 +106,9 @@ struct ShortByteMap {
 };
 
 // A plain-block test marks which of the sixteen bytes from `at` stay as they are (bit
-// n for byte n); whole plain blocks are copied at once, and only the other bytes are
-// counted one by one. Without SSE2 no byte is marked and every byte takes the table.
-// Each test is a type of its own, so that it is inlined.
+// n for byte n); blocks that are plain throughout are counted and copied whole, the
+// others go through the table byte by byte. Without SSE2 no byte is marked. Each test
+// is a type of its own, so that it is inlined.
 constexpr unsigned kAllPlain = 0xFFFF;
 struct NoBlockIsPlain {
   unsigned operator()(const unsigned char*) const { return 0; }
@@ -565,15 +565,31 @@ std::string Base64Decode(std::string_view text, Base64Path path) {
   return out;
 }
 
+namespace {
+// The eight maps the options can ask for, made once: "<" or ">" (markup), "+", "&".
+const ShortByteMap& UrlMap(bool markup, bool plusForBlank, bool ampersand) {
+  static const auto maps = [] {
+    std::array<ShortByteMap, 8> made;
+    for (int choice = 0; choice < 8; ++choice) {
+      ShortByteMap& map = made[choice];
+      for (int c = 0; c < 256; ++c) {
+        const bool plain = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+        if (!plain) map.set(static_cast<unsigned char>(c), EscapeOf('%', static_cast<unsigned char>(c)));
+      }
+      if (choice & 1) map.set('<', "&lt;"), map.set('>', "&gt;");
+      if (choice & 2) map.set(' ', "+");
+      if (choice & 4) map.set('&', "&amp;");
+    }
+    return made;
+  }();
+  return maps[(markup ? 1 : 0) | (plusForBlank ? 2 : 0) | (ampersand ? 4 : 0)];
+}
+}  // namespace
+
 std::string UrlEncode(std::string_view text, std::string_view options) {
-  ShortByteMap map;
-  for (int c = 0; c < 256; ++c) {
-    const bool plain = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-    if (!plain) map.set(static_cast<unsigned char>(c), EscapeOf('%', static_cast<unsigned char>(c)));
-  }
-  if (options.find_first_of("<>") != std::string_view::npos) map.set('<', "&lt;"), map.set('>', "&gt;");
-  if (options.find('+') != std::string_view::npos) map.set(' ', "+");
-  if (options.find('&') != std::string_view::npos) map.set('&', "&amp;");
+  const ShortByteMap& map = UrlMap(options.find_first_of("<>") != std::string_view::npos,
+                                   options.find('+') != std::string_view::npos,
+                                   options.find('&') != std::string_view::npos);
   return MapShort(text, map, UrlPlain{});
 }
 
