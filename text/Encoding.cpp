@@ -85,9 +85,130 @@ std::string MapBytes(std::string_view text, const ByteMap& map) {
   return out;
 }
 
-const ByteMap& QPMap(bool header) {
+// Byte -> at most eight characters held in one word, so that every byte is written
+// with one store and the write position moves on by its length: no branch per byte.
+// Writing needs eight characters of room beyond the result.
+struct ShortByteMap {
+  std::array<std::uint64_t, 256> word{};
+  std::array<std::uint8_t, 256> length{};
+  ShortByteMap() {
+    for (int c = 0; c < 256; ++c) {
+      const char same = static_cast<char>(c);
+      set(static_cast<unsigned char>(c), {&same, 1});
+    }
+  }
+  void set(unsigned char c, std::string_view replacement) {
+    std::array<char, 8> bytes{};
+    std::memcpy(bytes.data(), replacement.data(), std::min<std::size_t>(replacement.size(), 8));
+    std::memcpy(&word[c], bytes.data(), 8);
+    length[c] = static_cast<std::uint8_t>(replacement.size());
+  }
+};
+
+// A plain-block test marks which of the sixteen bytes from `at` stay as they are (bit
+// n for byte n); blocks that are plain throughout are counted and copied whole, the
+// others go through the table byte by byte. Without SSE2 no byte is marked. Each test
+// is a type of its own, so that it is inlined.
+constexpr unsigned kAllPlain = 0xFFFF;
+struct NoBlockIsPlain {
+  unsigned operator()(const unsigned char*) const { return 0; }
+};
+
+#if defined(__SSE2__)
+__m128i LoadBlock(const unsigned char* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); }
+// Signed bytes: 128-255 are negative, so one comparison each way bounds 32-126.
+__m128i Printable(__m128i block) {
+  return _mm_and_si128(_mm_cmpgt_epi8(block, _mm_set1_epi8(31)), _mm_cmplt_epi8(block, _mm_set1_epi8(127)));
+}
+__m128i Equal(__m128i block, char c) { return _mm_cmpeq_epi8(block, _mm_set1_epi8(c)); }
+unsigned Marks(__m128i mask) { return static_cast<unsigned>(_mm_movemask_epi8(mask)); }
+
+struct QPBodyPlain {
+  unsigned operator()(const unsigned char* at) const {
+    const __m128i block = LoadBlock(at);
+    return Marks(_mm_andnot_si128(Equal(block, '='), Printable(block)));
+  }
+};
+struct QPHeaderPlain {
+  unsigned operator()(const unsigned char* at) const {
+    const __m128i block = LoadBlock(at);
+    const __m128i special = _mm_or_si128(_mm_or_si128(Equal(block, '='), Equal(block, ' ')),
+                                         _mm_or_si128(Equal(block, '?'), Equal(block, '_')));
+    return Marks(_mm_andnot_si128(special, Printable(block)));
+  }
+};
+// Letters and digits; OR 0x20 folds the capitals onto the small letters.
+struct UrlPlain {
+  unsigned operator()(const unsigned char* at) const {
+    const __m128i block = LoadBlock(at);
+    const __m128i digit =
+        _mm_and_si128(_mm_cmpgt_epi8(block, _mm_set1_epi8('0' - 1)), _mm_cmplt_epi8(block, _mm_set1_epi8('9' + 1)));
+    const __m128i folded = _mm_or_si128(block, _mm_set1_epi8(0x20));
+    const __m128i letter =
+        _mm_and_si128(_mm_cmpgt_epi8(folded, _mm_set1_epi8('a' - 1)), _mm_cmplt_epi8(folded, _mm_set1_epi8('z' + 1)));
+    return Marks(_mm_or_si128(digit, letter));
+  }
+};
+#else
+using QPBodyPlain = NoBlockIsPlain;
+using QPHeaderPlain = NoBlockIsPlain;
+using UrlPlain = NoBlockIsPlain;
+#endif
+
+// The length of `size` bytes from `in` once mapped.
+template <typename PlainBlock>
+std::size_t MappedSize(const unsigned char* in, std::size_t size, const ShortByteMap& map, PlainBlock plain) {
+  std::size_t total = 0, i = 0;
+  for (; size - i >= 16; i += 16) {
+    if (plain(in + i) == kAllPlain) {
+      total += 16;
+      continue;
+    }
+    // Four sums, so that no single chain of additions holds the loop back.
+    std::size_t sums[4] = {};
+    for (std::size_t k = 0; k < 16; k += 4)
+      for (std::size_t lane = 0; lane < 4; ++lane) sums[lane] += map.length[in[i + k + lane]];
+    total += sums[0] + sums[1] + sums[2] + sums[3];
+  }
+  for (; i < size; ++i) total += map.length[in[i]];
+  return total;
+}
+
+// Writes `size` bytes from `in` mapped; returns the end of what it wrote.
+template <typename PlainBlock>
+char* WriteMapped(const unsigned char* in, std::size_t size, const ShortByteMap& map, PlainBlock plain,
+                  char* write) {
+  auto put = [&](unsigned char c) {
+    std::memcpy(write, &map.word[c], 8);
+    write += map.length[c];
+  };
+  std::size_t i = 0;
+  for (; size - i >= 16; i += 16) {
+    if (plain(in + i) == kAllPlain) {
+      std::memcpy(write, in + i, 16);
+      write += 16;
+      continue;
+    }
+    for (std::size_t k = 0; k < 16; ++k) put(in[i + k]);
+  }
+  for (; i < size; ++i) put(in[i]);
+  return write;
+}
+
+// Every byte as its map entry, in a string of exactly that length.
+template <typename PlainBlock>
+std::string MapShort(std::string_view text, const ShortByteMap& map, PlainBlock plain) {
+  const auto* in = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t size = MappedSize(in, text.size(), map, plain);
+  std::string out(size + 8, '\0');
+  WriteMapped(in, text.size(), map, plain, out.data());
+  out.resize(size);
+  return out;
+}
+
+const ShortByteMap& QPMap(bool header) {
   static const auto make = [](bool forHeader) {
-    ByteMap map;
+    ShortByteMap map;
     for (int c = 0; c < 256; ++c) {
       const bool plain = c >= 32 && c <= 126 && c != '=' && !(forHeader && (c == '?' || c == '_' || c == ' '));
       if (!plain) map.set(static_cast<unsigned char>(c), EscapeOf('=', static_cast<unsigned char>(c)));
@@ -95,97 +216,115 @@ const ByteMap& QPMap(bool header) {
     if (forHeader) map.set(' ', "_");
     return map;
   };
-  static const ByteMap body = make(false);
-  static const ByteMap headerForm = make(true);
+  static const ShortByteMap body = make(false);
+  static const ShortByteMap headerForm = make(true);
   return header ? headerForm : body;
+}
+
+// Blanks at the very end of a body are escaped as well.
+const ShortByteMap& QPTrailingBlanks() {
+  static const ShortByteMap map = [] {
+    ShortByteMap blanks;
+    blanks.set(' ', "=20");
+    return blanks;
+  }();
+  return map;
+}
+
+// Copies from `at` up to the first byte that `special` marks (or `end`), sixteen bytes
+// at a time where SSE2 is there; returns where it stopped. Stores whole blocks, so the
+// output needs sixteen bytes of room beyond the copy.
+template <typename Special, typename SpecialBlock>
+const char* CopyPlainRun(const char* at, const char* end, char*& write, Special special, SpecialBlock specialBlock) {
+#if defined(__SSE2__)
+  while (end - at >= 16) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(write), block);
+    const auto mask = static_cast<unsigned>(_mm_movemask_epi8(specialBlock(block)));
+    if (mask != 0) {
+      const unsigned skip = static_cast<unsigned>(__builtin_ctz(mask));
+      write += skip;
+      return at + skip;
+    }
+    at += 16;
+    write += 16;
+  }
+#else
+  (void)specialBlock;
+#endif
+  while (at < end && !special(*at)) *write++ = *at++;
+  return at;
+}
+
+// The text is escaped through a small window; whole lines leave it as soon as they
+// are known. A line longer than 76 characters is cut after 75, or before an escape
+// that would be split there, and "=" CR LF ends it.
+template <typename PlainBlock>
+std::string QPEncodeWith(std::string_view text, bool header, PlainBlock plain) {
+  const ShortByteMap& map = QPMap(header);
+  const auto* in = reinterpret_cast<const unsigned char*>(text.data());
+  std::size_t end = text.size();
+  if (!header)
+    while (end > 0 && text[end - 1] == ' ') --end;
+  const std::size_t escaped = MappedSize(in, end, map, plain) + (text.size() - end) * 3;
+  // Every line but the last holds at least 73 escaped characters.
+  std::string out(escaped + 3 * (escaped / 73 + 1), '\0');
+  char* write = out.data();
+
+  constexpr std::size_t kPiece = 1024;  // input bytes escaped into the window at once
+  std::array<char, 76 + 3 * kPiece + 8> window;
+  std::size_t pending = 0;  // escaped characters in the window, from the start of a line
+  auto emitLines = [&](bool last) {
+    std::size_t start = 0;
+    while (pending - start > 76) {
+      std::size_t cut = start + 75;
+      if (window[cut - 1] == '=') cut -= 1;
+      else if (window[cut - 2] == '=') cut -= 2;
+      std::memcpy(write, window.data() + start, cut - start);
+      std::memcpy(write + (cut - start), "=\r\n", 3);
+      write += cut - start + 3;
+      start = cut;
+    }
+    if (last) {
+      std::memcpy(write, window.data() + start, pending - start);
+      write += pending - start;
+    } else {
+      std::memmove(window.data(), window.data() + start, pending - start);
+    }
+    pending -= start;
+  };
+  auto escape = [&](std::size_t from, std::size_t to, const ShortByteMap& pieceMap, auto pieceTest) {
+    for (std::size_t at = from; at < to; at += kPiece) {
+      const std::size_t length = std::min(kPiece, to - at);
+      pending = static_cast<std::size_t>(WriteMapped(in + at, length, pieceMap, pieceTest, window.data() + pending) -
+                                         window.data());
+      emitLines(false);
+    }
+  };
+  escape(0, end, map, plain);
+  escape(end, text.size(), QPTrailingBlanks(), NoBlockIsPlain{});
+  emitLines(true);
+  out.resize(static_cast<std::size_t>(write - out.data()));
+  return out;
 }
 
 }  // namespace
 
-// One pass: escapes are written into the current line, and when a line would pass
-// 76 characters, "=" CR LF goes in after its last whole escape within 75 characters
-// (the few characters after that move down).
 std::string QPEncode(std::string_view text, bool header) {
-  const ByteMap& map = QPMap(header);
-  std::size_t end = text.size();  // blanks at the very end are escaped too
-  if (!header)
-    while (end > 0 && text[end - 1] == ' ') --end;
-  const std::string_view body = text.substr(0, end);
-  std::size_t escaped = (text.size() - end) * 3;
-  for (unsigned char c : body) escaped += map.same[c] ? 1 : map.to[c].size();
-  std::string out(escaped + 3 * (escaped / 73 + 1), '\0');
-
-  char* const base = out.data();
-  char* write = base;
-  char* lineStart = base;
-  char* lastCut = base;  // end of the last whole piece within 75 characters of lineStart
-  auto put = [&](const char* piece, std::size_t length) {
-    if (static_cast<std::size_t>(write - lineStart) + length > 76) {
-      std::memmove(lastCut + 3, lastCut, static_cast<std::size_t>(write - lastCut));
-      std::memcpy(lastCut, "=\r\n", 3);
-      write += 3;
-      lineStart = lastCut + 3;
-      lastCut = write;
-    }
-    std::memcpy(write, piece, length);
-    write += length;
-    if (write - lineStart <= 75) lastCut = write;
-  };
-  const auto* in = reinterpret_cast<const unsigned char*>(body.data());
-  std::size_t i = 0;
-  while (i < body.size()) {
-    // A run of plain characters fills the line up to 76 at once.
-    while (i < body.size() && map.same[in[i]]) {
-      const std::size_t room = static_cast<std::size_t>(76 - (write - lineStart));
-      std::size_t run = 0;
-      while (run < room && i + run < body.size() && map.same[in[i + run]]) ++run;
-      if (run == 0) {
-        put(body.data() + i, 1);  // the line is full: let put() break it
-        ++i;
-        continue;
-      }
-      std::memcpy(write, in + i, run);
-      write += run;
-      i += run;
-      lastCut = write - lineStart <= 75 ? write : lineStart + 75;
-    }
-    if (i == body.size()) break;
-    const std::string_view escape = map.to[in[i++]];
-    put(escape.data(), escape.size());
-  }
-  for (std::size_t blank = end; blank < text.size(); ++blank) put("=20", 3);
-  out.resize(static_cast<std::size_t>(write - base));
-  return out;
+  return header ? QPEncodeWith(text, true, QPHeaderPlain{}) : QPEncodeWith(text, false, QPBodyPlain{});
 }
 
 std::string QPDecode(std::string_view text, bool header) {
-  // Room for the 16-character blocks that are stored before their length is known.
   std::string out(text.size() + 16, '\0');
   char* write = out.data();
   const char* at = text.data();
   const char* const end = at + text.size();
+  const char second = header ? '_' : '=';
   for (;;) {
     // Plain runs are copied whole; only "=" (and "_" in the header form) need a look.
-#if defined(__SSE2__)
-    const __m128i equals = _mm_set1_epi8('=');
-    const __m128i underscore = _mm_set1_epi8(header ? '_' : '=');
-    while (end - at >= 16) {
-      const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(write), block);
-      const auto mask = static_cast<unsigned>(
-          _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(block, equals), _mm_cmpeq_epi8(block, underscore))));
-      if (mask == 0) {
-        at += 16;
-        write += 16;
-        continue;
-      }
-      const unsigned skip = static_cast<unsigned>(__builtin_ctz(mask));
-      at += skip;
-      write += skip;
-      break;
-    }
-#endif
-    while (at < end && *at != '=' && !(header && *at == '_')) *write++ = *at++;
+    at = CopyPlainRun(
+        at, end, write, [&](char c) { return c == '=' || c == second; },
+        [&](auto block) { return _mm_or_si128(Equal(block, '='), Equal(block, second)); });
     if (at == end) break;
     if (*at == '_') {
       *write++ = ' ';
@@ -426,46 +565,64 @@ std::string Base64Decode(std::string_view text, Base64Path path) {
   return out;
 }
 
+namespace {
+// The eight maps the options can ask for, made once: "<" or ">" (markup), "+", "&".
+const ShortByteMap& UrlMap(bool markup, bool plusForBlank, bool ampersand) {
+  static const auto maps = [] {
+    std::array<ShortByteMap, 8> made;
+    for (int choice = 0; choice < 8; ++choice) {
+      ShortByteMap& map = made[choice];
+      for (int c = 0; c < 256; ++c) {
+        const bool plain = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+        if (!plain) map.set(static_cast<unsigned char>(c), EscapeOf('%', static_cast<unsigned char>(c)));
+      }
+      if (choice & 1) map.set('<', "&lt;"), map.set('>', "&gt;");
+      if (choice & 2) map.set(' ', "+");
+      if (choice & 4) map.set('&', "&amp;");
+    }
+    return made;
+  }();
+  return maps[(markup ? 1 : 0) | (plusForBlank ? 2 : 0) | (ampersand ? 4 : 0)];
+}
+}  // namespace
+
 std::string UrlEncode(std::string_view text, std::string_view options) {
-  ByteMap map;
-  for (int c = 0; c < 256; ++c) {
-    const bool plain = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-    if (!plain) map.set(static_cast<unsigned char>(c), EscapeOf('%', static_cast<unsigned char>(c)));
-  }
-  if (options.find_first_of("<>") != std::string_view::npos) map.set('<', "&lt;"), map.set('>', "&gt;");
-  if (options.find('+') != std::string_view::npos) map.set(' ', "+");
-  if (options.find('&') != std::string_view::npos) map.set('&', "&amp;");
-  return MapBytes(text, map);
+  const ShortByteMap& map = UrlMap(options.find_first_of("<>") != std::string_view::npos,
+                                   options.find('+') != std::string_view::npos,
+                                   options.find('&') != std::string_view::npos);
+  return MapShort(text, map, UrlPlain{});
 }
 
 std::string UrlDecode(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  std::size_t at = 0;
-  while (at < text.size()) {
-    const std::size_t run = at;
-    while (at < text.size() && text[at] != '+' && text[at] != '&' && text[at] != '%') ++at;
-    out.append(text.data() + run, at - run);
-    if (at >= text.size()) break;
-    const char c = text[at];
-    if (c == '+') {
-      out += ' ';
+  std::string out(text.size() + 16, '\0');
+  char* write = out.data();
+  const char* at = text.data();
+  const char* const end = at + text.size();
+  for (;;) {
+    at = CopyPlainRun(
+        at, end, write, [](char c) { return c == '+' || c == '&' || c == '%'; },
+        [](auto block) { return _mm_or_si128(_mm_or_si128(Equal(block, '+'), Equal(block, '&')), Equal(block, '%')); });
+    if (at == end) break;
+    const std::string_view rest(at, static_cast<std::size_t>(end - at));
+    if (*at == '+') {
+      *write++ = ' ';
       ++at;
-    } else if (c == '&') {
-      const std::string_view rest = text.substr(at);
-      if (rest.starts_with("&amp;")) out += '&', at += 5;
-      else if (rest.starts_with("&lt;")) out += '<', at += 4;
-      else if (rest.starts_with("&gt;")) out += '>', at += 4;
-      else out += '&', ++at;
+    } else if (*at == '&') {
+      if (rest.starts_with("&amp;")) *write++ = '&', at += 5;
+      else if (rest.starts_with("&lt;")) *write++ = '<', at += 4;
+      else if (rest.starts_with("&gt;")) *write++ = '>', at += 4;
+      else *write++ = '&', ++at;
+    } else if (rest.size() >= 3 && HexValue(at[1]) >= 0 && HexValue(at[2]) >= 0) {
+      *write++ = static_cast<char>(HexValue(at[1]) * 16 + HexValue(at[2]));
+      at += 3;
     } else {
-      // Two characters must follow, even after blanks and controls are trimmed away.
-      const std::string_view pair = Trimmed(text.substr(at + 1, 2));
-      if (pair.size() != 2) break;
-      const int high = HexValue(pair[0]), low = HexValue(pair[1]);
-      if (high >= 0 && low >= 0) out += static_cast<char>(high * 16 + low);
+      // Two characters must follow, even after blanks and controls are trimmed away;
+      // a pair that is no escape is dropped.
+      if (Trimmed(rest.substr(1, 2)).size() != 2) break;
       at += 3;
     }
   }
+  out.resize(static_cast<std::size_t>(write - out.data()));
   return out;
 }
 

@@ -28,6 +28,29 @@ TEST(Replace, OnePassAndRepetition) {
   EXPECT_EQ(ReplaceRepeatedly("xAx", "a", "[A]", Upper, AsciiLowered), "x[A]x");
 }
 
+// Stretches between matches of every length up to three 16-byte blocks, results that
+// outgrow their first room many times over, and the result cap on both sides.
+TEST(Replace, StretchesGrowthAndTheCap) {
+  auto reference = [](std::string_view text, std::string_view search, std::string_view replacement) {
+    std::string out;
+    std::size_t at = 0;
+    for (std::size_t found; (found = text.find(search, at)) != std::string_view::npos; at = found + search.size())
+      out.append(text.substr(at, found - at)).append(replacement);
+    return out.append(text.substr(at));
+  };
+  for (std::size_t gap = 0; gap <= 48; ++gap) {
+    std::string text;
+    for (int n = 0; n < 4; ++n) text += std::string(gap, static_cast<char>('a' + gap % 20)) + "<>";
+    text += std::string(gap, 'z');
+    for (std::string_view replacement : {"", "#", "[+]", "0123456789ABCDEFGHIJ"})
+      ASSERT_EQ(ReplaceAll(text, "<>", replacement), reference(text, "<>", replacement)) << gap << " " << replacement;
+  }
+  const std::string many(1000, 'a');
+  EXPECT_EQ(ReplaceAll(many, "a", "0123456789"), reference(many, "a", "0123456789"));
+  EXPECT_EQ(ReplaceAll(std::string(kResultCap / 16, 'a'), "a", std::string(16, 'b')).size(), kResultCap);
+  EXPECT_THROW(ReplaceAll(std::string(kResultCap / 16 + 1, 'a'), "a", std::string(16, 'b')), ResultTooLarge);
+}
+
 TEST(Replace, RepetitionThatWouldTakeTooLongEnds) {
   // Every pass removes only the innermost pair: quadratic work, stopped by the budget.
   const std::string nested = std::string(1000, '(') + std::string(1000, ')');

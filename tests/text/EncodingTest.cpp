@@ -1,6 +1,7 @@
 // The encoding routines where their edges are.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <random>
 
 #include "text/Encoding.h"
@@ -67,6 +68,42 @@ TEST(QuotedPrintable, OnePassMatchesTheRuleOnMixedTexts) {
     }
     for (bool header : {false, true})
       ASSERT_EQ(QPEncode(text, header), ReferenceQPEncode(text, header)) << round << " header " << header;
+  }
+}
+
+// Plain stretches are taken sixteen bytes at a time and escaped through a window of
+// 1024 input bytes: every byte value at every place of three blocks, lines at the
+// limit, and texts whose escapes and trailing blanks straddle the window's pieces.
+TEST(QuotedPrintable, BlocksAndPiecesMatchTheRule) {
+  for (int value = 0; value < 256; ++value) {
+    for (std::size_t at = 0; at < 48; ++at) {
+      std::string text(48, 'x');
+      text[at] = static_cast<char>(value);
+      for (bool header : {false, true}) {
+        const std::string encoded = QPEncode(text, header);
+        ASSERT_EQ(encoded, ReferenceQPEncode(text, header)) << value << " at " << at << " header " << header;
+        ASSERT_EQ(QPDecode(encoded, header), text) << value << " at " << at << " header " << header;
+      }
+    }
+  }
+  EXPECT_EQ(QPEncode(std::string(75, 'x'), false), std::string(75, 'x'));
+  EXPECT_EQ(QPEncode(std::string(77, 'x'), false), std::string(75, 'x') + "=\r\n" + "xx");
+  EXPECT_EQ(QPEncode(std::string(76, 'x') + "\xE4", true), std::string(75, 'x') + "=\r\nx=E4");
+  for (std::size_t length : {1023u, 1024u, 1025u, 3000u}) {
+    for (std::size_t blanks : {0u, 1u, 1100u}) {
+      std::string text(length, 'y');
+      for (std::size_t at = 1019; at < length && at < 1030; at += 2) text[at] = '=';
+      text += std::string(blanks, ' ');
+      for (bool header : {false, true})
+        ASSERT_EQ(QPEncode(text, header), ReferenceQPEncode(text, header)) << length << " " << blanks << " " << header;
+    }
+  }
+  // The decoder stops its block copy at every place of a block.
+  for (std::size_t at = 0; at <= 44; ++at) {
+    std::string encoded(48, 'x'), decoded(46, 'x');
+    encoded.replace(at, 4, "=4A_");
+    decoded.replace(at, 2, "J ");
+    EXPECT_EQ(QPDecode(encoded, true), decoded) << at;
   }
 }
 
@@ -203,6 +240,31 @@ TEST(Url, EncodingOptionsAndDecodingStops) {
   EXPECT_EQ(UrlDecode("a%4"), "a");
   EXPECT_EQ(UrlDecode("a%%41"), "a1");          // "%4" is no escape: dropped with its two characters
   EXPECT_EQ(UrlDecode("100%"), "100");
+}
+
+// Letters and digits are taken sixteen at a time: every byte value at every place of
+// three blocks against the rule written plainly, and back.
+TEST(Url, BlocksMatchTheRule) {
+  const std::string alphanumeric = "Az09azAZ19bY8cX7dW6eV5fU4gT3hS2iR1jQ0kPlOmNnMoLpKqJr";
+  for (int value = 0; value < 256; ++value) {
+    const bool plain = std::isalnum(value) && value < 128;
+    for (std::size_t at = 0; at < 48; ++at) {
+      std::string text = alphanumeric.substr(0, 48);
+      text[at] = static_cast<char>(value);
+      std::string expected = text;
+      if (!plain) expected.replace(at, 1, {'%', "0123456789ABCDEF"[value >> 4], "0123456789ABCDEF"[value & 15]});
+      const std::string encoded = UrlEncode(text, "");
+      ASSERT_EQ(encoded, expected) << value << " at " << at;
+      ASSERT_EQ(UrlDecode(encoded), text) << value << " at " << at;
+    }
+  }
+  // The decoder stops its block copy at each of its three characters, anywhere.
+  for (std::size_t at = 0; at < 40; ++at) {
+    std::string encoded = alphanumeric.substr(0, 48), decoded = encoded;
+    encoded.replace(at, 10, "%4a+&amp;x");
+    decoded.replace(at, 10, "J &x");
+    EXPECT_EQ(UrlDecode(encoded), decoded) << at;
+  }
 }
 
 TEST(Entities, DecodingWithAndWithoutTheTable) {
