@@ -1,0 +1,243 @@
+#include "text/Base64.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
+
+#if defined(__i386__) || defined(__x86_64__)
+#include <tmmintrin.h>
+#endif
+
+#include "core/TextUtil.h"
+
+namespace kvl {
+
+namespace {
+constexpr char kBase64Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+unsigned char Byte(char c) { return static_cast<unsigned char>(c); }
+}  // namespace
+
+namespace {
+// Two Base64 characters for every 12-bit value.
+const std::array<std::array<char, 2>, 4096>& Base64Pairs() {
+  static const auto pairs = [] {
+    std::array<std::array<char, 2>, 4096> table{};
+    for (int v = 0; v < 4096; ++v) table[v] = {kBase64Alphabet[v >> 6], kBase64Alphabet[v & 63]};
+    return table;
+  }();
+  return pairs;
+}
+
+// Each character's 6 bits already shifted to its place in a group; all bits set for
+// characters outside the alphabet, so one OR over a group tells whether it is valid.
+struct Base64Values {
+  std::array<std::uint32_t, 256> shifted[4];
+};
+const Base64Values& Base64Tables() {
+  static const Base64Values values = [] {
+    Base64Values tables;
+    for (auto& table : tables.shifted) table.fill(0xFFFFFFFFu);
+    for (std::uint32_t v = 0; v < 64; ++v) {
+      const unsigned char c = Byte(kBase64Alphabet[v]);
+      tables.shifted[0][c] = v << 18;
+      tables.shifted[1][c] = v << 12;
+      tables.shifted[2][c] = v << 6;
+      tables.shifted[3][c] = v;
+    }
+    return tables;
+  }();
+  return values;
+}
+}  // namespace
+
+namespace {
+#if defined(__i386__) || defined(__x86_64__)
+// Twelve bytes to sixteen characters per step (needs SSSE3's byte shuffle).
+__attribute__((target("ssse3"))) std::size_t EncodeBlocksSsse3(const unsigned char* in, std::size_t length,
+                                                                char* out) {
+  std::size_t done = 0;
+  for (; done + 16 <= length; done += 12, out += 16) {
+    __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + done));
+    bytes = _mm_shuffle_epi8(bytes, _mm_set_epi8(10, 11, 9, 10, 7, 8, 6, 7, 4, 5, 3, 4, 1, 2, 0, 1));
+    const __m128i high = _mm_mulhi_epu16(_mm_and_si128(bytes, _mm_set1_epi32(0x0FC0FC00)), _mm_set1_epi32(0x04000040));
+    const __m128i low = _mm_mullo_epi16(_mm_and_si128(bytes, _mm_set1_epi32(0x003F03F0)), _mm_set1_epi32(0x01000010));
+    const __m128i indices = _mm_or_si128(high, low);
+    // 0-25 'A', 26-51 'a', 52-61 '0', 62 '+', 63 '/': one offset per range.
+    __m128i range = _mm_subs_epu8(indices, _mm_set1_epi8(51));
+    range = _mm_or_si128(range, _mm_and_si128(_mm_cmpgt_epi8(_mm_set1_epi8(26), indices), _mm_set1_epi8(13)));
+    const __m128i offsets = _mm_setr_epi8('a' - 26, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52,
+                                          '0' - 52, '0' - 52, '0' - 52, '0' - 52, '+' - 62, '/' - 63, 'A', 0, 0);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_add_epi8(_mm_shuffle_epi8(offsets, range), indices));
+  }
+  return done;
+}
+
+#endif
+
+#if defined(__i386__) || defined(__x86_64__)
+// Sixteen characters to twelve bytes per step; stops at the first block that holds
+// anything but alphabet characters (padding included), leaving it to the plain path.
+// Writes sixteen bytes per step, so the output needs four bytes of room beyond.
+__attribute__((target("ssse3"))) std::size_t DecodeBlocksSsse3(const unsigned char* in, std::size_t length,
+                                                                char* out) {
+  const __m128i lowTable = _mm_setr_epi8(0x15, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x13, 0x1A,
+                                         0x1B, 0x1B, 0x1B, 0x1A);
+  const __m128i highTable = _mm_setr_epi8(0x10, 0x10, 0x01, 0x02, 0x04, 0x08, 0x04, 0x08, 0x10, 0x10, 0x10, 0x10,
+                                          0x10, 0x10, 0x10, 0x10);
+  const __m128i rollTable = _mm_setr_epi8(0, 16, 19, 4, -65, -65, -71, -71, 0, 0, 0, 0, 0, 0, 0, 0);
+  const __m128i nibble = _mm_set1_epi8(0x2F);
+  std::size_t done = 0;
+  for (; done + 16 <= length; done += 16, out += 12) {
+    __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + done));
+    const __m128i highNibbles = _mm_and_si128(_mm_srli_epi32(chars, 4), nibble);
+    const __m128i lowNibbles = _mm_and_si128(chars, nibble);
+    const __m128i flags = _mm_and_si128(_mm_shuffle_epi8(lowTable, lowNibbles), _mm_shuffle_epi8(highTable, highNibbles));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(flags, _mm_setzero_si128())) != 0xFFFF) break;
+    const __m128i roll = _mm_shuffle_epi8(rollTable, _mm_add_epi8(_mm_cmpeq_epi8(chars, nibble), highNibbles));
+    chars = _mm_add_epi8(chars, roll);
+    const __m128i pairs = _mm_maddubs_epi16(chars, _mm_set1_epi32(0x01400140));
+    __m128i bytes = _mm_madd_epi16(pairs, _mm_set1_epi32(0x00011000));
+    bytes = _mm_shuffle_epi8(bytes, _mm_setr_epi8(2, 1, 0, 6, 5, 4, 10, 9, 8, 14, 13, 12, -1, -1, -1, -1));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), bytes);
+  }
+  return done;
+}
+#endif
+
+std::size_t EncodeBlocksScalar(const unsigned char* in, std::size_t length, char* write) {
+  const auto& pairs = Base64Pairs();
+  std::size_t i = 0;
+  for (; i + 3 <= length; i += 3, write += 4) {
+    const std::uint32_t group = (std::uint32_t{in[i]} << 16) | (std::uint32_t{in[i + 1]} << 8) | in[i + 2];
+    std::memcpy(write, pairs[group >> 12].data(), 2);
+    std::memcpy(write + 2, pairs[group & 0xFFF].data(), 2);
+  }
+  return i;
+}
+}  // namespace
+
+bool Base64HasSsse3() {
+#if defined(__i386__) || defined(__x86_64__)
+  static const bool has = __builtin_cpu_supports("ssse3");
+  return has;
+#else
+  return false;
+#endif
+}
+
+std::string Base64Encode(std::string_view bytes, Base64Path path) {
+  std::string out((bytes.size() + 2) / 3 * 4, '\0');
+  const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+  char* write = out.data();
+  std::size_t i = 0;
+#if defined(__i386__) || defined(__x86_64__)
+  if (path == Base64Path::Fastest && Base64HasSsse3()) i = EncodeBlocksSsse3(in, bytes.size(), write);
+#endif
+  i += EncodeBlocksScalar(in + i, bytes.size() - i, write + i / 3 * 4);
+  write += i / 3 * 4;
+  if (const std::size_t rest = bytes.size() - i; rest > 0) {
+    const std::uint32_t group = (std::uint32_t{in[i]} << 16) | (rest == 2 ? std::uint32_t{in[i + 1]} << 8 : 0);
+    write[0] = kBase64Alphabet[group >> 18];
+    write[1] = kBase64Alphabet[(group >> 12) & 63];
+    write[2] = rest == 2 ? kBase64Alphabet[(group >> 6) & 63] : '=';
+    write[3] = '=';
+  }
+  return out;
+}
+
+// Reads the text as if its CR and LF were removed, its ends trimmed and "=" appended
+// up to a multiple of four, then decodes strictly: whole groups of the alphabet with
+// at most two "=" of padding at the very end, or nothing at all.
+std::string Base64Decode(std::string_view text, Base64Path path) {
+  const std::string_view trimmed = Trimmed(text);
+  const auto& t = Base64Tables().shifted;
+  const auto* at = reinterpret_cast<const unsigned char*>(trimmed.data());
+  const auto* const end = at + trimmed.size();
+  std::string out(trimmed.size() / 4 * 3 + 3 + 16, '\0');
+  char* write = out.data();
+#if defined(__i386__) || defined(__x86_64__)
+  const bool wide = path == Base64Path::Fastest && Base64HasSsse3();
+#endif
+  // Line breaks are looked for ahead, at most a window at a time, so every byte is
+  // searched once and the decoding that follows finds it still in the cache.
+  constexpr std::size_t kWindow = 64u << 10;
+  struct NextByte {
+    const unsigned char* at = nullptr;
+    bool found = false;  // else: none before `at`, the end of the window searched
+  };
+  NextByte nextCr, nextLf;
+  auto nextBreak = [&](const unsigned char* from) {
+    auto find = [&](NextByte& next, int c) {
+      if (next.at == nullptr || next.at < from || (!next.found && next.at <= from)) {
+        const unsigned char* limit = from + std::min(kWindow, static_cast<std::size_t>(end - from));
+        const void* hit = std::memchr(from, c, static_cast<std::size_t>(limit - from));
+        next = hit ? NextByte{static_cast<const unsigned char*>(hit), true} : NextByte{limit, false};
+      }
+      return next.at;
+    };
+    return std::min(find(nextCr, '\r'), find(nextLf, '\n'));
+  };
+  unsigned char quad[4];
+  int filled = 0;
+  std::size_t dataChars = 0;
+  const unsigned char* padding = nullptr;  // the first "=", after which only "=" may follow
+  while (at < end && padding == nullptr) {
+    const unsigned char* lineEnd = nextBreak(at);
+    while (at < lineEnd) {
+      if (filled == 0) {
+#if defined(__i386__) || defined(__x86_64__)
+        if (wide) {
+          const std::size_t done = DecodeBlocksSsse3(at, static_cast<std::size_t>(lineEnd - at), write);
+          at += done;
+          write += done / 4 * 3;
+          dataChars += done;
+        }
+#endif
+        for (; lineEnd - at >= 4; at += 4, write += 3) {
+          const std::uint32_t group = t[0][at[0]] | t[1][at[1]] | t[2][at[2]] | t[3][at[3]];
+          if (group & 0xFF000000u) break;
+          write[0] = static_cast<char>(group >> 16);
+          write[1] = static_cast<char>(group >> 8);
+          write[2] = static_cast<char>(group);
+          dataChars += 4;
+        }
+        if (at == lineEnd) break;
+      }
+      if (*at == '=') {
+        padding = at;
+        break;
+      }
+      if (t[3][*at] > 63) return {};
+      quad[filled++] = *at++;
+      ++dataChars;
+      if (filled == 4) {
+        const std::uint32_t group = t[0][quad[0]] | t[1][quad[1]] | t[2][quad[2]] | t[3][quad[3]];
+        write[0] = static_cast<char>(group >> 16);
+        write[1] = static_cast<char>(group >> 8);
+        write[2] = static_cast<char>(group);
+        write += 3;
+        filled = 0;
+      }
+    }
+    if (padding == nullptr) at = lineEnd + (lineEnd < end && (*lineEnd == '\r' || *lineEnd == '\n') ? 1 : 0);
+  }
+  // Count the "=" at the end (written and supplied); anything else there spoils the text.
+  std::size_t written = 0;
+  for (const unsigned char* p = padding; p != nullptr && p < end; ++p) {
+    if (*p == '=') ++written;
+    else if (*p != '\r' && *p != '\n') return {};
+  }
+  const std::size_t supplied = (4 - (dataChars + written) % 4) % 4;
+  if (written + supplied > 2) return {};
+  if (filled >= 2) {
+    const std::uint32_t group = t[0][quad[0]] | t[1][quad[1]] | (filled == 3 ? t[2][quad[2]] : 0);
+    *write++ = static_cast<char>(group >> 16);
+    if (filled == 3) *write++ = static_cast<char>(group >> 8);
+  }
+  out.resize(static_cast<std::size_t>(write - out.data()));
+  return out;
+}
+
+}  // namespace kvl
