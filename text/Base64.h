@@ -6,11 +6,13 @@
 
 namespace kvl {
 
-// Which code takes the bulk of Base64 text: SSSE3 blocks where the processor has
-// them (plain code otherwise), or plain code always. Both give the same result on
-// every input; tests compare them.
-enum class Base64Path { Fastest, Plain };
+// Which code takes the bulk of Base64 text. Fastest: AVX2 blocks where the processor
+// has them, else SSSE3 blocks, else plain code. Avx2 and Ssse3 ask for one kind of
+// block (falling back to the next kind down where the processor lacks it), Plain for
+// plain code always. Every path gives the same result on every input; tests compare them.
+enum class Base64Path { Fastest, Plain, Ssse3, Avx2 };
 bool Base64HasSsse3();
+bool Base64HasAvx2();
 
 std::string Base64Encode(std::string_view bytes, Base64Path path = Base64Path::Fastest);
 // CR and LF anywhere and controls at both ends are ignored, and missing padding is
