@@ -208,24 +208,41 @@ Base64Path PathToRun(Base64Path path) {
 }
 }  // namespace
 
+namespace {
+// The result grows a stretch at a time just ahead of the writing (its capacity
+// reserved at once, so it never moves): each stretch's zero fill is still in the
+// cache when the coding overwrites it, instead of a second pass over the whole result.
+constexpr std::size_t kStretch = 48u << 10;  // a multiple of every block's step (12, 16, 24, 32)
+}  // namespace
+
 std::string Base64Encode(std::string_view bytes, Base64Path path) {
-  std::string out((bytes.size() + 2) / 3 * 4, '\0');
+  std::string out;
+  out.reserve((bytes.size() + 2) / 3 * 4);
   const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
-  char* write = out.data();
-  std::size_t i = 0;
 #if defined(__i386__) || defined(__x86_64__)
   const Base64Path run = PathToRun(path);
-  if (run == Base64Path::Avx2) i = EncodeBlocksAvx2(in, bytes.size(), write);
-  if (run != Base64Path::Plain) i += EncodeBlocksSsse3(in + i, bytes.size() - i, write + i / 3 * 4);
 #endif
-  i += EncodeBlocksScalar(in + i, bytes.size() - i, write + i / 3 * 4);
-  write += i / 3 * 4;
-  if (const std::size_t rest = bytes.size() - i; rest > 0) {
-    const std::uint32_t group = (std::uint32_t{in[i]} << 16) | (rest == 2 ? std::uint32_t{in[i + 1]} << 8 : 0);
-    write[0] = kBase64Alphabet[group >> 18];
-    write[1] = kBase64Alphabet[(group >> 12) & 63];
-    write[2] = rest == 2 ? kBase64Alphabet[(group >> 6) & 63] : '=';
-    write[3] = '=';
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    const std::size_t span = std::min(bytes.size() - i, kStretch);
+    out.resize(out.size() + (span + 2) / 3 * 4);
+    char* const write = out.data() + i / 3 * 4;
+    std::size_t done = 0;
+#if defined(__i386__) || defined(__x86_64__)
+    if (run == Base64Path::Avx2) done = EncodeBlocksAvx2(in + i, span, write);
+    if (run != Base64Path::Plain) done += EncodeBlocksSsse3(in + i + done, span - done, write + done / 3 * 4);
+#endif
+    done += EncodeBlocksScalar(in + i + done, span - done, write + done / 3 * 4);
+    if (const std::size_t rest = span - done; rest > 0) {  // only in the last stretch
+      const unsigned char* last = in + i + done;
+      char* const group4 = write + done / 3 * 4;
+      const std::uint32_t group = (std::uint32_t{last[0]} << 16) | (rest == 2 ? std::uint32_t{last[1]} << 8 : 0);
+      group4[0] = kBase64Alphabet[group >> 18];
+      group4[1] = kBase64Alphabet[(group >> 12) & 63];
+      group4[2] = rest == 2 ? kBase64Alphabet[(group >> 6) & 63] : '=';
+      group4[3] = '=';
+    }
+    i += span;
   }
   return out;
 }
@@ -238,8 +255,16 @@ std::string Base64Decode(std::string_view text, Base64Path path) {
   const auto& t = Base64Tables().shifted;
   const auto* at = reinterpret_cast<const unsigned char*>(trimmed.data());
   const auto* const end = at + trimmed.size();
-  std::string out(trimmed.size() / 4 * 3 + 3 + 16, '\0');
-  char* write = out.data();
+  const std::size_t limit = trimmed.size() / 4 * 3 + 3 + 16;  // 16: blocks store whole registers
+  std::string out;
+  out.reserve(limit);
+  char* const base = out.data();
+  char* write = base;
+  // Makes the next `bytes` from `write` on part of the result (see kStretch).
+  auto makeRoom = [&](std::size_t bytes) {
+    const std::size_t needed = static_cast<std::size_t>(write - base) + bytes;
+    if (needed > out.size()) out.resize(std::min(limit, needed));
+  };
 #if defined(__i386__) || defined(__x86_64__)
   const Base64Path run = PathToRun(path);
 #endif
@@ -251,16 +276,18 @@ std::string Base64Decode(std::string_view text, Base64Path path) {
   // line break, the padding or a foreign character) is then taken on its own.
   while (at < end) {
     if (filled == 0) {
+      const std::size_t span = std::min(static_cast<std::size_t>(end - at), kStretch);
+      const unsigned char* const spanEnd = at + span;
+      makeRoom(span / 4 * 3 + 16);
 #if defined(__i386__) || defined(__x86_64__)
       std::size_t done = 0;
-      if (run == Base64Path::Avx2) done = DecodeBlocksAvx2(at, static_cast<std::size_t>(end - at), write);
-      if (run != Base64Path::Plain)
-        done += DecodeBlocksSsse3(at + done, static_cast<std::size_t>(end - at) - done, write + done / 4 * 3);
+      if (run == Base64Path::Avx2) done = DecodeBlocksAvx2(at, span, write);
+      if (run != Base64Path::Plain) done += DecodeBlocksSsse3(at + done, span - done, write + done / 4 * 3);
       at += done;
       write += done / 4 * 3;
       dataChars += done;
 #endif
-      for (; end - at >= 4; at += 4, write += 3) {
+      for (; spanEnd - at >= 4; at += 4, write += 3) {
         const std::uint32_t group = t[0][at[0]] | t[1][at[1]] | t[2][at[2]] | t[3][at[3]];
         if (group & 0xFF000000u) break;
         write[0] = static_cast<char>(group >> 16);
@@ -269,6 +296,7 @@ std::string Base64Decode(std::string_view text, Base64Path path) {
         dataChars += 4;
       }
       if (at == end) break;
+      if (at == spanEnd) continue;  // the stretch was whole groups: on to the next
     }
     if (*at == '\r' || *at == '\n') {
       ++at;
@@ -282,6 +310,7 @@ std::string Base64Decode(std::string_view text, Base64Path path) {
     quad[filled++] = *at++;
     ++dataChars;
     if (filled == 4) {
+      makeRoom(3);
       const std::uint32_t group = t[0][quad[0]] | t[1][quad[1]] | t[2][quad[2]] | t[3][quad[3]];
       write[0] = static_cast<char>(group >> 16);
       write[1] = static_cast<char>(group >> 8);
@@ -299,6 +328,7 @@ std::string Base64Decode(std::string_view text, Base64Path path) {
   const std::size_t supplied = (4 - (dataChars + written) % 4) % 4;
   if (written + supplied > 2) return {};
   if (filled >= 2) {
+    makeRoom(2);
     const std::uint32_t group = t[0][quad[0]] | t[1][quad[1]] | (filled == 3 ? t[2][quad[2]] : 0);
     *write++ = static_cast<char>(group >> 16);
     if (filled == 3) *write++ = static_cast<char>(group >> 8);

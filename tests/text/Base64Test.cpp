@@ -129,6 +129,30 @@ TEST(Base64, LongTextsWithAndWithoutBreaks) {
   }
 }
 
+// The result grows 48 KiB of input at a time: lengths, line breaks and foreign
+// characters on both sides of the first stretch's end.
+TEST(Base64, AroundTheEndOfAStretch) {
+  constexpr std::size_t kStretch = 48u << 10;
+  std::mt19937 random(7);
+  const std::string bytes = RandomBytes(kStretch + 10, random);
+  for (std::size_t length : {kStretch / 4 * 3 - 1, kStretch / 4 * 3, kStretch / 4 * 3 + 1, kStretch - 1, kStretch,
+                             kStretch + 1, kStretch + 2}) {
+    const std::string data = bytes.substr(0, length);
+    const std::string encoded = Base64Encode(data, Base64Path::Plain);
+    for (const Base64Path path : PathsHere()) ASSERT_EQ(Base64Encode(data, path), encoded) << NameOf(path) << length;
+    ASSERT_EQ(DecodedEveryWay(encoded), data) << length;
+  }
+  const std::string encoded = Base64Encode(bytes);
+  for (std::size_t at : {kStretch - 2, kStretch - 1, kStretch, kStretch + 1}) {
+    std::string broken = encoded;
+    broken.insert(at, "\r\n");
+    ASSERT_EQ(DecodedEveryWay(broken), bytes) << at;
+    std::string spoiled = encoded;
+    spoiled[at] = '*';
+    ASSERT_EQ(DecodedEveryWay(spoiled), "") << at;
+  }
+}
+
 TEST(Base64, EveryByteAndEveryForeignCharacterInLongLines) {
   std::string all;
   for (int round = 0; round < 3; ++round)
