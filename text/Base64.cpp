@@ -105,8 +105,8 @@ __attribute__((target("ssse3"))) std::size_t DecodeBlocksSsse3(const unsigned ch
   return done;
 }
 
-// Twenty-four bytes to thirty-two characters per step: the SSSE3 step on both
-// 128-bit halves at once. Loads and stores are unaligned only, and the function
+// Twenty-four bytes to thirty-two characters per step (reading 28): the SSSE3 step
+// on both 128-bit halves at once. Loads and stores are unaligned only, and the function
 // realigns its own stack, because the 32-bit Windows stack is only 4-byte aligned
 // and a 32-byte spill must not fault.
 __attribute__((target("avx2"), force_align_arg_pointer)) std::size_t EncodeBlocksAvx2(const unsigned char* in,
@@ -206,9 +206,7 @@ Base64Path PathToRun(Base64Path path) {
   if (path != Base64Path::Plain && Base64HasSsse3()) return Base64Path::Ssse3;
   return Base64Path::Plain;
 }
-}  // namespace
 
-namespace {
 // The result grows a stretch at a time just ahead of the writing (its capacity
 // reserved at once, so it never moves): each stretch's zero fill is still in the
 // cache when the coding overwrites it, instead of a second pass over the whole result.
