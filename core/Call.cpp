@@ -7,15 +7,40 @@
 
 namespace kvl {
 
+namespace {
+// The two-step protocol: the item's length, then the host's copy into the room that
+// `room(length)` gives. Answers the characters copied; 0 on any failure.
+template <typename Room>
+std::size_t ReadItemInto(IZRPDataProvider* provider, std::int32_t id, Room&& room) {
+  const std::int32_t length = provider->GetText(id, nullptr, 0);
+  if (length <= 0) return 0;
+  const std::int32_t copied = provider->GetText(id, room(static_cast<std::size_t>(length)), length);
+  return copied <= 0 ? 0 : static_cast<std::size_t>(std::min(copied, length));
+}
+}  // namespace
+
 std::string ReadItemText(IZRPDataProvider* provider, std::int32_t id) {
   try {
-    const std::int32_t length = provider->GetText(id, nullptr, 0);
-    if (length <= 0) return {};
-    std::string buffer(static_cast<std::size_t>(length), '\0');
-    const std::int32_t copied = provider->GetText(id, buffer.data(), length);
-    if (copied <= 0) return {};
-    buffer.resize(std::min<std::size_t>(static_cast<std::size_t>(copied), buffer.size()));
+    std::string buffer;
+    const std::size_t copied = ReadItemInto(provider, id, [&](std::size_t length) {
+      buffer.resize(length);
+      return buffer.data();
+    });
+    buffer.resize(copied);
     return buffer;
+  } catch (...) {
+    return {};
+  }
+}
+
+TextBuffer ReadItemBuffer(IZRPDataProvider* provider, std::int32_t id) {
+  try {
+    std::unique_ptr<char[]> buffer;
+    const std::size_t copied = ReadItemInto(provider, id, [&](std::size_t length) {
+      buffer = std::make_unique_for_overwrite<char[]>(length);
+      return buffer.get();
+    });
+    return {std::move(buffer), copied};
   } catch (...) {
     return {};
   }
@@ -27,6 +52,12 @@ Call::Call(IZRPDataProvider* context, IZRPDataProvider* params)
 std::string Call::text(int n) const {
   std::string argument = ReadItemText(params_, n - 1);
   ChargeTextBytes(argument.size());
+  return argument;
+}
+
+TextBuffer Call::textBuffer(int n) const {
+  TextBuffer argument = ReadItemBuffer(params_, n - 1);
+  ChargeTextBytes(argument.view().size());
   return argument;
 }
 

@@ -2,6 +2,7 @@
 // One macro call as a handler sees it: its arguments (numbered from 1), the
 // host's data items and the host round trip. Holds no windows.h types.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -23,12 +24,27 @@ inline constexpr std::int32_t kInReplyTo = 265;
 inline constexpr std::int32_t kReferences = 266;
 }  // namespace items
 
+// Text read from the host into storage of its own, not zero-filled first: a whole
+// message (16 MiB and more) is then copied once and nothing else touches it.
+class TextBuffer {
+ public:
+  TextBuffer() = default;
+  TextBuffer(std::unique_ptr<char[]> data, std::size_t size) : data_(std::move(data)), size_(size) {}
+  std::string_view view() const { return {data_.get(), size_}; }
+
+ private:
+  std::unique_ptr<char[]> data_;
+  std::size_t size_ = 0;
+};
+
 class Call {
  public:
   Call(IZRPDataProvider* context, IZRPDataProvider* params);
 
   int count() const { return count_; }
   std::string text(int n) const;
+  // The argument for handlers that only read it (no zero fill before the host's copy).
+  TextBuffer textBuffer(int n) const;
   std::int32_t integer(int n) const;
   // The argument when it was given, else the default.
   std::string textOr(int n, std::string_view dflt) const;
@@ -47,5 +63,6 @@ class Call {
 
 // Reads an item by the two-step length/copy protocol; any failure reads as empty.
 std::string ReadItemText(IZRPDataProvider* provider, std::int32_t id);
+TextBuffer ReadItemBuffer(IZRPDataProvider* provider, std::int32_t id);
 
 }  // namespace kvl

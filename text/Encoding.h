@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "core/Plugin.h"
+#include "text/Base64.h"  // Base64 lives there; kept reachable from here
 
 namespace kvl {
 
@@ -12,18 +13,6 @@ namespace kvl {
 // Output lines hold at most 75 characters plus the "=" of a soft line break.
 std::string QPEncode(std::string_view text, bool header);
 std::string QPDecode(std::string_view text, bool header);
-
-// Which code takes the bulk of Base64 text: SSSE3 blocks where the processor has
-// them (plain code otherwise), or plain code always. Both give the same result on
-// every input; tests compare them.
-enum class Base64Path { Fastest, Plain };
-bool Base64HasSsse3();
-
-std::string Base64Encode(std::string_view bytes, Base64Path path = Base64Path::Fastest);
-// CR and LF anywhere and controls at both ends are ignored, and missing padding is
-// supplied; the rest must be whole groups of the alphabet with at most two "=" at
-// the end, or the result is "" (no partial output).
-std::string Base64Decode(std::string_view text, Base64Path path = Base64Path::Fastest);
 
 // Letters and digits stay, everything else becomes %XX; options "<" or ">" write
 // &lt;/&gt;, "+" writes blanks as "+", "&" writes "&amp;".

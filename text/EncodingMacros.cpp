@@ -19,7 +19,7 @@ std::string Encode(Call& call) {
   }
   if (method == "B") {
     if (call.count() > 2) return std::string(ErrParamCount);
-    return Base64Encode(call.text(1));
+    return Base64Encode(call.textBuffer(1).view());
   }
   return std::string(ErrParamValue);
 }
@@ -31,7 +31,7 @@ std::string Decode(Call& call) {
     if (call.count() > 3) return std::string(ErrParamCount);
     return QPDecode(call.text(1), QHeaderFlag(call));
   }
-  if (method == "B") return Base64Decode(call.text(1));
+  if (method == "B") return Base64Decode(call.textBuffer(1).view());
   return std::string(ErrParamValue);
 }
 

@@ -1,6 +1,7 @@
 // The plug-in's contract with the mail client, through its exports only.
 #include <windows.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <map>
@@ -166,6 +167,36 @@ TEST_F(Exports, ArgumentCountsAtBothEndsOfTheirRange) {
       EXPECT_TRUE(countError(name, most + 1)) << name << " with " << most + 1;
     }
   }
+}
+
+// A host that answers the first argument's length and then copies fewer characters
+// (none at all for 0): a macro sees what was copied, whichever way it reads it.
+class ShortCopyArguments : public ArgumentProvider {
+ public:
+  ShortCopyArguments(std::vector<std::string> args, std::int32_t copies)
+      : ArgumentProvider(std::move(args)), copies_(copies) {}
+  std::int32_t STDMETHODCALLTYPE GetText(std::int32_t id, char* buffer, std::int32_t size) override {
+    if (id != 0 || buffer == nullptr) return ArgumentProvider::GetText(id, buffer, size);
+    return copies_ == 0 ? 0 : ArgumentProvider::GetText(id, buffer, std::min(size, copies_));
+  }
+
+ private:
+  std::int32_t copies_;
+};
+
+TEST_F(Exports, ArgumentsCopiedShortAreTakenAsCopied) {
+  std::map<std::int32_t, std::string> items;
+  auto exec = [&](const char* name, std::vector<std::string> args, std::int32_t copies) {
+    ShortCopyArguments params(std::move(args), copies);
+    ContextProvider context(items, nullptr);
+    EXPECT_EQ(plugin.module.exec(name, static_cast<std::int32_t>(std::strlen(name)), &context, &params), 0);
+    return context.result();
+  };
+  EXPECT_EQ(exec("KVL_Encode", {"abcdef", "B"}, 3), "YWJj");  // read into a buffer of its own
+  EXPECT_EQ(exec("KVL_Encode", {"abcdef", "B"}, 0), "");
+  EXPECT_EQ(exec("KVL_Decode", {"YWJjZGVm", "B"}, 4), "abc");
+  EXPECT_EQ(exec("KVL_StrLen", {"abcdef"}, 3), "3");  // read as a string
+  EXPECT_EQ(exec("KVL_StrLen", {"abcdef"}, 0), "0");
 }
 
 TEST_F(Exports, EmptyResultIsStillWritten) {
