@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "core/Numbers.h"
+#include "core/TextBuilder.h"
 #include "core/TextUtil.h"
 #include "regex/PCRE.h"
 
@@ -674,22 +675,21 @@ std::string Regex::Replace(std::string_view subject, std::string_view templateTe
   const std::vector<TemplatePiece> pieces = ParseTemplate(templateText);
   // Names resolve once, but an unknown one still fails only when a match needs it.
   std::vector<std::int32_t> namedGroups(pieces.size(), -1);
-  std::string result;
-  result.reserve(subject.size());
+  TextBuilder result(subject.size(), std::string().max_size());
   std::size_t last = 0;
   std::vector<int> vector;
   const std::int32_t groupCount = captureCount_ + 1;
   auto append = [&](Span s) {
     if (s.start != -1 && s.end > s.start)
-      result.append(subject.data() + s.start, static_cast<std::size_t>(s.end - s.start));
+      result.append(subject.substr(static_cast<std::size_t>(s.start), static_cast<std::size_t>(s.end - s.start)));
   };
   eachSpan(subject, options, vector, [&] {
     const auto start = static_cast<std::size_t>(vector[0]);
-    if (start > last) result.append(subject.data() + last, start - last);
+    if (start > last) result.append(subject.substr(last, start - last));
     for (std::size_t i = 0; i < pieces.size(); ++i) {
       const TemplatePiece& piece = pieces[i];
       switch (piece.kind) {
-        case TemplatePiece::Kind::Literal: result += piece.text; break;
+        case TemplatePiece::Kind::Literal: result.append(piece.text); break;
         case TemplatePiece::Kind::Before: append(SpanOf(vector, groupCount, -1, subject.size())); break;
         case TemplatePiece::Kind::After: append(SpanOf(vector, groupCount, -2, subject.size())); break;
         case TemplatePiece::Kind::LastGroup: append(SpanOf(vector, groupCount, groupCount - 1, subject.size())); break;
@@ -713,8 +713,8 @@ std::string Regex::Replace(std::string_view subject, std::string_view templateTe
     }
     last = static_cast<std::size_t>(vector[1]);
   });
-  if (last < subject.size()) result.append(subject.data() + last, subject.size() - last);
-  return result;
+  if (last < subject.size()) result.append(subject.substr(last));
+  return std::move(result).finish();
 }
 
 // The $-forms, compiled once for the process.

@@ -38,20 +38,22 @@ std::string Quoted(std::string_view text) {
 
 // The start is a 1-based character position; below 1 counts as 1.
 std::string REIsMatch(Call& call) {
-  const std::string subject = call.text(1), pattern = call.text(2);
+  const TextBuffer subject = call.textBuffer(1);
+  const std::string pattern = call.text(2);
   const std::int64_t start = std::max<std::int64_t>(call.count() > 2 ? call.integer(3) : 1, 1);
   try {
     const auto regex = regex::CreateRegex(pattern, CaseOption(call, 4));
-    return regex->IsMatch(subject, static_cast<std::int32_t>(start - 1)) ? "1" : "0";
+    return regex->IsMatch(subject.view(), static_cast<std::int32_t>(start - 1)) ? "1" : "0";
   } catch (const regex::ERegexException&) {
     return std::string(ErrNoSuccess);
   }
 }
 
 std::string RERepl(Call& call) {
-  const std::string subject = call.text(1), pattern = call.text(2), templateText = call.text(3);
+  const TextBuffer subject = call.textBuffer(1);
+  const std::string pattern = call.text(2), templateText = call.text(3);
   try {
-    return regex::CreateRegex(pattern, CaseOption(call, 4))->Replace(subject, templateText);
+    return regex::CreateRegex(pattern, CaseOption(call, 4))->Replace(subject.view(), templateText);
   } catch (const regex::ERegexException&) {
     return std::string(ErrNoSuccess);
   }

@@ -49,11 +49,12 @@ std::string StrIns(Call& call) {
 // Ignore-case replaces through the locale's upper case; the repeat test folds ASCII
 // only. Repetition ends as ReplaceRepeatedly describes.
 std::string StrRepl(Call& call) {
-  const std::string text = call.text(1), search = call.text(2), replacement = call.text(3);
+  const TextBuffer text = call.textBuffer(1);
+  const std::string search = call.text(2), replacement = call.text(3);
   const bool ignoreCase = call.integerOr(4, 0) == 1;
   const CaseMap fold = ignoreCase ? AnsiUppered : nullptr;
-  if (call.integerOr(5, 0) != 1) return ReplaceAll(text, search, replacement, fold);
-  return ReplaceRepeatedly(text, search, replacement, fold, ignoreCase ? AsciiLowered : nullptr);
+  if (call.integerOr(5, 0) != 1) return ReplaceAll(text.view(), search, replacement, fold);
+  return ReplaceRepeatedly(text.view(), search, replacement, fold, ignoreCase ? AsciiLowered : nullptr);
 }
 
 std::string StrTr(Call& call) {

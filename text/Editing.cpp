@@ -6,11 +6,8 @@
 #include <optional>
 #include <vector>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "core/Limits.h"
+#include "core/TextBuilder.h"
 #include "core/TextUtil.h"
 
 namespace kvl {
@@ -18,23 +15,6 @@ namespace kvl {
 namespace {
 bool Occurs(std::string_view text, std::string_view search) { return FindText(text, search) != std::string_view::npos; }
 
-// Copies without a call into the C runtime: the stretches between matches are short,
-// and under Wine a call each cost more than the copy itself.
-char* CopyShort(char* to, const char* from, std::size_t length) {
-#if defined(__SSE2__)
-  for (; length >= 16; length -= 16, from += 16, to += 16)
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(to), _mm_loadu_si128(reinterpret_cast<const __m128i*>(from)));
-  // Fixed sizes, so each copy is a move or two.
-  if (length & 8) std::memcpy(to, from, 8), to += 8, from += 8;
-  if (length & 4) std::memcpy(to, from, 4), to += 4, from += 4;
-  if (length & 2) std::memcpy(to, from, 2), to += 2, from += 2;
-  if (length & 1) *to++ = *from;
-  return to;
-#else
-  std::memcpy(to, from, length);
-  return to + length;
-#endif
-}
 }  // namespace
 
 std::string ReplaceAll(std::string_view text, std::string_view search, std::string_view replacement, CaseMap fold) {
@@ -49,29 +29,15 @@ std::string ReplaceAll(std::string_view text, std::string_view search, std::stri
   }
   std::size_t found = FindText(haystack, needle);
   if (found == std::string_view::npos) return std::string(text);
-  std::string out(std::min(text.size() + (replacement.size() > search.size() ? text.size() / 4 : 0), kResultCap), '\0');
-  char* write = out.data();
-  // Grows the result (doubling, within the cap) when `more` characters would not fit.
-  auto makeRoom = [&](std::size_t more) {
-    const auto used = static_cast<std::size_t>(write - out.data());
-    if (out.size() - used >= more) return;
-    EnsureResultFits(std::uint64_t{used} + more);
-    out.resize(std::min(std::max(out.size() * 2, used + more), kResultCap));
-    write = out.data() + used;
-  };
+  TextBuilder out(text.size() + (replacement.size() > search.size() ? text.size() / 4 : 0));
   std::size_t at = 0;
   for (; found != std::string_view::npos; found = FindText(haystack, needle, at)) {
-    makeRoom(found - at + replacement.size());
-    write = CopyShort(write, text.data() + at, found - at);
-    write = CopyShort(write, replacement.data(), replacement.size());
+    out.append(text.substr(at, found - at));
+    out.append(replacement);
     at = found + needle.size();
   }
-  makeRoom(text.size() - at);
-  std::memcpy(write, text.data() + at, text.size() - at);
-  const std::size_t size = static_cast<std::size_t>(write - out.data()) + (text.size() - at);
-  EnsureResultFits(size);
-  out.resize(size);
-  return out;
+  out.append(text.substr(at));
+  return std::move(out).finish();
 }
 
 std::string ReplaceRepeatedly(std::string_view text, std::string_view search, std::string_view replacement,
