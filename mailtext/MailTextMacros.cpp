@@ -40,8 +40,10 @@ std::string NoTo(Call& call) {
   return name;
 }
 
-std::string QuoteAdd(Call& call) { return AddQuotes(call.text(1), call.textOr(2, "> ")); }
+std::string QuoteAdd(Call& call) { return AddQuotes(call.textBuffer(1).view(), call.textOr(2, "> ")); }
 
-std::string QuoteDel(Call& call) { return DeleteQuotes(call.text(1), call.integerOr(2, 6), call.textOr(3, ">")); }
+std::string QuoteDel(Call& call) {
+  return DeleteQuotes(call.textBuffer(1).view(), call.integerOr(2, 6), call.textOr(3, ">"));
+}
 
 }  // namespace kvl::macros

@@ -87,6 +87,6 @@ std::string StrWrap(Call& call) {
   return WrapAndAlign(call.text(1), width, how);
 }
 
-std::string Rot13(Call& call) { return kvl::Rot13(call.text(1)); }
+std::string Rot13(Call& call) { return kvl::Rot13(call.textBuffer(1).view()); }
 
 }  // namespace kvl::macros

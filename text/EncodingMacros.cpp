@@ -15,7 +15,7 @@ std::string Encode(Call& call) {
   const std::string method = AnsiUppered(call.text(2));
   if (method == "Q") {
     if (call.count() > 3) return std::string(ErrParamCount);
-    return QPEncode(call.text(1), QHeaderFlag(call));
+    return QPEncode(call.textBuffer(1).view(), QHeaderFlag(call));
   }
   if (method == "B") {
     if (call.count() > 2) return std::string(ErrParamCount);
@@ -29,7 +29,7 @@ std::string Decode(Call& call) {
   const std::string method = AnsiUppered(call.text(2));
   if (method == "Q") {
     if (call.count() > 3) return std::string(ErrParamCount);
-    return QPDecode(call.text(1), QHeaderFlag(call));
+    return QPDecode(call.textBuffer(1).view(), QHeaderFlag(call));
   }
   if (method == "B") return Base64Decode(call.textBuffer(1).view());
   return std::string(ErrParamValue);
@@ -53,8 +53,8 @@ std::string HtmlDec(Call& call) {
   return text;
 }
 
-std::string UrlEnc(Call& call) { return UrlEncode(call.text(1), AnsiUppered(call.textOr(2, ""))); }
+std::string UrlEnc(Call& call) { return UrlEncode(call.textBuffer(1).view(), AnsiUppered(call.textOr(2, ""))); }
 
-std::string UrlDec(Call& call) { return UrlDecode(call.text(1)); }
+std::string UrlDec(Call& call) { return UrlDecode(call.textBuffer(1).view()); }
 
 }  // namespace kvl::macros
