@@ -16,7 +16,7 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from run_text_bench import ROOT, ROUNDS, best_of, make_text, run_command  # noqa: E402
+from run_text_bench import ROOT, ROUNDS, best_of, make_text, run_command, scaling  # noqa: E402
 
 DATA = os.path.join(ROOT, "build", "bench", "mailtext")
 SIZE = 16 * 1024 * 1024
@@ -44,15 +44,16 @@ def main():
         "quote_del": ("sed -E 's/^([^>]{0,5}>)+ ?//'",
                       best_of(lambda: run_command("sed", "-E", "s/^([^>]{0,5}>)+ ?//", path("quoted")))),
     }
-    print(f"{'case':<10} {'KVL MB/s':>9} {'peer':<34} {'peer MB/s':>9} {'ratio':>6}  {'10x input':>9}")
+    print(f"{'case':<10} {'KVL MB/s':>9} {'peer':<34} {'peer MB/s':>9} {'ratio':>6}  {'10x input':>9} {'own':>6}")
     for row in rows:
         if "calls" in row:
             print(f"KVL_SubjClean through ZRP_ExecMacro: {row['calls'] / row['seconds']:,.0f} calls/s")
             continue
         name, seconds = peers[row["case"]]
         mbps, peer_mbps = row["bytes"] / row["seconds"] / 1e6, row["bytes"] / seconds / 1e6
-        scaling = row["seconds"] / (row["tenths_seconds"] / 10)
-        print(f"{row['case']:<10} {mbps:9.0f} {name:<34} {peer_mbps:9.0f} {mbps / peer_mbps:6.2f}  {scaling:8.1f}x")
+        measured, own = scaling(row)
+        print(f"{row['case']:<10} {mbps:9.0f} {name:<34} {peer_mbps:9.0f} {mbps / peer_mbps:6.2f}  {measured:8.1f}x "
+              f"{own:5.1f}x {'ok' if own <= 11 else 'BELOW'}")
 
 
 if __name__ == "__main__":

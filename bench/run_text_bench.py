@@ -6,6 +6,9 @@ forms into build/bench/text, runs build/bin/macro_bench.exe under Wine on them,
 times the peers on the same files, and prints each ratio. The "10x input" column
 is the time for the whole input against the time for one of its tenths (the sum of
 ten calls on consecutive tenths, divided by ten): at most 11 means no quadratic path.
+The "own" column takes the host's two copies (argument in, result out, timed alone
+at the same sizes) off both: a tenth's copies stay in the processor's second-level
+cache and the whole input's do not, which the plug-in cannot change.
 Every timed call starts with cold processor caches, so that a tenth does not gain
 from fitting in them.
 A benchmark, not a test: it reports, it does not fail.
@@ -73,6 +76,14 @@ def best_of(function):
     return best
 
 
+def scaling(row):
+    """The whole input's time against a tenth's: as measured, and without the host's copies."""
+    measured = row["seconds"] / (row["tenths_seconds"] / 10)
+    own_tenths = row["tenths_seconds"] - row.get("copies_tenths_seconds", 0)
+    own = (row["seconds"] - row.get("copies_seconds", 0)) / (own_tenths / 10) if own_tenths > 0 else float("nan")
+    return measured, own
+
+
 def run_command(*args):
     with open(os.devnull, "wb") as null:
         subprocess.run(args, stdout=null, check=True)
@@ -118,30 +129,28 @@ def main():
     print("timing the peers", file=sys.stderr)
     peer = peers()
 
-    print(f"{'case':<12} {'KVL MB/s':>9} {'peer':<31} {'peer MB/s':>9} {'ratio':>6} {'goal':>5}  {'10x input':>9}")
+    print(f"{'case':<12} {'KVL MB/s':>9} {'peer':<31} {'peer MB/s':>9} {'ratio':>6} {'goal':>5}  {'10x input':>9} {'own':>6}")
     for case in ("encode_b", "decode_b", "encode_q", "decode_q", "replace", "count", "url_encode", "url_decode",
                  "html_encode", "wrap", "rot13"):
         row = ours[case]
         mbps = row["bytes"] / row["seconds"] / 1e6
-        scaling = row["seconds"] / (row["tenths_seconds"] / 10)
+        measured, own = scaling(row)
         if case in peer:
             name, seconds = peer[case]
             peer_mbps = row["bytes"] / seconds / 1e6
             ratio = mbps / peer_mbps
-            verdict = "ok" if ratio >= GOALS[case] and scaling <= 11 else "BELOW"
+            verdict = "ok" if ratio >= GOALS[case] and own <= 11 else "BELOW"
             print(f"{case:<12} {mbps:9.0f} {name:<31} {peer_mbps:9.0f} {ratio:6.2f} {GOALS[case]:5.1f}  "
-                  f"{scaling:8.1f}x {verdict}")
+                  f"{measured:8.1f}x {own:5.1f}x {verdict}")
         else:
-            print(f"{case:<12} {mbps:9.0f} {'(no peer)':<31} {'':>9} {'':>6} {'':>5}  {scaling:8.1f}x")
+            print(f"{case:<12} {mbps:9.0f} {'(no peer)':<31} {'':>9} {'':>6} {'':>5}  {measured:8.1f}x {own:5.1f}x")
     print(f"KVL_StrLen through ZRP_ExecMacro: {calls:,.0f} calls/s (goal 1,000,000)")
     # The host's two copies alone (argument in, result out) set a floor under the Base64 cases.
     for case in ("encode_b", "decode_b"):
-        row = ours.get("copies_" + case)
-        if row:
-            print(f"host copies alone at {case}'s sizes: {row['seconds'] * 1000:.2f} ms "
-                  f"(the macro {ours[case]['seconds'] * 1000:.2f} ms), 10x input "
-                  f"{row['seconds'] / (row['tenths_seconds'] / 10):.1f}x")
-
+        row = ours[case]
+        print(f"host copies alone at {case}'s sizes: {row['copies_seconds'] * 1000:.2f} ms "
+              f"(the macro {row['seconds'] * 1000:.2f} ms), 10x input "
+              f"{row['copies_seconds'] / (row['copies_tenths_seconds'] / 10):.1f}x")
 
 if __name__ == "__main__":
     main()
