@@ -99,6 +99,11 @@ def main():
         goal_text = f"{goal:.1f}x" if goal else "-"
         print(f"{case:<20} {mbps:9.0f} {name:<10} {peer_mbps:9.0f} {ratio:6.2f} {goal_text:>5}  {measured:8.1f}x {own:5.1f}x "
               f"{'ok' if met else 'BELOW'}")
+    # The host's copy of the argument alone bounds what any search through the interface can reach.
+    for case in ("ismatch_literal", "ismatch_date"):
+        row = ours[case]
+        print(f"host copies alone at {case}'s sizes: {row['copies_seconds'] * 1000:.2f} ms "
+              f"(at most {row['bytes'] / row['copies_seconds'] / 1e6:.0f} MB/s; the macro {row['seconds'] * 1000:.2f} ms)")
 
 
 if __name__ == "__main__":
