@@ -230,6 +230,10 @@ std::shared_ptr<IRegex> CreateRegexWithoutJit(std::string_view pattern, RegexOpt
 // ERegexException) in time linear in the subject instead of holding the caller.
 inline constexpr unsigned long kSearchStepsMost = 1'000'000'000;  // a few seconds; the JIT counts in 32 bits
 unsigned long SearchStepLimit(std::size_t reachableBytes);
+// A walk over a text (replacing, splitting, every match) runs one search per match,
+// each bounded by its steps but not together: the walk gives up (an ERegexException)
+// once it has run this long, checked between its searches.
+inline constexpr std::uint64_t kMatchWalkMilliseconds = 10'000;
 
 // A group-name index on its own (sorted, case-sensitive; duplicates are errors).
 std::shared_ptr<INameIndexLookup> CreateNameIndex();

@@ -20,6 +20,7 @@
 #include "core/Numbers.h"
 #include "core/TextBuilder.h"
 #include "core/TextUtil.h"
+#include "core/platform.h"
 #include "regex/PCRE.h"
 
 namespace kvl::regex {
@@ -538,6 +539,7 @@ class Regex final : public IRegex, public std::enable_shared_from_this<Regex> {
   template <typename Visit>
   void eachSpan(std::string_view subject, MatchOptions options, std::vector<int>& vector, Visit&& visit) const {
     const JitStackScope stack(subject.size());  // one for every search of the subject
+    const std::uint64_t deadline = MonotonicMilliseconds() + kMatchWalkMilliseconds;
     std::int32_t start = 0, previousEnd = 0;
     while (exec(subject, start, options, vector)) {
       if (vector[0] < previousEnd)
@@ -545,6 +547,7 @@ class Regex final : public IRegex, public std::enable_shared_from_this<Regex> {
       visit();
       previousEnd = vector[1];
       start = std::max(vector[1], vector[0] + 1);
+      if (MonotonicMilliseconds() > deadline) throw ERegexException("The walk over the text gives up after 10 s");
     }
   }
 

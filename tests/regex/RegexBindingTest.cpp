@@ -10,6 +10,7 @@
 #include <windows.h>
 #endif
 
+#include "core/platform.h"
 #include "regex/PCRE.h"
 
 namespace {
@@ -326,6 +327,21 @@ TEST(RegexBinding, StepLimitCoversTheWholeSearch) {
     EXPECT_EQ(ErrorOf([&] { regex->IsMatch(std::string(3000, 'a')); }), "Unknown PCRE error code -8")
         << regex->JitCompiled();
   }
+}
+
+TEST(RegexBinding, WalkOverTheTextGivesUpInTime) {
+  // At every "a" the lookahead repeats its group to the end and fails, then the
+  // second branch matches: each search stays within its steps, together they would
+  // take minutes (200 000 searches of up to 200 000 steps).
+  const auto regex = CreateRegex("a(?=(?:a|b)*c)|a", {});
+  const std::string text(200000, 'a');
+  const std::uint64_t start = kvl::MonotonicMilliseconds();
+  EXPECT_EQ(ErrorOf([&] { regex->Replace(text, "x", {}); }), "The walk over the text gives up after 10 s");
+  const std::uint64_t took = kvl::MonotonicMilliseconds() - start;
+  EXPECT_GE(took, kMatchWalkMilliseconds);
+  EXPECT_LT(took, kMatchWalkMilliseconds + 5000);
+  // The same walk over a short text ends well before.
+  EXPECT_EQ(regex->Replace(std::string(2000, 'a'), "x", {}), std::string(2000, 'x'));
 }
 
 #if defined(_WIN32)
