@@ -4,6 +4,10 @@ namespace kvlhost {
 
 std::string HostRegex::setPattern(const std::string& pattern) {
   match_.reset();
+  // KVL_Grep sets the same pattern before every line: compiling it (to machine code)
+  // once per line would cost more than matching the line.
+  if (pattern_ && pattern == patternText_) return {};
+  patternText_ = pattern;
   if (pattern.size() > kMaxPatternLength) {
     // PCRE could not compile it anyway, and would read all of it to say so.
     pattern_.reset();

@@ -22,6 +22,7 @@ class HostRegex {
   std::string group(int n) const;
 
  private:
+  std::string patternText_;  // what pattern_ was compiled from
   std::shared_ptr<kvl::regex::IRegex> pattern_;
   std::shared_ptr<kvl::regex::IMatch> match_;
 };

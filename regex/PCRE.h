@@ -151,7 +151,10 @@ class IRegexInfo {
   virtual const unsigned char* FirstTable() const = 0;
   virtual std::int32_t LastLiteral() const = 0;
   virtual std::string LocaleName() const = 0;
-  virtual bool JitCompiled() const = 0;  // searches run as machine code (else PCRE's interpreter)
+  // Whether long searches run as machine code (else PCRE's interpreter); makes that code.
+  virtual bool JitCompiled() const = 0;
+  // Whether a search has made the machine code yet (without making it).
+  virtual bool MachineCodeMade() const = 0;
   virtual RegexOptions Options() const = 0;
   virtual std::string Pattern() const = 0;
   virtual std::int32_t NameCount() const = 0;
@@ -215,14 +218,21 @@ class IRegex : public IRegexInfo {
 // Compiles at once; a pattern that does not compile raises ERegexException. Locale "C"
 // with category 0 means PCRE's built-in character tables; any other pair sets that C
 // runtime locale (under a process-wide lock) and builds tables from it.
-// Searches run on PCRE's JIT where it can compile the pattern, the options allow it
-// (not Anchored) and its stack, sized for the subject, suffices; otherwise on the
-// interpreter, with the same results. DFA matching always takes the interpreter.
+// Searches that can reach kJitFromBytes or more of the subject run on PCRE's JIT
+// (the pattern is compiled to machine code on the first of them: that costs more than
+// the interpreter needs for a shorter subject) where it can compile the pattern, the
+// options allow it (not Anchored) and its stack, sized for the subject, suffices;
+// otherwise on the interpreter, with the same results. A shorter search that runs
+// out of the interpreter's recursion limit is tried again on the JIT. DFA matching
+// always takes the interpreter.
+inline constexpr std::size_t kJitFromBytes = 16u << 10;
 std::shared_ptr<IRegex> CreateRegex(std::string_view pattern, RegexOptions options, std::string_view localeName = "C",
                                     int localeCategory = 0);
 // The same on the interpreter alone: the JIT's reference in comparisons.
 std::shared_ptr<IRegex> CreateRegexWithoutJit(std::string_view pattern, RegexOptions options,
                                               std::string_view localeName = "C", int localeCategory = 0);
+// The same with the JIT for every search, however short: for comparisons.
+std::shared_ptr<IRegex> CreateRegexOnJit(std::string_view pattern, RegexOptions options);
 
 // The steps (the interpreter's calls, the JIT's repeats and recursions) one search may
 // take when it can reach this many bytes: a base plus a number per byte, at most

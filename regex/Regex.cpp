@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cctype>
 #include <clocale>
 #include <cstdint>
@@ -400,8 +401,11 @@ std::vector<TemplatePiece> ParseTemplate(std::string_view templateText);
 
 class Regex final : public IRegex, public std::enable_shared_from_this<Regex> {
  public:
-  Regex(std::string_view pattern, RegexOptions options, std::string_view localeName, int localeCategory, bool jit)
-      : pattern_(pattern), options_(options), locale_(localeName, localeCategory), jit_(jit) {
+  // Searches that can reach `jitFrom` bytes or more take the JIT; kNoJit: none.
+  static constexpr std::size_t kNoJit = SIZE_MAX;
+  Regex(std::string_view pattern, RegexOptions options, std::string_view localeName, int localeCategory,
+        std::size_t jitFrom)
+      : pattern_(pattern), options_(options), locale_(localeName, localeCategory), jitFrom_(jitFrom) {
     compile();
     buildNameIndex();
     // Without options, a pattern free of metacharacters matches exactly its own text;
@@ -414,7 +418,8 @@ class Regex final : public IRegex, public std::enable_shared_from_this<Regex> {
     // ASCII bytes that are no letters, which no case folding or locale changes. The
     // interpreter-only reference stays PCRE alone.
     const int required = info<int>(PCRE_INFO_LASTLITERAL, -1);
-    if (jit_ && required >= 0 && required < 0x80 && !std::isalpha(required)) requiredByte_ = static_cast<char>(required);
+    if (jitFrom_ != kNoJit && required >= 0 && required < 0x80 && !std::isalpha(required))
+      requiredByte_ = static_cast<char>(required);
   }
 
   // -- information
@@ -425,7 +430,12 @@ class Regex final : public IRegex, public std::enable_shared_from_this<Regex> {
   const unsigned char* FirstTable() const override { return info<const unsigned char*>(PCRE_INFO_FIRSTTABLE); }
   std::int32_t LastLiteral() const override { return info<int>(PCRE_INFO_LASTLITERAL, -1); }
   std::string LocaleName() const override { return locale_.name(); }
-  bool JitCompiled() const override { return study_ && info<int>(PCRE_INFO_JIT) == 1; }
+  bool JitCompiled() const override {
+    int compiled = 0;
+    return jitFrom_ != kNoJit && jitStudy() && pcre_fullinfo(code_.get(), jitStudy(), PCRE_INFO_JIT, &compiled) == 0 &&
+           compiled == 1;
+  }
+  bool MachineCodeMade() const override { return jitMade_.load(); }
   RegexOptions Options() const override {
     return RegexOptionsFromPcre(static_cast<int>(info<unsigned long>(PCRE_INFO_OPTIONS)));
   }
@@ -507,7 +517,10 @@ class Regex final : public IRegex, public std::enable_shared_from_this<Regex> {
         FindText(subject, std::string_view(&*requiredByte_, 1), static_cast<std::size_t>(start)) == std::string_view::npos)
       return false;
     vector.assign(static_cast<std::size_t>(captureCount_ + 1) * 3, 0);
-    pcre_extra extra = WithSearchLimits(study_.get(), subject.size() - static_cast<std::size_t>(start));
+    const std::size_t reachable = subject.size() - static_cast<std::size_t>(start);
+    const bool longSearch = reachable >= jitFrom_;
+    const pcre_extra* study = longSearch && jitStudy() ? jitStudy() : study_.get();
+    pcre_extra extra = WithSearchLimits(study, reachable);
     const auto run = [&] {
       return pcre_exec(code_.get(), &extra, subject.data(), static_cast<int>(subject.size()), start,
                        ToPcreFlags(options), vector.data(), static_cast<int>(vector.size()));
@@ -517,6 +530,12 @@ class Regex final : public IRegex, public std::enable_shared_from_this<Regex> {
     if (rc == PCRE_ERROR_JIT_STACKLIMIT) {
       extra.flags &= ~PCRE_EXTRA_EXECUTABLE_JIT;
       rc = run();
+    } else if (rc == PCRE_ERROR_RECURSIONLIMIT && !longSearch && jitFrom_ != kNoJit && jitStudy()) {
+      // The JIT keeps its backtracking off the machine stack: a short search that
+      // went too deep for the interpreter gets the answer a long one would.
+      extra = WithSearchLimits(jitStudy(), reachable);
+      rc = run();
+      if (rc == PCRE_ERROR_JIT_STACKLIMIT) rc = PCRE_ERROR_RECURSIONLIMIT;
     }
     if (rc == PCRE_ERROR_NOMATCH) return false;
     CheckPcreCode(rc);
@@ -562,10 +581,23 @@ class Regex final : public IRegex, public std::enable_shared_from_this<Regex> {
   RegexOptions options_;
   RegexLocale locale_;  // declared before the code built with its tables, so it goes after it
   std::unique_ptr<real_pcre, PcreFree> code_;
-  std::unique_ptr<pcre_extra, PcreStudyFree> study_;
+  std::unique_ptr<pcre_extra, PcreStudyFree> study_;  // the interpreter's
+  // The JIT's study with its machine code, made on the first search that needs it.
+  const pcre_extra* jitStudy() const {
+    std::call_once(jitOnce_, [this] {
+      const char* error = nullptr;
+      jitStudy_.reset(pcre_study(code_.get(), PCRE_STUDY_JIT_COMPILE, &error));
+      if (jitStudy_) pcre_assign_jit_stack(jitStudy_.get(), CurrentJitStack, nullptr);  // no-op without JIT code
+      jitMade_ = true;
+    });
+    return jitStudy_.get();
+  }
+  mutable std::once_flag jitOnce_;
+  mutable std::unique_ptr<pcre_extra, PcreStudyFree> jitStudy_;
+  mutable std::atomic<bool> jitMade_{false};
   std::shared_ptr<NameIndexLookup> names_;
   std::int32_t captureCount_ = 0;
-  bool jit_ = true;
+  std::size_t jitFrom_;
   bool literal_ = false;
   std::optional<char> requiredByte_;
   mutable std::once_flag dfaOnce_;
@@ -580,14 +612,12 @@ void Regex::compile() {
     throw ERegexException(Format("Invalid Pattern '%s': error at position %d: %s", pattern_.c_str(), errorOffset,
                                  error ? error : ""));
   captureCount_ = info<int>(PCRE_INFO_CAPTURECOUNT);
-  // Without the JIT, study only helps where the search has no fixed start: not
-  // anchored, no known first byte. A pattern the JIT cannot compile keeps its study
-  // data (if any) and runs on the interpreter.
-  if (!jit_ && (Options().has(RegexOption::Anchored) || FirstByte() >= 0)) return;
+  // For the interpreter, study only helps where the search has no fixed start: not
+  // anchored, no known first byte. The JIT's study comes with its first long search.
+  if (Options().has(RegexOption::Anchored) || FirstByte() >= 0) return;
   error = nullptr;
-  study_.reset(pcre_study(code_.get(), jit_ ? PCRE_STUDY_JIT_COMPILE : 0, &error));
+  study_.reset(pcre_study(code_.get(), 0, &error));
   if (error) throw ERegexException(Format("Failed to study pattern'%s' : %s", pattern_.c_str(), error));
-  if (jit_) pcre_assign_jit_stack(study_.get(), CurrentJitStack, nullptr);  // no-op without JIT code
 }
 
 void Regex::buildNameIndex() {
@@ -803,12 +833,16 @@ unsigned long SearchStepLimit(std::size_t reachableBytes) {
 
 std::shared_ptr<IRegex> CreateRegex(std::string_view pattern, RegexOptions options, std::string_view localeName,
                                     int localeCategory) {
-  return std::make_shared<Regex>(pattern, options, localeName, localeCategory, true);
+  return std::make_shared<Regex>(pattern, options, localeName, localeCategory, kJitFromBytes);
 }
 
 std::shared_ptr<IRegex> CreateRegexWithoutJit(std::string_view pattern, RegexOptions options,
                                               std::string_view localeName, int localeCategory) {
-  return std::make_shared<Regex>(pattern, options, localeName, localeCategory, false);
+  return std::make_shared<Regex>(pattern, options, localeName, localeCategory, Regex::kNoJit);
+}
+
+std::shared_ptr<IRegex> CreateRegexOnJit(std::string_view pattern, RegexOptions options) {
+  return std::make_shared<Regex>(pattern, options, "C", 0, 0);
 }
 
 std::shared_ptr<INameIndexLookup> CreateNameIndex() { return std::make_shared<NameIndexLookup>(); }

@@ -154,6 +154,25 @@ TEST(TextLog, KeepsTheFirstTextsAndCountsTheRest) {
   EXPECT_TRUE(bytes.empty());
 }
 
+TEST(TemplateEngine, RegexPatternSetAgainIsKept) {
+  Engine e;
+  auto& regex = e.session.regex;
+  EXPECT_EQ(regex.setPattern("(b+)"), "");
+  EXPECT_TRUE(regex.match("abbc"));
+  EXPECT_EQ(regex.setPattern("(b+)"), "");  // the same text: the compiled pattern stays
+  EXPECT_EQ(regex.group(1), "");            // but the last match is gone
+  EXPECT_TRUE(regex.match("xbx"));
+  EXPECT_EQ(regex.group(1), "b");
+  EXPECT_EQ(regex.setPattern("(c+)"), "");  // another text compiles anew
+  EXPECT_FALSE(regex.match("xbx"));
+  // A pattern that failed fails again when set again, and leaves no pattern behind.
+  EXPECT_NE(regex.setPattern("(c"), "");
+  EXPECT_NE(regex.setPattern("(c"), "");
+  EXPECT_FALSE(regex.match("ccc"));
+  EXPECT_EQ(regex.setPattern("(c+)"), "");
+  EXPECT_TRUE(regex.match("ccc"));
+}
+
 TEST(TemplateEngine, RegexPatternsAndWarningsAreBounded) {
   Engine e;
   // A pattern of exactly the largest length still compiles (a comment takes most of it).

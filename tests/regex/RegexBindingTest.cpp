@@ -261,7 +261,7 @@ TEST(RegexBinding, JitFindsWhatTheInterpreterFinds) {
   std::mt19937 random(15);
   for (const Case& test : cases) {
     SCOPED_TRACE(test.pattern);
-    const auto jit = CreateRegex(test.pattern, test.options);
+    const auto jit = CreateRegexOnJit(test.pattern, test.options);
     const auto interpreter = CreateRegexWithoutJit(test.pattern, test.options);
     EXPECT_TRUE(jit->JitCompiled());
     EXPECT_FALSE(interpreter->JitCompiled());
@@ -299,6 +299,25 @@ TEST(RegexBinding, DeepRecursionGivesAnErrorInsteadOfOverflowingTheStack) {
   }
 }
 
+TEST(RegexBinding, MachineCodeOnlyForLongSearches) {
+  // Compiling to machine code costs more than a short search: it comes with the first
+  // search that can reach kJitFromBytes.
+  const auto regex = CreateRegex("(\\d+)x", {});
+  EXPECT_FALSE(regex->IsMatch(std::string(kJitFromBytes - 1, 'a')));
+  EXPECT_FALSE(regex->IsMatch(std::string(kJitFromBytes, 'a'), 1));
+  EXPECT_FALSE(regex->MachineCodeMade());
+  EXPECT_FALSE(regex->IsMatch(std::string(kJitFromBytes, 'a')));
+  EXPECT_TRUE(regex->MachineCodeMade());
+  EXPECT_TRUE(regex->IsMatch(std::string(kJitFromBytes, 'a') + "12x"));
+  // A short search too deep for the interpreter's recursion limit is answered by the
+  // JIT, as a long one is.
+  const auto deep = CreateRegex("(a|b)*$", {});
+  EXPECT_EQ(ErrorOf([&] { CreateRegexWithoutJit("(a|b)*$", {})->IsMatch(std::string(4000, 'a')); }),
+            "Unknown PCRE error code -21");
+  EXPECT_TRUE(deep->IsMatch(std::string(4000, 'a')));
+  EXPECT_TRUE(deep->MachineCodeMade());
+}
+
 TEST(RegexBinding, StepLimitCoversTheWholeSearch) {
   EXPECT_EQ(SearchStepLimit(0), 10'000'000u);
   EXPECT_EQ(SearchStepLimit(1), 10'001'000u);
@@ -321,7 +340,7 @@ TEST(RegexBinding, StepLimitCoversTheWholeSearch) {
   // Both engines count across start positions: a bounded group (at most 30 repeats
   // from each start) under a pattern limit of 20 000 steps fits 100 bytes and not
   // 3 000, though no single start comes near it.
-  for (const auto& regex : {CreateRegex("(*LIMIT_MATCH=20000)(?:a|b){0,30}c", {}),
+  for (const auto& regex : {CreateRegexOnJit("(*LIMIT_MATCH=20000)(?:a|b){0,30}c", {}),
                             CreateRegexWithoutJit("(*LIMIT_MATCH=20000)(?:a|b){0,30}c", {})}) {
     EXPECT_FALSE(regex->IsMatch(std::string(100, 'a'))) << regex->JitCompiled();
     EXPECT_EQ(ErrorOf([&] { regex->IsMatch(std::string(3000, 'a')); }), "Unknown PCRE error code -8")
@@ -360,14 +379,16 @@ std::size_t ExecutableBytes() {
 TEST(RegexBinding, MachineCodeGoesWithThePattern) {
   const auto compileMany = [](int count) {
     std::vector<std::shared_ptr<IRegex>> kept;
-    for (int i = 0; i < count; ++i) kept.push_back(CreateRegex("(\\d+)-(x|y)*" + std::to_string(i), {}));
+    for (int i = 0; i < count; ++i) {
+      kept.push_back(CreateRegex("(\\d+)-(x|y)*" + std::to_string(i), {}));
+      EXPECT_TRUE(kept.back()->JitCompiled());  // makes the machine code
+    }
     return kept;
   };
   const std::size_t before = ExecutableBytes();
   std::size_t whileKept = 0;
   {
     const auto kept = compileMany(2000);
-    ASSERT_TRUE(kept.back()->JitCompiled());
     whileKept = ExecutableBytes();
   }
   EXPECT_GT(whileKept, before + (256u << 10));  // 2 000 patterns hold their code
