@@ -120,16 +120,6 @@ pcre_extra WithSearchLimits(const pcre_extra* study, std::size_t reachableBytes)
 
 // ---- the JIT's stack -------------------------------------------------------------
 
-struct JitStackFree {
-  void operator()(pcre_jit_stack* stack) const { pcre_jit_stack_free(stack); }
-};
-
-// The JIT stack of the operation running on this thread; null means PCRE's 32 KB on
-// the machine stack. Patterns are shared between threads, so their callback reads
-// this rather than a stack assigned to the pattern.
-thread_local pcre_jit_stack* tJitStack = nullptr;
-pcre_jit_stack* CurrentJitStack(void*) { return tJitStack; }
-
 // Subjects up to this length search with the machine stack: allocating costs more
 // than such a search. Longer ones get 32 bytes per subject byte, at most 64 MB (a
 // backtracking repeat keeps a few words per iteration); what still runs out goes to
@@ -139,27 +129,46 @@ constexpr std::size_t kJitStackPerByte = 32;
 constexpr std::size_t kJitStackMost = 64u << 20;
 constexpr int kJitStackFirst = 64 << 10;
 
-// A JIT stack sized for one subject, in force on this thread while it lives. A search
-// inside another (a $-template read while replacing, a callback) brings its own and
-// puts the outer one back.
+class JitStackScope;
+// The scope of the operation running on this thread. Patterns are shared between
+// threads, so their stack callback reads this rather than a stack assigned to them.
+thread_local JitStackScope* tJitStackScope = nullptr;
+
+// A JIT stack sized for one subject, in force on this thread while it lives, and made
+// only when the JIT first asks for it (searches of shorter subjects run on the
+// interpreter). A search inside another (a $-template read while replacing, a
+// callback) brings its own and puts the outer one back.
 class JitStackScope {
  public:
-  explicit JitStackScope(std::size_t subjectLength) : outer_(tJitStack) {
-    if (subjectLength > kMachineStackSubject) {
-      const std::size_t most =
-          subjectLength > kJitStackMost / kJitStackPerByte ? kJitStackMost : subjectLength * kJitStackPerByte;
-      stack_.reset(pcre_jit_stack_alloc(kJitStackFirst, static_cast<int>(most)));
-    }
-    tJitStack = stack_.get();  // null when refused: the machine stack, then the interpreter
+  explicit JitStackScope(std::size_t subjectLength) : subjectLength_(subjectLength), outer_(tJitStackScope) {
+    tJitStackScope = this;
   }
-  ~JitStackScope() { tJitStack = outer_; }
+  ~JitStackScope() { tJitStackScope = outer_; }
   JitStackScope(const JitStackScope&) = delete;
   JitStackScope& operator=(const JitStackScope&) = delete;
 
+  // Null means PCRE's 32 KB on the machine stack (also when the allocation is refused).
+  pcre_jit_stack* stack() {
+    if (!made_ && subjectLength_ > kMachineStackSubject) {
+      const std::size_t most =
+          subjectLength_ > kJitStackMost / kJitStackPerByte ? kJitStackMost : subjectLength_ * kJitStackPerByte;
+      stack_.reset(pcre_jit_stack_alloc(kJitStackFirst, static_cast<int>(most)));
+    }
+    made_ = true;
+    return stack_.get();
+  }
+
  private:
-  pcre_jit_stack* outer_;
+  struct JitStackFree {
+    void operator()(pcre_jit_stack* stack) const { pcre_jit_stack_free(stack); }
+  };
+  std::size_t subjectLength_;
+  JitStackScope* outer_;
+  bool made_ = false;
   std::unique_ptr<pcre_jit_stack, JitStackFree> stack_;
 };
+
+pcre_jit_stack* CurrentJitStack(void*) { return tJitStackScope ? tJitStackScope->stack() : nullptr; }
 
 // ---- group-name index ----------------------------------------------------------
 
