@@ -79,8 +79,8 @@ def best_of(function):
 def scaling(row):
     """The whole input's time against a tenth's: as measured, and without the host's copies."""
     measured = row["seconds"] / (row["tenths_seconds"] / 10)
-    own_tenths = row["tenths_seconds"] - row.get("copies_tenths_seconds", 0)
-    own = (row["seconds"] - row.get("copies_seconds", 0)) / (own_tenths / 10) if own_tenths > 0 else float("nan")
+    own_tenths = row["tenths_seconds"] - row["copies_tenths_seconds"]
+    own = (row["seconds"] - row["copies_seconds"]) / (own_tenths / 10) if own_tenths > 0 else float("nan")
     return measured, own
 
 
