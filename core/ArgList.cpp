@@ -1,19 +1,23 @@
 #include "core/ArgList.h"
 
+#include "core/TextUtil.h"
+
 namespace kvl {
 
 namespace {
 // Walks the items; `visit(item, number)` returns true to stop.
 template <typename Visit>
 void WalkArgs(std::string_view text, std::string_view separators, std::string_view quotes, Visit&& visit) {
-  if (separators.empty()) separators = " ";
-  if (quotes.empty()) quotes = "\"";
+  // Sets, not searches of the two texts: both may be as long as a message.
+  const CharClassSet separator = SetOfCharacters(separators.empty() ? " " : separators);
+  const CharClassSet quote = SetOfCharacters(quotes.empty() ? "\"" : quotes);
   bool quoted = false;
   int number = 1;
   std::size_t start = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    if (quotes.find(text[i]) != std::string_view::npos) quoted = !quoted;
-    if (!quoted && separators.find(text[i]) != std::string_view::npos) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (quote[c]) quoted = !quoted;
+    if (!quoted && separator[c]) {
       if (visit(text.substr(start, i - start), number)) return;
       ++number;
       start = i + 1;

@@ -71,7 +71,7 @@ std::string LineBetween(std::string_view text, std::string_view startMarker, std
     if (!start.empty()) {
       std::size_t cut;
       if (startMode == 1 && view().starts_with(start)) cut = 0;
-      else if (startMode == 0 && (cut = view().find(start)) != std::string_view::npos) {}
+      else if (startMode == 0 && (cut = FindText(view(), start)) != std::string_view::npos) {}
       else return;
       from += cut + start.size();
       trim(from, to);
@@ -79,7 +79,7 @@ std::string LineBetween(std::string_view text, std::string_view startMarker, std
     if (!end.empty()) {
       std::size_t cut;
       if (endMode == 1 && view().ends_with(end)) cut = to - from - end.size();
-      else if (endMode == 0 && (cut = view().find(end)) != std::string_view::npos) {}
+      else if (endMode == 0 && (cut = FindText(view(), end)) != std::string_view::npos) {}
       else return;
       to = from + cut;
       trim(from, to);

@@ -1,6 +1,8 @@
 #include "core/TextUtil.h"
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -10,8 +12,89 @@
 
 namespace kvl {
 
+namespace {
+using Signed = std::ptrdiff_t;
+
+// The start of the needle's maximal suffix by the byte order (or its reverse), and
+// that suffix's period.
+std::pair<Signed, Signed> MaximalSuffix(const unsigned char* x, Signed m, bool reversed) {
+  Signed start = -1, j = 0, k = 1, period = 1;
+  while (j + k < m) {
+    const unsigned char a = x[j + k], b = x[start + k];
+    if (reversed ? a > b : a < b) {
+      j += k;
+      k = 1;
+      period = j - start;
+    } else if (a == b) {
+      if (k != period) {
+        ++k;
+      } else {
+        j += period;
+        k = 1;
+      }
+    } else {
+      start = j++;
+      k = period = 1;
+    }
+  }
+  return {start, period};
+}
+}  // namespace
+
+// Crochemore and Perrin's two-way search: the needle is cut where its two halves
+// cannot both shift far, so no text byte is compared more than twice.
+std::size_t FindTextTwoWay(std::string_view text, std::string_view needle, std::size_t from) {
+  const Signed m = static_cast<Signed>(needle.size());
+  if (from > text.size() || needle.size() > text.size() - from) return std::string_view::npos;
+  if (m == 0) return from;
+  const auto* x = reinterpret_cast<const unsigned char*>(needle.data());
+  const auto* y = reinterpret_cast<const unsigned char*>(text.data());
+  const Signed last = static_cast<Signed>(text.size()) - m;
+  const auto [start1, period1] = MaximalSuffix(x, m, false);
+  const auto [start2, period2] = MaximalSuffix(x, m, true);
+  const Signed cut = start1 > start2 ? start1 : start2;
+  Signed period = start1 > start2 ? period1 : period2;
+  Signed j = static_cast<Signed>(from);
+  if (std::memcmp(x, x + period, static_cast<std::size_t>(cut + 1)) == 0) {
+    // A periodic needle: what matched of the period before is not compared again.
+    Signed memory = -1;
+    while (j <= last) {
+      Signed i = std::max(cut, memory) + 1;
+      while (i < m && x[i] == y[i + j]) ++i;
+      if (i < m) {
+        j += i - cut;
+        memory = -1;
+        continue;
+      }
+      i = cut;
+      while (i > memory && x[i] == y[i + j]) --i;
+      if (i <= memory) return static_cast<std::size_t>(j);
+      j += period;
+      memory = m - period - 1;
+    }
+    return std::string_view::npos;
+  }
+  period = std::max(cut + 1, m - cut - 1) + 1;
+  while (j <= last) {
+    Signed i = cut + 1;
+    while (i < m && x[i] == y[i + j]) ++i;
+    if (i < m) {
+      j += i - cut;
+      continue;
+    }
+    i = cut;
+    while (i >= 0 && x[i] == y[i + j]) --i;
+    if (i < 0) return static_cast<std::size_t>(j);
+    j += period;
+  }
+  return std::string_view::npos;
+}
+
 // Sixteen positions at a time: a candidate must match the needle's first and last
-// characters; only candidates are compared in full.
+// characters; only candidates are compared in full. Candidates that fail after long
+// comparisons (a needle of one repeated letter but its middle, in a text of that
+// letter) would make the search quadratic: once they have cost more than the text
+// passed, the rest of the search goes two-way.
 std::size_t FindText(std::string_view text, std::string_view needle, std::size_t from) {
   const std::size_t m = needle.size();
   if (from > text.size() || m > text.size() - from) return std::string_view::npos;
@@ -35,6 +118,8 @@ std::size_t FindText(std::string_view text, std::string_view needle, std::size_t
     const void* hit = std::memchr(base + at, needle[0], text.size() - at);
     return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - base) : std::string_view::npos;
   }
+  std::size_t compared = 0;  // bytes compared for candidates so far
+  const auto tooCostly = [&](std::size_t offset) { return compared > kTwoWayAfter + 2 * m + (offset - from); };
 #if defined(__SSE2__)
   // Candidates in 64-byte steps; a step without any is passed after one test.
   const __m128i first = _mm_set1_epi8(needle[0]);
@@ -47,6 +132,7 @@ std::size_t FindText(std::string_view text, std::string_view needle, std::size_t
     for (auto mask = static_cast<unsigned>(_mm_movemask_epi8(candidates(offset))); mask != 0; mask &= mask - 1) {
       const std::size_t candidate = offset + static_cast<unsigned>(__builtin_ctz(mask));
       if (std::memcmp(base + candidate + 1, needle.data() + 1, m - 2) == 0) return candidate;
+      compared += m;
     }
     return std::string_view::npos;
   };
@@ -56,11 +142,15 @@ std::size_t FindText(std::string_view text, std::string_view needle, std::size_t
     if (_mm_movemask_epi8(any) == 0) continue;
     for (std::size_t block = at; block < at + 64; block += 16)
       if (const std::size_t found = confirm(block); found != std::string_view::npos) return found;
+    if (tooCostly(at)) return FindTextTwoWay(text, needle, at + 64);
   }
-  for (; at + m - 1 + 16 <= text.size(); at += 16)
+  for (; at + m - 1 + 16 <= text.size(); at += 16) {
     if (const std::size_t found = confirm(at); found != std::string_view::npos) return found;
+    if (tooCostly(at)) return FindTextTwoWay(text, needle, at + 16);
+  }
 #endif
-  return text.find(needle, at);
+  // Fewer than sixteen places are left here (or no SSE2 at all): two-way unless cheap.
+  return m <= 16 && text.size() - at < 64 ? text.find(needle, at) : FindTextTwoWay(text, needle, at);
 }
 
 std::string FieldAt(std::string_view text, std::string_view delimiter, int n) {
@@ -106,6 +196,12 @@ CharClassSet TrimClassSet(std::string_view classes) {
       default: break;
     }
   }
+  return set;
+}
+
+CharClassSet SetOfCharacters(std::string_view characters) {
+  CharClassSet set;
+  for (const char c : characters) set.set(static_cast<unsigned char>(c));
   return set;
 }
 

@@ -10,6 +10,11 @@ namespace kvl {
 // First occurrence of `needle` at or after `from`; npos when there is none. The
 // search every text routine uses: whole messages pass through it.
 std::size_t FindText(std::string_view text, std::string_view needle, std::size_t from = 0);
+// The same search in time linear in the text and the needle whatever they hold; FindText
+// goes over to it when comparing candidates costs more than the text passed.
+std::size_t FindTextTwoWay(std::string_view text, std::string_view needle, std::size_t from = 0);
+// Bytes of candidate comparisons that FindText allows beyond the text passed and twice the needle.
+inline constexpr std::size_t kTwoWayAfter = 4096;
 
 // Item n of `text` cut at every occurrence of `delimiter`; empty items count.
 std::string FieldAt(std::string_view text, std::string_view delimiter, int n);
@@ -20,6 +25,8 @@ std::size_t CountOf(std::string_view text, std::string_view part);
 // The characters that a classes text (" ", "8", "S", "1", "A", "a", "!") switches on.
 using CharClassSet = std::bitset<256>;
 CharClassSet TrimClassSet(std::string_view classes);
+// Exactly the characters of the text (a set to test against, whatever the text's length).
+CharClassSet SetOfCharacters(std::string_view characters);
 bool InClasses(const CharClassSet& set, char c);
 
 std::string TrimClasses(std::string_view text, std::string_view classes);

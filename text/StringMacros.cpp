@@ -72,17 +72,15 @@ std::string StrC(Call& call) { return UnescapeText(call.text(1)); }
 
 std::string StrCheck(Call& call) {
   const std::string classes = AsciiLowered(call.text(2));
-  std::array<bool, 256> allowed{};
+  CharClassSet allowed = SetOfCharacters(call.textOr(3, ""));
   auto allow = [&](char first, char last) {
-    for (int c = first; c <= last; ++c) allowed[c] = true;
+    for (int c = first; c <= last; ++c) allowed.set(static_cast<std::size_t>(c));
   };
   if (classes.find('l') != std::string::npos) allow('a', 'z');
   if (classes.find('u') != std::string::npos) allow('A', 'Z');
   if (classes.find('n') != std::string::npos) allow('0', '9');
-  for (char c : call.textOr(3, "")) allowed[static_cast<unsigned char>(c)] = true;
   const std::string text = call.text(1);
-  return std::all_of(text.begin(), text.end(), [&](char c) { return allowed[static_cast<unsigned char>(c)]; }) ? "1"
-                                                                                                                 : "0";
+  return std::all_of(text.begin(), text.end(), [&](char c) { return InClasses(allowed, c); }) ? "1" : "0";
 }
 
 std::string StrRev(Call& call) {

@@ -1,5 +1,7 @@
 // The shared text routines at their edges.
 #include <bitset>
+#include <chrono>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -62,6 +64,51 @@ TEST(FindText, NeedlesAcrossEveryBlockBorder) {
       EXPECT_EQ(FindText(text, needle), std::string_view::npos);
     }
   }
+}
+
+// Every needle of up to 6 letters over a two-letter alphabet in every text of up to 10
+// letters of it (and of up to 6 with a third letter that never matches), from every start:
+// what std::string_view finds.
+TEST(FindText, TwoWayFindsWhatAPlainSearchFinds) {
+  auto words = [](std::size_t most, std::string_view letters) {
+    std::vector<std::string> all{""};
+    for (std::size_t at = 0; at < all.size(); ++at)
+      if (all[at].size() < most)
+        for (const char c : letters) all.push_back(all[at] + c);
+    return all;
+  };
+  const auto needles = words(6, "ab");
+  auto texts = words(10, "ab");
+  for (const std::string& text : words(6, "abc"))
+    if (text.find('c') != std::string::npos) texts.push_back(text);
+  for (const std::string& text : texts)
+    for (const std::string& needle : needles)
+      for (std::size_t from = 0; from <= text.size() + 1; ++from)
+        ASSERT_EQ(FindTextTwoWay(text, needle, from), std::string_view(text).find(needle, from))
+            << text << " / " << needle << " from " << from;
+}
+
+// Candidates that fail only after long comparisons: the search goes two-way part of the
+// way through and still finds the first occurrence, on either side of where it changed.
+TEST(FindText, CostlyCandidatesStillFindTheFirstOccurrence) {
+  const std::string needle = std::string(300, 'a') + "b" + std::string(300, 'a');
+  for (const std::size_t at : {0u, 100u, 5000u, 20000u, 69000u}) {
+    std::string text(70000, 'a');
+    text.replace(at, needle.size(), needle);
+    EXPECT_EQ(FindText(text, needle), at) << at;
+    EXPECT_EQ(FindText(text, needle, at + 1), std::string_view::npos) << at;
+  }
+}
+
+// A needle of one letter repeated but near its end, in a long run of that letter: every
+// place is a candidate. Linear, this takes milliseconds; compared place by place, minutes.
+TEST(FindText, RepeatedLetterNeedleStaysLinear) {
+  const std::string text(4u << 20, 'a');
+  const std::string needle = std::string(100000, 'a') + "ba";
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(FindText(text, needle), std::string_view::npos);
+  EXPECT_EQ(CountOf(text + needle, needle), 1u);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
 TEST(CountOf, CountsWithoutOverlap) {
