@@ -1,5 +1,6 @@
 #include "mailtext/MailTextMacros.h"
 
+#include "core/Errors.h"
 #include "core/TextUtil.h"
 #include "core/platform.h"
 #include "mailtext/MailText.h"
@@ -15,14 +16,16 @@ std::string SubjectOr223(Call& call, int n) {
 }
 
 std::vector<std::string> WordsOf(Call& call, int n) { return PrefixWords(call.textOr(n, ""), AnsiLowered); }
+
+std::string OrNoSuccess(std::optional<std::string> result) { return result ? std::move(*result) : std::string(ErrNoSuccess); }
 }  // namespace
 
-std::string SubjClean(Call& call) { return CleanSubject(SubjectOr223(call, 1), WordsOf(call, 2)); }
+std::string SubjClean(Call& call) { return OrNoSuccess(CleanSubject(SubjectOr223(call, 1), WordsOf(call, 2))); }
 
 // Argument 1 other than 0 leaves forward prefixes uncounted.
 std::string SubjCount(Call& call) {
   const bool skipForwards = call.integerOr(1, 0) != 0;
-  return CountReplies(SubjectOr223(call, 2), skipForwards, WordsOf(call, 3), WordsOf(call, 4));
+  return OrNoSuccess(CountReplies(SubjectOr223(call, 2), skipForwards, WordsOf(call, 3), WordsOf(call, 4)));
 }
 
 // A message without a subject of its own (none, or only "Fwd:") gets the placeholder after it.
