@@ -120,8 +120,8 @@ std::int32_t WINAPI ZRP_ExecMacro(const char* name, std::int32_t nameLength, IZR
     const kvl::WorkBudgetScope budget;  // the outermost call opens it, nested calls share it
     ProviderRef contextRef(context);
     ProviderRef paramsRef(params);
-    if (nameLength <= 0 || name == nullptr || context == nullptr || params == nullptr) return -1;
-    const kvl::MacroRow* row = kvl::FindMacro(name);
+    if (context == nullptr || params == nullptr) return -1;
+    const kvl::MacroRow* row = kvl::FindMacro(name, nameLength);
     if (row == nullptr) return -1;
     kvl::Call call(context, params);
     const std::string result =

@@ -2,6 +2,7 @@
 // The table of macros: name, handler and the argument counts it accepts, in
 // the fixed order of the macro list and of the name search.
 #include <climits>
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
@@ -25,6 +26,9 @@ std::span<const MacroRow> MacroTable();
 
 // First row whose name equals `name`, folding ASCII letters only; null if none.
 const MacroRow* FindMacro(std::string_view name);
+// The same for a name as the mail client hands it: `nameLength` characters (fewer when
+// a NUL comes first), never read past; null for a length of 0 or less.
+const MacroRow* FindMacro(const char* name, std::int32_t nameLength);
 
 // Every name followed by CR LF, in table order.
 std::string MacroListText();

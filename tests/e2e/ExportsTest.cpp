@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <vector>
 
@@ -116,8 +117,12 @@ TEST_F(Exports, DispatchFoldsAsciiOnlyAndRejectsOtherNames) {
   EXPECT_EQ(result, "*** TEST ***");
   EXPECT_EQ(exec("KVL_TEST", 8, {"ignored"}, &result), 0);
   EXPECT_EQ(result, "*** TEST ***");
-  // Only the terminating NUL ends the name; a positive length is not a limit.
-  EXPECT_EQ(exec("KVL_Test", 3, {}, &result), 0);
+  // The length bounds the name; a NUL inside it ends the name earlier (hosts that count it).
+  EXPECT_EQ(exec("KVL_Test", 3, {}, nullptr), -1);
+  EXPECT_EQ(exec("KVL_Test", 7, {}, nullptr), -1);
+  EXPECT_EQ(exec("KVL_Test", 9, {}, &result), 0);
+  EXPECT_EQ(exec("KVL_Test", 0x7FFFFFFF, {}, &result), 0);
+  EXPECT_EQ(exec("KVL_TestKVL_Test", 8, {}, &result), 0);
 
   EXPECT_EQ(exec("KVL_Test", 0, {}, nullptr), -1);
   EXPECT_EQ(exec("KVL_Test", -5, {}, nullptr), -1);
@@ -131,6 +136,33 @@ TEST_F(Exports, DispatchFoldsAsciiOnlyAndRejectsOtherNames) {
   EXPECT_EQ(result, kCountError);
   EXPECT_EQ(exec("KVL_For", 7, {"i", "1", "2"}, &result), 0);
   EXPECT_EQ(result, kCountError);
+}
+
+// The name in a buffer that ends at a page nobody may read: the lookup reads exactly the
+// length it was given (any read past it would fault and end the test program).
+TEST_F(Exports, NameIsReadNoFurtherThanItsLength) {
+  const DWORD page = 4096;
+  auto* memory = static_cast<char*>(VirtualAlloc(nullptr, 2 * page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+  ASSERT_NE(memory, nullptr);
+  DWORD old = 0;
+  ASSERT_TRUE(VirtualProtect(memory + page, page, PAGE_NOACCESS, &old));
+  std::map<std::int32_t, std::string> items;
+  auto execAtPageEnd = [&](std::string_view name) {
+    char* const at = memory + page - name.size();
+    std::memcpy(at, name.data(), name.size());
+    ArgumentProvider params({"abc"});
+    ContextProvider context(items, nullptr);
+    const std::int32_t rc = plugin.module.exec(at, static_cast<std::int32_t>(name.size()), &context, &params);
+    return rc == 0 ? context.result() : std::string("-1");
+  };
+  EXPECT_EQ(execAtPageEnd("KVL_StrLen"), "3");
+  EXPECT_EQ(execAtPageEnd("kvl_strlen"), "3");
+  EXPECT_EQ(execAtPageEnd("KVL_StrL"), "-1");     // a prefix of a name, no NUL after it
+  EXPECT_EQ(execAtPageEnd("KVL_StrLenX"), "-1");
+  EXPECT_EQ(execAtPageEnd("KVL_IsUserAdmin"), kCountError);  // the longest name (given one argument too many)...
+  EXPECT_EQ(execAtPageEnd("KVL_IsUserAdminX"), "-1");  // ...and one character more finds nothing
+  EXPECT_EQ(execAtPageEnd(std::string(3000, 'K')), "-1");
+  VirtualFree(memory, 0, MEM_RELEASE);
 }
 
 // Each macro's accepted argument counts as the macro list documents them, tried at both ends:
