@@ -4,6 +4,7 @@
 
 #include "addresses/Headers.h"
 #include "core/Errors.h"
+#include "core/HostText.h"
 #include "core/Limits.h"
 #include "core/Numbers.h"
 #include "core/Plugin.h"
@@ -36,9 +37,7 @@ std::string CorrespondentCountry(Call& call) {
 
 // Whether the entry's pattern matches the message text, asked of the host's regex macros.
 bool PatternMatchesText(Call& call, std::string_view pattern) {
-  std::string text = "%SETPATTREGEXP=\"";
-  text.append(pattern).append("\"%REGEXPBLINDMATCH=%TEXT%SUBPATT=\"0\"");
-  return !call.process(text).empty();
+  return !call.process("%SETPATTREGEXP=" + HostQuoted(pattern) + "%REGEXPBLINDMATCH=%TEXT%SUBPATT=\"0\"").empty();
 }
 }  // namespace
 

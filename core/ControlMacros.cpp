@@ -4,6 +4,7 @@
 
 #include "core/ArgList.h"
 #include "core/Errors.h"
+#include "core/HostText.h"
 #include "core/Limits.h"
 #include "core/Numbers.h"
 #include "core/Plugin.h"
@@ -47,6 +48,7 @@ std::string FirstNE(Call& call) {
 // Each pass counts against the work budget of the outermost call.
 std::string For(Call& call) {
   const std::string name = call.text(1);
+  if (!IsHostVariableName(name)) return std::string(ErrParamValue);
   const std::int64_t first = call.integer(2);
   const std::int64_t last = call.integer(3);
   if (last - first + 1 > kMaxLoopPasses) return std::string(ErrParamValue);
@@ -54,7 +56,7 @@ std::string For(Call& call) {
   std::string result;
   for (std::int64_t i = first; i <= last; ++i) {
     ChargeLoopPass();
-    result += call.process("%_" + name + "=\"" + FormatInteger(i) + "\"" + body);
+    result += call.process("%_" + name + "=" + HostQuoted(FormatInteger(i)) + body);
     EnsureResultFits(result.size());
   }
   return result;
@@ -65,6 +67,7 @@ std::string For(Call& call) {
 // outermost call is spent) with the no-success error.
 std::string Until(Call& call) {
   const std::string name = call.text(1);
+  if (!IsHostVariableName(name)) return std::string(ErrParamValue);
   const std::string stop = call.text(2);
   const std::string body = call.text(3);
   std::string result;

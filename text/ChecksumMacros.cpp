@@ -2,6 +2,7 @@
 #include <string_view>
 
 #include "core/Errors.h"
+#include "core/HostText.h"
 #include "core/Plugin.h"
 #include "core/TextUtil.h"
 #include "core/platform.h"
@@ -45,7 +46,7 @@ constexpr ListStyle kSha1List{ChecksumKind::Sha1, "{H} *{F}", "Attachments.sha",
 void Attach(Call& call, const std::string& path) {
   for (const unsigned char c : path)
     if (c == '"' || c < 32) return;
-  call.process("%ATTACHFILE=\"" + path + "\"");
+  call.process("%ATTACHFILE=" + HostQuoted(path));
 }
 
 std::string_view NameOfPath(std::string_view path) {
