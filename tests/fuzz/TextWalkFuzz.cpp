@@ -4,11 +4,14 @@
 
 #include <cstdint>
 #include <stdexcept>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "core/ControlMacros.h"
 #include "core/Numbers.h"
 #include "core/TextUtil.h"
+#include "mailtext/MailText.h"
 #include "tests/fuzz/FuzzCheck.h"
 #include "text/Editing.h"
 
@@ -18,8 +21,10 @@ using kvlfuzz::Expect;
 namespace {
 
 void CheckSearch(std::string_view text, std::string_view needle) {
-  for (std::size_t from : {std::size_t{0}, std::size_t{1}, text.size() / 3, text.size(), text.size() + 1})
+  for (std::size_t from : {std::size_t{0}, std::size_t{1}, text.size() / 3, text.size(), text.size() + 1}) {
     Expect(FindText(text, needle, from) == text.find(needle, from), "FindText finds what std::find finds");
+    Expect(FindTextTwoWay(text, needle, from) == text.find(needle, from), "the two-way search finds it too");
+  }
   std::size_t count = 0;
   if (!needle.empty())
     for (std::size_t at = text.find(needle); at != std::string_view::npos; at = text.find(needle, at + needle.size()))
@@ -102,6 +107,17 @@ void CheckEditing(FuzzedDataProvider& input, std::string_view text, std::string_
               input.ConsumeIntegralInRange<int>(0, 2), AsciiLowered);
 }
 
+// Prefix words from the input: the chain's remainder is the subject's end, and cleaning
+// it again changes nothing (the walk stopped where no word with its colon begins).
+void CheckSubject(std::string_view subject, std::string_view words) {
+  const std::vector<std::string> extra = PrefixWords(words, AsciiLowered);
+  const std::optional<std::string> cleaned = CleanSubject(subject, extra);
+  Expect(cleaned.has_value(), "short word lists never give up");
+  Expect(subject.ends_with(*cleaned), "the cleaned subject is the subject's end");
+  Expect(CleanSubject(*cleaned, extra) == cleaned, "cleaning twice is cleaning once");
+  Expect(CountReplies(subject, true, extra, extra).has_value(), "counting never gives up on short lists");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -119,5 +135,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CheckNumber(text);
   FuzzedDataProvider choices(reinterpret_cast<const std::uint8_t*>(parameters.data()), parameters.size());
   CheckEditing(choices, text, needle, replacement);
+  CheckSubject(text, needle + "|" + replacement);
   return 0;
 }
