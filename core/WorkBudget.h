@@ -18,12 +18,13 @@ inline constexpr std::uint64_t kBudgetBytes = 256ull << 20;
 // Macro calls open at once: each level is a round trip through the host's stack.
 inline constexpr int kBudgetNesting = 64;
 // Work done outside the plug-in while the mail client waits. A console command costs
-// about 0.2 s under Wine here (its interpreter starts and ends), so ten keep a loop of
-// them near two seconds; a download of a small file from a nearby server 20-50 ms; a
-// key press 60 microseconds (100 000 of them about six seconds).
+// 0.1-0.25 s under Wine here (its interpreter starts and ends), so ten keep a loop of
+// them near two seconds; a download tried at a refused port about 10 ms; a key press
+// 75-110 microseconds when each is handed to the thread's windows before the next
+// (100 000 took 22 s on a busy machine), so 30 000 stay well within ten seconds.
 inline constexpr std::uint64_t kBudgetProcesses = 10;
 inline constexpr std::uint64_t kBudgetDownloads = 100;
-inline constexpr std::uint64_t kBudgetKeystrokes = 100'000;
+inline constexpr std::uint64_t kBudgetKeystrokes = 30'000;
 
 // Thrown when the budget is spent; the call that sees it answers the no-success error.
 struct BudgetSpent : std::runtime_error {
