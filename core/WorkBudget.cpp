@@ -7,6 +7,9 @@ struct Budget {
   int depth = 0;  // macro calls open on this thread, the outermost included
   std::uint64_t passes = 0;
   std::uint64_t bytes = 0;
+  std::uint64_t processes = 0;
+  std::uint64_t downloads = 0;
+  std::uint64_t keystrokes = 0;
   bool spent = false;
 };
 
@@ -36,6 +39,12 @@ WorkBudgetScope::~WorkBudgetScope() {
 void ChargeLoopPass() { Charge(current.passes, 1, kBudgetPasses); }
 
 void ChargeTextBytes(std::uint64_t bytes) { Charge(current.bytes, bytes, kBudgetBytes); }
+
+void ChargeProcessStart() { Charge(current.processes, 1, kBudgetProcesses); }
+
+void ChargeDownload() { Charge(current.downloads, 1, kBudgetDownloads); }
+
+void ChargeKeystrokes(std::uint64_t presses) { Charge(current.keystrokes, presses, kBudgetKeystrokes); }
 
 void NoteTextBytes(std::uint64_t bytes) { Count(current.bytes, bytes, kBudgetBytes); }
 

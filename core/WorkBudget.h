@@ -2,8 +2,9 @@
 // The work one macro call that the mail client starts may cause, however its loops
 // nest: loop bodies may call macros and loops again through the host, so the passes
 // of every loop in the call tree, the text moved (handed to the host and read back,
-// read as arguments, produced as results) and the nesting of calls are counted
-// together, and the whole tree stops once any of them is spent.
+// read as arguments, produced as results), the nesting of calls and the work started
+// outside the plug-in (processes, downloads, key presses) are counted together, and
+// the whole tree stops once any of them is spent.
 #include <cstdint>
 #include <stdexcept>
 
@@ -16,6 +17,14 @@ inline constexpr std::uint64_t kBudgetPasses = 250'000;
 inline constexpr std::uint64_t kBudgetBytes = 256ull << 20;
 // Macro calls open at once: each level is a round trip through the host's stack.
 inline constexpr int kBudgetNesting = 64;
+// Work done outside the plug-in while the mail client waits. A console command costs
+// 0.1-0.25 s under Wine here (its interpreter starts and ends), so ten keep a loop of
+// them near two seconds; a download tried at a refused port about 10 ms; a key press
+// up to 0.45 ms when each is handed to a focused edit window before the next (30 000
+// took 13 s), so 10 000 stay within five seconds.
+inline constexpr std::uint64_t kBudgetProcesses = 10;
+inline constexpr std::uint64_t kBudgetDownloads = 100;
+inline constexpr std::uint64_t kBudgetKeystrokes = 10'000;
 
 // Thrown when the budget is spent; the call that sees it answers the no-success error.
 struct BudgetSpent : std::runtime_error {
@@ -42,6 +51,11 @@ class WorkBudgetScope {
 // outermost call ends). Outside any scope nothing is counted.
 void ChargeLoopPass();
 void ChargeTextBytes(std::uint64_t bytes);
+// A program or console command about to be started, a download about to begin, key
+// presses about to be sent (modifiers included).
+void ChargeProcessStart();
+void ChargeDownload();
+void ChargeKeystrokes(std::uint64_t presses);
 // Counts without throwing, for a result that is already made: the next charge throws.
 void NoteTextBytes(std::uint64_t bytes);
 

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,10 +14,11 @@
 
 namespace kvl {
 
-// Whether the private-profile functions take this file name: shorter than a path buffer (260).
-bool FitsIniFileName(const std::string& file);
+// Whether the private-profile functions take this file name (shorter than a path
+// buffer) and these sections, keys and values (see FitsPlatformText).
+bool FitsIniTexts(const std::string& file, std::initializer_list<std::string_view> texts);
 // Private-profile lookup through a 10240-character buffer; the default when absent or
-// when the file name does not fit.
+// when a text does not fit.
 std::string IniReadString(const std::string& file, const std::string& section, const std::string& key,
                           const std::string& dflt);
 
@@ -36,6 +38,9 @@ std::string PluginTempFolder(bool longForm);
 bool FileExists(const std::string& path);  // a file, not a folder
 bool FolderExists(const std::string& path);
 bool PathExists(const std::string& path);  // a file or a folder
+// A file on a disk: not a folder, a device (COM1, CON, NUL) or a pipe, whose reading
+// could block for ever or that is no file at all.
+bool RegularFileExists(const std::string& path);
 bool DeleteFileIfExists(const std::string& path);
 
 // Calls `consume` with the file's bytes in blocks of at most `blockSize`, in order,

@@ -104,6 +104,7 @@ std::string PluginTempFolder(bool longForm) {
 
 bool FileExists(const std::string& path) { return StatMode(path, S_IFREG); }
 bool FolderExists(const std::string& path) { return StatMode(path, S_IFDIR); }
+bool RegularFileExists(const std::string& path) { return FileExists(path); }
 
 bool PathExists(const std::string& path) {
   struct stat info {};

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <initializer_list>
 #include <memory>
 #include <stdexcept>
 #include <utility>
@@ -17,13 +18,16 @@
 
 namespace kvl {
 
-// Wine's profile functions overrun a stack buffer with names of about 520 characters;
-// Windows' own limit for them is a path buffer.
-bool FitsIniFileName(const std::string& file) { return file.size() < MAX_PATH; }
+// Wine's profile functions overrun a stack buffer with file names of about 520
+// characters (Windows' own limit for them is a path buffer) and crash on a section or
+// value of 32 767 characters.
+bool FitsIniTexts(const std::string& file, std::initializer_list<std::string_view> texts) {
+  return FitsPathBuffer(file) && std::all_of(texts.begin(), texts.end(), FitsPlatformText);
+}
 
 std::string IniReadString(const std::string& file, const std::string& section, const std::string& key,
                           const std::string& dflt) {
-  if (!FitsIniFileName(file)) return dflt;
+  if (!FitsIniTexts(file, {section, key, dflt})) return dflt;
   std::vector<char> buffer(10240);
   const DWORD length = GetPrivateProfileStringA(section.c_str(), key.c_str(), dflt.c_str(), buffer.data(),
                                                 static_cast<DWORD>(buffer.size()), file.c_str());
@@ -35,16 +39,27 @@ std::string PluginFolder() {
   if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                           reinterpret_cast<LPCSTR>(&PluginFolder), &module))
     return {};
-  std::array<char, MAX_PATH> path{};
-  const DWORD length = GetModuleFileNameA(module, path.data(), static_cast<DWORD>(path.size()));
-  if (length == 0 || length >= path.size()) return {};
-  std::string folder(path.data(), length);
+  // A name that fills the buffer may have been cut: ask again with more room.
+  std::string folder;
+  for (DWORD size = MAX_PATH; size <= 32768; size *= 2) {
+    folder.assign(size, '\0');
+    const DWORD length = GetModuleFileNameA(module, folder.data(), size);
+    if (length == 0) return {};
+    if (length < size) {
+      folder.resize(length);
+      break;
+    }
+    folder.clear();
+  }
+  if (folder.empty()) return {};
   folder.erase(folder.find_last_of('\\') + 1);
   if (folder.empty() || folder.back() != '\\') folder += '\\';
   return folder;
 }
 
 std::string ReadVersionString(const std::string& file, const std::string& key) {
+  // The resource reader reads a device as it would a file: COM1 would block it.
+  if (!RegularFileExists(file) || !FitsPlatformText(key)) return {};
   DWORD ignored = 0;
   const DWORD size = GetFileVersionInfoSizeA(file.c_str(), &ignored);
   if (size == 0) return {};
@@ -71,16 +86,26 @@ std::string ReadVersionString(const std::string& file, const std::string& key) {
   return std::string(Trimmed(std::string_view(value, strnlen(value, valueSize))));
 }
 
-bool PathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+namespace {
+DWORD AttributesOf(const std::string& path) {
+  return FitsPathBuffer(path) ? GetFileAttributesA(path.c_str()) : INVALID_FILE_ATTRIBUTES;
+}
+}  // namespace
+
+bool PathExists(const std::string& path) { return AttributesOf(path) != INVALID_FILE_ATTRIBUTES; }
 
 bool FileExists(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const DWORD attributes = AttributesOf(path);
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool FolderExists(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const DWORD attributes = AttributesOf(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool RegularFileExists(const std::string& path) {
+  return OpenRegularFile(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING) != nullptr;
 }
 
 bool DeleteFileIfExists(const std::string& path) { return FileExists(path) && DeleteFileA(path.c_str()); }
@@ -129,6 +154,7 @@ std::string PluginTempFolder(bool longForm) {
 
 RuntimeLibrary RuntimeLibrary::Load(const std::string& file) {
   RuntimeLibrary library;
+  if (!FitsPathBuffer(file)) return library;
   // No "cannot find" box from the system: a missing library is an ordinary answer here.
   DWORD previousMode = 0;
   const bool modeSet = SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previousMode) != 0;
@@ -161,6 +187,7 @@ std::optional<std::int32_t> RuntimeLibrary::callBufferFunction(const char* name,
 }
 
 void ShellOpen(const std::string& file, bool hidden) {
+  if (!FitsPathBuffer(file)) return;
   ShellExecuteA(nullptr, "open", file.c_str(), nullptr, nullptr, hidden ? SW_HIDE : SW_SHOWNORMAL);
 }
 
@@ -288,6 +315,18 @@ struct InternetCloser {
 };
 using InternetHandle = std::unique_ptr<void, InternetCloser>;
 
+// The download goes to a sibling file of this name first.
+constexpr std::string_view kPartialDownloadSuffix = ".kvl-download";
+
+// WinINet's limit (INTERNET_MAX_URL_LENGTH with its NUL); its address parsing has
+// fixed buffers of that size.
+bool FitsUrl(const std::string& url) {
+  return url.size() < INTERNET_MAX_URL_LENGTH && url.find('\0') == std::string::npos;
+}
+
+// A download may replace a file, never a folder or a device (COM1 would take the bytes).
+bool AbsentOrRegularFile(const std::string& path) { return !PathExists(path) || RegularFileExists(path); }
+
 struct AlgorithmCloser {
   void operator()(BCRYPT_ALG_HANDLE handle) const { BCryptCloseAlgorithmProvider(handle, 0); }
 };
@@ -298,8 +337,8 @@ struct HashCloser {
 
 bool ReadFileInBlocks(const std::string& path, std::size_t blockSize,
                       const std::function<bool(std::string_view)>& consume) {
-  const FileHandle file = OpenFile(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
-                                   FILE_FLAG_SEQUENTIAL_SCAN);
+  const FileHandle file = OpenRegularFile(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
+                                          FILE_FLAG_SEQUENTIAL_SCAN);
   if (!file) return false;
   std::unique_ptr<char[]> block = std::make_unique_for_overwrite<char[]>(blockSize);
   for (;;) {
@@ -310,7 +349,7 @@ bool ReadFileInBlocks(const std::string& path, std::size_t blockSize,
 }
 
 bool WriteTextFile(const std::string& path, std::string_view text) {
-  const FileHandle file = OpenFile(path, GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
+  const FileHandle file = OpenRegularFile(path, GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
   if (!file) return false;
   constexpr std::size_t kPiece = 1 << 24;  // WriteFile counts in 32 bits; keep each write modest
   for (std::size_t at = 0; at < text.size(); at += kPiece) {
@@ -366,6 +405,8 @@ std::string Digest::finish() {
 // an HTTP 404 and leaves the error page behind. The body goes to a sibling file
 // first, so a failed download never destroys a file that was there before.
 bool DownloadUrlToFile(const std::string& url, const std::string& path) {
+  const std::string partial = path + std::string(kPartialDownloadSuffix);
+  if (!FitsUrl(url) || !FitsPathBuffer(partial) || !AbsentOrRegularFile(path)) return false;
   const InternetHandle session(InternetOpenA("Korvel", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
   if (!session) return false;
   DWORD timeout = 60000;
@@ -380,10 +421,9 @@ bool DownloadUrlToFile(const std::string& url, const std::string& path) {
   if (HttpQueryInfoA(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr) &&
       (status < 200 || status > 299))
     return false;
-  const std::string partial = path + ".kvl-download";
   bool complete = false;
   {
-    const FileHandle file = OpenFile(partial, GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
+    const FileHandle file = OpenRegularFile(partial, GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
     if (!file) return false;
     std::vector<char> block(1 << 16);
     for (;;) {

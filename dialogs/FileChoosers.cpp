@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/Limits.h"
 #include "core/TextUtil.h"
 #include "dialogs/ChooserRules.h"
 #include "dialogs/DialogMacros.h"
@@ -66,7 +67,9 @@ std::string DlgOpen(Call& call) {
 std::string DlgFolder(Call& call) {
   const std::string instruction = call.textOr(1, "");
   const int style = call.integerOr(2, 0) == 1 ? 0x55 : BIF_RETURNONLYFSDIRS;
-  const std::string preselected = call.textOr(3, "");
+  // The browser looks the folder up through a path buffer: a longer name selects nothing.
+  std::string preselected = call.textOr(3, "");
+  if (!FitsPathBuffer(preselected)) preselected.clear();
   const dialogs::OleScope ole;  // the browser's new style needs OLE on this thread
   std::array<char, MAX_PATH> display{};
   BROWSEINFOA browse{};

@@ -12,6 +12,7 @@
 
 #include "core/Errors.h"
 #include "core/TextUtil.h"
+#include "core/WorkBudget.h"
 #include "system/KeyStrings.h"
 #include "system/KeyboardLayouts.h"
 
@@ -94,10 +95,18 @@ GlobalBlock TextBlock(const std::string& text) {
 
 }  // namespace
 
-// Only a wait flag of exactly 1 waits for the thread's own windows.
+// Only a wait flag of exactly 1 waits for the thread's own windows. Every key press of
+// the whole string (modifiers included) is counted against the call's work budget
+// before any is sent, so a string that would pass it types nothing at all.
 std::string SendKeys(Call& call) {
   const bool wait = call.integerOr(2, 1) == 1;
-  keys::ReadKeyString(call.text(1), LayoutKeyFor, [wait](const keys::KeyAction& action) { SendKeyEvent(action, wait); });
+  const std::string keyString = call.text(1);
+  // Charged press by press, so counting stops where the budget does, however large
+  // the repeat counts of a long string.
+  keys::ReadKeyString(keyString, LayoutKeyFor, [](const keys::KeyAction& action) {
+    if (action.kind == keys::ActionKind::KeyDown) ChargeKeystrokes(1);
+  });
+  keys::ReadKeyString(keyString, LayoutKeyFor, [wait](const keys::KeyAction& action) { SendKeyEvent(action, wait); });
   return {};
 }
 

@@ -112,6 +112,11 @@ std::string FileTime(Call& call) {
 
 std::string TempDir(Call&) { return GetTempFolder(true); }
 
-std::string TempFile(Call&) { return MakeTempFile("KVL", ".tmp", true); }
+// No new name to be had (the folder full or not writable) is no success, never a path
+// to a file that someone else owns.
+std::string TempFile(Call&) {
+  const std::string path = MakeTempFile("KVL", ".tmp", true);
+  return path.empty() ? std::string(ErrNoSuccess) : path;
+}
 
 }  // namespace kvl::macros

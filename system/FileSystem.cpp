@@ -4,10 +4,13 @@
 #include <sddl.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <array>
+#include <cstdio>
 #include <memory>
 #include <vector>
 
+#include "core/Plugin.h"
 #include "core/TextUtil.h"
 #include "core/Win32File.h"
 #include "core/platform.h"
@@ -15,19 +18,26 @@
 namespace kvl::files {
 
 namespace {
+// Regular files only: a device such as COM1 has no size or times of its own.
 FileHandle OpenForReading(const std::string& file) {
-  return OpenFile(file, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
+  return OpenRegularFile(file, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
 }
 
 struct LocalFreer {
   void operator()(void* memory) const { LocalFree(memory); }
 };
 
+// Temporary names carry a number of four hex digits, as the platform's do; with the
+// folder nine tenths full, 100 draws all miss with a chance of 1 in 38 000.
+constexpr std::uint32_t kTempNumbers = 0x10000;
+constexpr int kTempNameTries = 100;
+
 constexpr std::array<std::pair<char, DWORD>, 4> kSettable{
     {{'R', FILE_ATTRIBUTE_READONLY}, {'A', FILE_ATTRIBUTE_ARCHIVE}, {'H', FILE_ATTRIBUTE_HIDDEN}, {'S', FILE_ATTRIBUTE_SYSTEM}}};
 }  // namespace
 
 bool CreateFolderPath(const std::string& path) {
+  if (!FitsPathBuffer(path)) return false;  // every level is a part of it
   std::string built = FieldAt(path, "\\", 1);
   for (int n = 2;; ++n) {
     const std::string item = FieldAt(path, "\\", n);
@@ -60,6 +70,7 @@ std::optional<FileTimes> ReadFileTimes(const std::string& file) {
 bool FileIsInUse(const std::string& file) { return !OpenFile(file, GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING); }
 
 std::string FileOwnerName(const std::string& file) {
+  if (!FitsPathBuffer(file)) return {};
   std::vector<BYTE> descriptor(1024);
   DWORD needed = 0;
   if (!GetFileSecurityA(file.c_str(), OWNER_SECURITY_INFORMATION, descriptor.data(),
@@ -83,14 +94,22 @@ std::string FileOwnerName(const std::string& file) {
   return sid;
 }
 
+// Four hex digits drawn at random, the file made with create-new semantics: the time
+// per call stays flat however many names are taken (the platform's own walk through
+// the numbers slows down as files pile up). Empty when no new name was had.
 std::string MakeTempFile(const std::string& prefix, const std::string& extension, bool longForm) {
-  const std::string folder = GetTempFolder(false);
-  std::array<char, MAX_PATH + 1> name{};
-  if (folder.empty() || GetTempFileNameA(folder.c_str(), prefix.c_str(), 0, name.data()) == 0) return {};
-  std::string path = longForm ? ExpandToLongPath(name.data()) : std::string(name.data());
-  const std::size_t dot = path.find_last_of(".\\:");
-  if (dot != std::string::npos && path[dot] == '.') path.erase(dot);
-  return path + extension;
+  // The folder's long form once; the name is long already (looking it up again would
+  // read the whole folder under Wine, which slows down with every file there).
+  const std::string folder = GetTempFolder(longForm);
+  if (folder.empty()) return {};
+  for (int attempt = 0; attempt < kTempNameTries; ++attempt) {
+    std::array<char, 8> number{};
+    std::snprintf(number.data(), number.size(), "%04X", static_cast<unsigned>(DrawRandom(kTempNumbers)));
+    const std::string path = folder + prefix + number.data() + extension;
+    if (OpenFile(path, GENERIC_WRITE, 0, CREATE_NEW)) return path;
+    if (const DWORD error = GetLastError(); error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return {};
+  }
+  return {};
 }
 
 std::optional<std::uint64_t> FileSizeOf(const std::string& file) {
@@ -129,7 +148,8 @@ bool ForEachFileLine(const std::string& file, const std::function<bool(std::stri
 }
 
 bool AppendLine(const std::string& file, std::string_view line) {
-  const FileHandle handle = OpenFile(file, FILE_APPEND_DATA, FILE_SHARE_READ, OPEN_ALWAYS);
+  // A device would take the line somewhere else (COM1, LPT1) or block the write.
+  const FileHandle handle = OpenRegularFile(file, FILE_APPEND_DATA, FILE_SHARE_READ, OPEN_ALWAYS);
   if (!handle) return false;
   const std::string text = std::string(line) + "\r\n";
   DWORD written = 0;
@@ -137,16 +157,45 @@ bool AppendLine(const std::string& file, std::string_view line) {
          written == text.size();
 }
 
+namespace {
+// A source names something when it is a file or folder, or a wildcard that matches.
+bool NamesSomething(const std::string& source) {
+  if (PathExists(source)) return true;
+  WIN32_FIND_DATAA found{};
+  const HANDLE search = FindFirstFileA(source.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  FindClose(search);
+  return true;
+}
+
+// The shell's list of sources (each ended by a NUL, the list by one more) from the
+// "|"-separated names, empty ones left out; nothing when a name is longer than a path
+// buffer (the shell's operation overruns a fixed buffer with such names under Wine) or
+// names nothing (its delete reports success for a name that is not there).
+std::optional<std::string> ShellSourceList(std::string_view sources) {
+  std::string list;
+  for (std::size_t start = 0; start <= sources.size();) {
+    const std::size_t bar = std::min(sources.find('|', start), sources.size());
+    const std::string source(sources.substr(start, bar - start));
+    start = bar + 1;
+    if (source.empty()) continue;
+    if (!FitsPathBuffer(source) || !NamesSomething(source)) return std::nullopt;
+    list.append(source).push_back('\0');
+  }
+  if (list.empty()) return std::nullopt;
+  list.push_back('\0');
+  return list;
+}
+}  // namespace
+
 bool RunShellOperation(ShellOperation operation, const std::string& sources, const std::string& destination) {
-  std::string from = sources;
-  for (char& c : from)
-    if (c == '|') c = '\0';
-  from.append(2, '\0');
+  const std::optional<std::string> from = ShellSourceList(sources);
+  if (!from || (operation != ShellOperation::Delete && !FitsPathBuffer(destination))) return false;
   std::string to = destination;
   to.append(2, '\0');
   SHFILEOPSTRUCTA record{};
   record.wFunc = operation == ShellOperation::Copy ? FO_COPY : operation == ShellOperation::Move ? FO_MOVE : FO_DELETE;
-  record.pFrom = from.c_str();
+  record.pFrom = from->c_str();
   record.pTo = operation == ShellOperation::Delete ? nullptr : to.c_str();
   record.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_ALLOWUNDO |
                   (operation == ShellOperation::Delete ? 0 : FOF_NOCONFIRMMKDIR);
@@ -154,12 +203,14 @@ bool RunShellOperation(ShellOperation operation, const std::string& sources, con
 }
 
 std::string ShellTypeName(const std::string& file) {
+  if (!FitsPathBuffer(file)) return {};
   SHFILEINFOA info{};
   if (!SHGetFileInfoA(file.c_str(), 0, &info, sizeof(info), SHGFI_TYPENAME)) return {};
   return std::string(info.szTypeName, strnlen(info.szTypeName, 80));
 }
 
 std::string ShortPath(const std::string& path) {
+  if (!FitsPathBuffer(path)) return {};
   std::array<char, MAX_PATH> buffer{};
   const DWORD length = GetShortPathNameA(path.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
   if (length == 0 || length >= buffer.size()) return {};
@@ -167,7 +218,7 @@ std::string ShortPath(const std::string& path) {
 }
 
 std::string AttributeLetters(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const DWORD attributes = FitsPathBuffer(path) ? GetFileAttributesA(path.c_str()) : INVALID_FILE_ATTRIBUTES;
   if (attributes == 0 || attributes == INVALID_FILE_ATTRIBUTES) return "*";
   std::string letters;
   for (const auto& [letter, bit] : kSettable)
@@ -177,6 +228,7 @@ std::string AttributeLetters(const std::string& path) {
 }
 
 bool SetAttributeLetters(const std::string& path, std::string_view letters) {
+  if (!FitsPathBuffer(path)) return false;
   DWORD attributes = 0;
   const std::string upper = AnsiUppered(letters);
   for (const auto& [letter, bit] : kSettable)

@@ -6,6 +6,7 @@
 
 #include "core/Errors.h"
 #include "core/Limits.h"
+#include "core/WorkBudget.h"
 #include "core/Plugin.h"
 #include "core/TextUtil.h"
 #include "core/Win32File.h"
@@ -18,6 +19,12 @@ namespace kvl::macros {
 namespace {
 
 constexpr std::int32_t kDefaultCommandLimitMs = 2000;
+// The longest command line a new process can be given (CreateProcess's limit, its NUL
+// included); the shell would cut a longer one without a word.
+constexpr std::size_t kCommandLineBuffer = 32767;
+// The console interpreter reads at most this many characters of its command line
+// (8 191 on Windows); Wine's cmd runs nothing when its line is longer.
+constexpr std::size_t kConsoleLineBuffer = 8192;
 
 // "cmd" on the NT family, "command" on the others.
 std::string CommandInterpreter() {
@@ -47,6 +54,12 @@ std::string ReadCapture(const std::string& path) {
   return read ? text : std::string();
 }
 
+// The program's name as the shell looks it up: a quoted one without its quotes.
+std::string_view WithoutEnclosingQuotes(std::string_view program) {
+  if (program.size() >= 2 && program.front() == '"' && program.back() == '"') program = program.substr(1, program.size() - 2);
+  return program;
+}
+
 std::vector<programs::ProcessEntry> ProcessSnapshot() {
   std::vector<programs::ProcessEntry> entries;
   const HMODULE kernel = GetModuleHandleA("KERNEL32.DLL");
@@ -72,9 +85,16 @@ std::vector<programs::ProcessEntry> ProcessSnapshot() {
 
 }  // namespace
 
+// A program name longer than a path buffer overruns a fixed buffer of the shell under
+// Wine (about 1 000 characters crash it): such a program cannot be started.
 std::string Run(Call& call) {
   const programs::ProgramLine line = programs::SplitProgramLine(call.text(1));
   const int show = programs::ShowModeOf(call.textOr(2, ""));
+  // The shell runs `"PROGRAM" PARAMETERS`: quotes and a blank beside the two parts.
+  if (!FitsPathBuffer(WithoutEnclosingQuotes(line.program)) || !FitsPlatformText(line.parameters) ||
+      line.program.size() + line.parameters.size() + 3 >= kCommandLineBuffer)
+    return std::string(ErrNoSuccess);
+  ChargeProcessStart();
   const HINSTANCE started = ShellExecuteA(nullptr, "open", line.program.c_str(),
                                           line.parameters.empty() ? nullptr : line.parameters.c_str(), nullptr, show);
   return reinterpret_cast<INT_PTR>(started) > 32 ? std::string() : std::string(ErrNoSuccess);
@@ -90,12 +110,21 @@ std::string RunCmd(Call& call) {
   const std::string folder = PluginTempFolder(false);
   if (folder.empty()) return std::string(ErrGeneric);
   const std::string interpreter = CommandInterpreter();
-  if (programs::StartsWithInterpreter(command, interpreter)) return {};
+  // Blanks and line breaks before it still start the interpreter.
+  if (programs::StartsWithInterpreter(Trimmed(command), interpreter)) return {};
+  // /S keeps the interpreter from taking the outer quotes for the command's own, so a
+  // quoted program and a capture path with blanks both survive. The capture files'
+  // names differ in one digit at most (KVL_Cmd99.tmp), so the longest one is measured.
+  const auto parametersFor = [&command](const std::string& capture) {
+    return "/S /C \"" + command + " > \"" + capture + "\"\"";
+  };
+  if (interpreter.size() + 1 + parametersFor(folder + "KVL_Cmd99.tmp").size() >= kConsoleLineBuffer ||
+      command.find('\0') != std::string::npos)
+    return {};
+  ChargeProcessStart();
   const std::string capture = FreeCaptureFile(folder);
   if (capture.empty()) return {};
-  // /S keeps the interpreter from taking the outer quotes for the command's own, so a
-  // quoted program and a capture path with blanks both survive.
-  const std::string parameters = "/S /C \"" + command + " > \"" + capture + "\"\"";
+  const std::string parameters = parametersFor(capture);
   SHELLEXECUTEINFOA execute{};
   execute.cbSize = sizeof(execute);
   execute.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "core/Errors.h"
+#include "core/Limits.h"
 #include "core/TextUtil.h"
 #include "core/platform.h"
 #include "system/Registry.h"
@@ -50,6 +51,14 @@ std::string LongSystemFolder(UINT(WINAPI* query)(LPSTR, UINT)) {
 // A line break or NUL would put lines into the INI file that the caller never wrote.
 bool FitsOnIniLine(std::string_view text) { return text.find_first_of(std::string_view("\r\n\0", 3)) == text.npos; }
 
+// What reads back as it was written: a "]" would end the section's name early ("[a]b]"
+// is the section "a"), a key holding "=" splits into another key and value, and one
+// beginning with "[" reads as a section line.
+bool ReadsBackFromIni(std::string_view section, std::string_view key, std::string_view value) {
+  return FitsOnIniLine(section) && FitsOnIniLine(key) && FitsOnIniLine(value) && section.find(']') == section.npos &&
+         key.find('=') == key.npos && !Trimmed(key).starts_with('[');
+}
+
 }  // namespace
 
 std::string GetPath(Call& call) {
@@ -73,9 +82,9 @@ std::string IniSet(Call& call) {
   const std::string section = call.text(2);
   const std::string key = call.text(3);
   const std::string value = call.text(4);
-  if (!FitsOnIniLine(section) || !FitsOnIniLine(key) || !FitsOnIniLine(value) || !FitsOnIniLine(file))
-    return std::string(ErrParamValue);
-  if (!FitsIniFileName(file) || !WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str()))
+  if (!ReadsBackFromIni(section, key, value) || !FitsOnIniLine(file)) return std::string(ErrParamValue);
+  if (!FitsIniTexts(file, {section, key, value}) ||
+      !WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str()))
     return std::string(ErrNoSuccess);
   return {};
 }
@@ -87,7 +96,7 @@ std::string RegSet(Call& call) { return RegWriteByPath(call.text(1), call.text(2
 // Asks for the size first; a variable that grows in between is asked for again.
 std::string Envir(Call& call) {
   const std::string name = call.text(1);
-  if (name.empty() || name.find('\0') != std::string::npos) return {};
+  if (name.empty() || !FitsPlatformText(name)) return {};
   for (int attempt = 0; attempt < 3; ++attempt) {
     const DWORD size = GetEnvironmentVariableA(name.c_str(), nullptr, 0);
     if (size == 0) return {};

@@ -9,7 +9,8 @@ One kvlhost batch session (the plug-in stays loaded, as in the mail client):
   md5sum -c and sha1sum -c while the plug-in is loaded;
 - KVL_StrAttach and KVL_UrlAttach files, attached, and gone once the session ends;
 - KVL_UrlDldFile against a Python http.server on 127.0.0.1 (a free port): a file
-  that downloads, a 404 (an existing file stays as it was) and a refused port.
+  that downloads, a 404 (an existing file stays as it was) and a refused port; the
+  longest URL (2 083 characters) and target path (246) on both sides.
 Prints every failure and a closing line; exits 1 on any failure.
 """
 import functools
@@ -185,6 +186,18 @@ def downloads(session, folder):
         refused = f"http://127.0.0.1:{free_port()}/file.bin"
         reply = session.call("KVL_UrlDldFile", refused, wine_path(missing))
         check(reply["result"] == "0" and not os.path.exists(missing), f"refused port: {reply}")
+        # The longest URL WinINet takes (2 083 characters; the server ignores the query)
+        # and the longest target whose sibling PATH.kvl-download fits a path buffer.
+        for length, expected in ((2083, "1"), (2084, "0")):
+            url = base + "file.bin?" + "q" * (length - len(base) - len("file.bin?"))
+            reply = session.call("KVL_UrlDldFile", url, wine_path(os.path.join(folder, f"url{length}.bin")))
+            check(reply["result"] == expected, f"URL of {length} characters: {reply}")
+        for length, expected in ((246, "1"), (247, "0")):
+            prefix = wine_path(folder) + "\\"
+            name = str(length) + "t" * (length - len(prefix) - 3)
+            reply = session.call("KVL_UrlDldFile", base + "file.bin", prefix + name)
+            check(len(prefix + name) == length and reply["result"] == expected, f"target of {length} characters: {reply}")
+            check(os.path.exists(os.path.join(folder, name)) == (expected == "1"), f"target of {length} characters")
         leftovers = [name for name in os.listdir(folder) if name.endswith(".kvl-download")]
         check(not leftovers, f"download left {leftovers}")
     finally:

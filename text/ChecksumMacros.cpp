@@ -5,6 +5,7 @@
 #include "core/HostText.h"
 #include "core/Plugin.h"
 #include "core/TextUtil.h"
+#include "core/WorkBudget.h"
 #include "core/platform.h"
 #include "text/Checksums.h"
 #include "text/TextMacros.h"
@@ -88,7 +89,8 @@ std::string ChecksumList(Call& call, const ListStyle& style, const ModeLetters& 
       const std::string path = paths.substr(start, bar == std::string::npos ? std::string::npos : bar - start);
       list += ListLine(format, NameOfPath(path), ChecksumOfFile(style.kind, path));
       list += "\r\n";
-      if (mode.attachFiles) Attach(call, path);
+      // A device or folder is listed, never handed to the host to read (COM1 blocks it).
+      if (mode.attachFiles && (!PathExists(path) || RegularFileExists(path))) Attach(call, path);
       if (bar == std::string::npos) break;
       start = bar + 1;
     }
@@ -113,21 +115,24 @@ std::string ChecksumMacro(Call& call, const ListStyle& style) {
   return ChecksumList(call, style, mode);
 }
 
-// A name that stays inside the plug-in's folder: no folder parts, no drive or
-// stream, no control characters, no device name.
+// A name that stays inside the plug-in's folder and is stored as written: no folder
+// parts, no drive or stream, no control characters, no device name (with any
+// extension), and no "." or blank at the end, which the file system drops.
 bool IsPlainFileName(std::string_view name) {
-  if (name.empty() || name == "." || name == "..") return false;
+  if (name.empty() || name.back() == '.' || name.back() == ' ') return false;
   for (const unsigned char c : name)
     if (c < 32 || c == '\\' || c == '/' || c == ':') return false;
   std::string stem(name.substr(0, name.find('.')));
   while (!stem.empty() && stem.back() == ' ') stem.pop_back();
   for (char& c : stem) c = AsciiUpper(c);
-  static constexpr std::array<std::string_view, 4> kDevices{"CON", "PRN", "AUX", "NUL"};
+  static constexpr std::array<std::string_view, 7> kDevices{"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"};
   for (const std::string_view device : kDevices)
     if (stem == device) return false;
+  // COM1-COM9 and LPT1-LPT9, also with the superscript digits 1-3 of code page 1252.
+  static constexpr std::string_view kPortDigits = "123456789\xB9\xB2\xB3";
   const bool numberedPort = stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) &&
-                            stem[3] >= '1' && stem[3] <= '9';
-  return !numberedPort && stem != "CONIN$" && stem != "CONOUT$";
+                            kPortDigits.find(stem[3]) != std::string_view::npos;
+  return !numberedPort;
 }
 
 // Writes the content as a file of the plug-in's folder, to be deleted at unload, and attaches it.
@@ -160,6 +165,7 @@ std::string UrlAttach(Call& call) {
 
 std::string UrlDldFile(Call& call) {
   const std::string path = call.text(2);
+  ChargeDownload();
   return DownloadUrlToFile(call.text(1), path) && FileExists(path) ? "1" : "0";
 }
 

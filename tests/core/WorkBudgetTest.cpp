@@ -53,4 +53,26 @@ TEST(WorkBudget, NestedCallsShareTheOutermostBudgetAndNestingIsBounded) {
   ChargeTextBytes(kBudgetBytes);
 }
 
+// Work outside the plug-in: each kind up to its bound, one more spends the budget;
+// key presses are charged in blocks, so a block that would pass the bound is refused.
+TEST(WorkBudget, ProcessesDownloadsAndKeyPressesStopAtTheirBounds) {
+  for (const auto& [bound, charge] : std::vector<std::pair<std::uint64_t, void (*)()>>{
+           {kBudgetProcesses, [] { ChargeProcessStart(); }},
+           {kBudgetDownloads, [] { ChargeDownload(); }},
+           {kBudgetKeystrokes, [] { ChargeKeystrokes(1); }}}) {
+    const WorkBudgetScope call;
+    for (std::uint64_t i = 0; i < bound; ++i) charge();
+    EXPECT_THROW(charge(), BudgetSpent) << bound;
+    EXPECT_THROW(ChargeLoopPass(), BudgetSpent) << "the whole call tree stops";
+  }
+  {
+    const WorkBudgetScope call;
+    ChargeKeystrokes(kBudgetKeystrokes - 5);
+    EXPECT_THROW(ChargeKeystrokes(6), BudgetSpent);
+  }
+  const WorkBudgetScope call;
+  ChargeKeystrokes(kBudgetKeystrokes);
+  ChargeProcessStart();  // the kinds are counted apart
+}
+
 }  // namespace

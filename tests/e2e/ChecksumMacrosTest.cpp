@@ -129,19 +129,22 @@ TEST_F(ChecksumMacros, ListFilesAreWrittenAttachedAndDeletedAtUnload) {
 }
 
 TEST_F(ChecksumMacros, AttachmentNamesStayInThePluginsFolder) {
+  // Also the ports with the superscript digits of code page 1252 and the clock, and
+  // names that the file system would store without their last "." or blank.
   for (const std::string name : {"", ".", "..", "..\\up.txt", "a/b", "C:x", "x:stream", "tab\there", "CON",
-                                  "nul.txt", "Com1", "lpt9.log", "CONOUT$", "aux .txt"}) {
+                                  "nul.txt", "Com1", "lpt9.log", "CONOUT$", "aux .txt", "COM\xB9", "com\xB2.txt",
+                                  "LPT\xB3", "lpt\xB9.log", "CLOCK$", "clock$.txt", "a.", "a ", "x.txt.", "x.txt "}) {
     EXPECT_EQ(plugin.call("KVL_StrAttach", {"x", name}), "0") << name;
     EXPECT_EQ(plugin.call("KVL_UrlAttach", {"https://example.org/", name}), "0") << name;
   }
   EXPECT_TRUE(plugin.session.processed.empty());
   // Close to the refused names but plain.
-  for (const std::string name : {"...txt", "con1", "COM0", "lpt10", "x.con", "a b"}) {
+  for (const std::string name : {"...txt", "con1", "COM0", "lpt10", "x.con", "a b", "COM\xB4", "clock"}) {
     EXPECT_EQ(plugin.call("KVL_StrAttach", {"x", name}), "1") << name;
   }
   // A name Windows refuses to create answers 0 and attaches nothing.
   EXPECT_EQ(plugin.call("KVL_StrAttach", {"x", "a?b"}), "0");
-  EXPECT_EQ(plugin.session.attachments.size(), 6u);
+  EXPECT_EQ(plugin.session.attachments.size(), 8u);
   EXPECT_EQ(plugin.call("KVL_StrAttach", {"x"}), kCountError);
   EXPECT_EQ(plugin.call("KVL_UrlAttach", {"x", "y", "z"}), kCountError);
   EXPECT_EQ(plugin.call("KVL_UrlAttach", {"https://example.org/\r\nIconFile=C:\\x.ico", "Link2"}), "0");

@@ -140,6 +140,18 @@ TEST_F(DesktopMacros, KeysReachTheFocusedEdit) {
   EXPECT_EQ(typed("r", "2"), "r");
 }
 
+// Every key press of the string (modifiers included) is counted before any is sent:
+// 10 000 are sent (F13 does nothing in an edit), with one more nothing is typed.
+TEST_F(DesktopMacros, KeyPressesOfACallAreBoundedBeforeAnyIsSent) {
+  EXPECT_EQ(typed("a{F13 9998}b"), "ab");
+  SetWindowTextA(edit, "");
+  EXPECT_EQ(plugin.call("KVL_SendKeys", {"a{F13 9999}b"}), " *** Action not successfully *** ");
+  EXPECT_EQ(plugin.call("KVL_SendKeys", {"+(a){TAB 65535}" + std::string(1 << 20, '~'), "0"}),
+            " *** Action not successfully *** ");
+  PumpFor(150);
+  EXPECT_EQ(GetWindowTextLengthA(edit), 0);
+}
+
 TEST_F(DesktopMacros, MessagesForBadKeysAndStop) {
   EXPECT_EQ(messages("{XYZ}"), Strings{"Invalid Key Name"});
   EXPECT_EQ(messages("{TAB -1}"), Strings{"Invalid Key Name"});

@@ -133,4 +133,48 @@ TEST_F(ProgramMacros, ProcessListsAndFindsRunningPrograms) {
   EXPECT_EQ(plugin.call("KVL_Process", {"L", ",", "x", "y"}), kCountError);
 }
 
+// A program name reaches the shell up to 259 characters (about 1 000 crashed it under
+// Wine), the whole command line up to the 32 766 characters a process can be given.
+TEST_F(ProgramMacros, RunTakesProgramNamesThatFitAPathBuffer) {
+  // Quoted (the folder holds blanks); the quotes are no part of the name.
+  const fs::path deep = probeFolder / std::string(259 - probeFolder.string().size() - 1 - 8 - 4, 'd');
+  fs::create_directories(deep);
+  for (const std::size_t length : {259u, 260u}) {
+    const fs::path program = deep / (std::string(length - deep.string().size() - 1 - 4, 'p') + ".exe");
+    fs::copy_file(KVL_PROBE_EXE, program);
+    ASSERT_EQ(program.string().size(), length);
+    const std::string line = std::string(1, '"').append(program.string()).append("\" run").append(std::to_string(length));
+    EXPECT_EQ(plugin.call("KVL_Run", {line}), length == 259 ? "" : kNoSuccess);
+  }
+  EXPECT_TRUE(kvltest::WaitForFile((deep / "probe-log.txt").string(), 10));
+  EXPECT_TRUE(WaitForText([&] {
+    std::ifstream in(deep / "probe-log.txt", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }, "run259", 10));
+  EXPECT_EQ(plugin.call("KVL_Run", {"C:\\" + std::string(1000, 'p')}), kNoSuccess);
+  // "PROGRAM" PARAMETERS: two quotes, a blank, the two parts.
+  const std::string program = probe();
+  const std::string fits = "x" + std::string(32766 - (program.size() + 2) - 1 - 1, 'a');
+  EXPECT_EQ(plugin.call("KVL_Run", {program + " " + fits}), "");
+  EXPECT_TRUE(WaitForText([this] { return log(); }, fits, 10));
+  EXPECT_EQ(plugin.call("KVL_Run", {program + " " + fits + "a"}), kNoSuccess);
+}
+
+// The interpreter's line holds at most 8 191 characters: a command that would make it
+// longer is not run (Wine's cmd ran nothing either, without a word).
+TEST_F(ProgramMacros, RunCmdTakesCommandsThatFitTheConsoleLine) {
+  // cmd /S /C "COMMAND > "CAPTURE"" with the longest capture name, KVL_Cmd99.tmp.
+  const std::size_t around = std::string("cmd /S /C \"").size() + std::string(" > \"").size() +
+                             (kvl::PluginTempFolder(false) + "KVL_Cmd99.tmp").size() + 2;
+  const std::string fits = "echo " + std::string(8191 - around - 5, 'e');
+  EXPECT_EQ(plugin.call("KVL_RunCmd", {fits}), fits.substr(5) + " \r\n");
+  EXPECT_EQ(plugin.call("KVL_RunCmd", {fits + "e"}), "");
+  EXPECT_EQ(plugin.call("KVL_RunCmd", {"echo " + std::string(40000, 'e')}), "");
+  // Blanks and line breaks before the interpreter's name do not hide it.
+  const std::size_t before = log().size();
+  for (const char* lead : {" ", " \t", "\r\n "})
+    EXPECT_EQ(plugin.call("KVL_RunCmd", {lead + std::string("cmd /c ") + probe() + " print x"}), "") << lead;
+  EXPECT_EQ(log().size(), before);
+}
+
 }  // namespace

@@ -193,4 +193,44 @@ TEST_F(SystemMacros, HostWorkingFolderFromTheRegistry) {
   SetEnvironmentVariableA("KORVEL_TEST_DRIVE", nullptr);
 }
 
+// What IniSet writes reads back as written, from the file itself: a key holding "=" or
+// beginning with "[", or a section holding "]", would read as another key or section.
+TEST_F(SystemMacros, IniSetRefusesWhatWouldReadBackAsSomethingElse) {
+  const std::string ini = folder.path() + "back.ini";
+  for (const auto& [section, key] : std::vector<std::pair<std::string, std::string>>{
+           {"S", "k=x"}, {"S", "="}, {"S", "[k"}, {"S", " \t[k]"}, {"S]x", "k"}, {"[S]", "k"}}) {
+    EXPECT_EQ(plugin.call("KVL_IniSet", {ini, section, key, "v"}), kValueError) << section << " " << key;
+  }
+  EXPECT_FALSE(folder.exists("back.ini"));
+  // Close to them but sound: "]" in a key, "[" in a section, "=" and brackets in a value.
+  EXPECT_EQ(plugin.call("KVL_IniSet", {ini, "S[x", "k]", "=[v]="}), "");
+  std::ifstream in(ini, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "[S[x]\r\nk]==[v]=\r\n");
+}
+
+// Sections, keys, values and defaults reach the profile functions up to 32 766
+// characters; Wine crashed on a section or value of 32 767.
+TEST_F(SystemMacros, IniTextsUpTo32766Characters) {
+  const std::string ini = folder.path() + "long.ini";
+  const std::string fits(32766, 's');
+  const std::string over(32767, 's');
+  EXPECT_EQ(plugin.call("KVL_IniSet", {ini, fits, "k", "v"}), "");
+  EXPECT_EQ(plugin.call("KVL_IniGet", {ini, fits, "k", "none"}), "v");
+  EXPECT_EQ(plugin.call("KVL_IniSet", {ini, "S", fits, "v"}), "");
+  EXPECT_EQ(plugin.call("KVL_IniGet", {ini, "S", fits, "none"}), "v");
+  EXPECT_EQ(plugin.call("KVL_IniSet", {ini, "S", "k", fits}), "");
+  EXPECT_EQ(plugin.call("KVL_IniGet", {ini, "S", "missing", fits}), std::string(10239, 's'));
+  for (const std::string& text : {over, std::string(100000, 's')}) {
+    EXPECT_EQ(plugin.call("KVL_IniSet", {ini, text, "k", "v"}), " *** Action not successfully *** ");
+    EXPECT_EQ(plugin.call("KVL_IniSet", {ini, "S", text, "v"}), " *** Action not successfully *** ");
+    EXPECT_EQ(plugin.call("KVL_IniSet", {ini, "S", "k", text}), " *** Action not successfully *** ");
+    EXPECT_EQ(plugin.call("KVL_IniGet", {ini, text, "k", "none"}), "none");
+    EXPECT_EQ(plugin.call("KVL_IniGet", {ini, "S", text, "none"}), "none");
+    EXPECT_EQ(plugin.call("KVL_IniGet", {ini, "S", "k", text}), text);  // refused: the default
+  }
+  // Names of any length: the longest the platform converts, and the ones that crashed it.
+  for (const std::size_t length : {32766u, 32767u, 40000u, 100000u})
+    EXPECT_EQ(plugin.call("KVL_Envir", {std::string(length, 'E')}), "") << length;
+}
+
 }  // namespace

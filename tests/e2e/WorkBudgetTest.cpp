@@ -108,4 +108,22 @@ TEST_F(WorkBudget, HostFailuresStayOnTheHostsSide) {
   }
 }
 
+// Process starts and downloads of a whole call tree are counted: a loop that starts
+// console commands ends after ten of them (about two seconds under Wine), one of
+// downloads after a hundred, each with the no-success text.
+TEST_F(WorkBudget, ProcessesAndDownloadsOfALoopAreBounded) {
+  const std::string fits = plugin.call("KVL_For", {"i", "1", std::to_string(kvl::kBudgetProcesses), "%KVL_RunCmd(echo %_i)"});
+  EXPECT_EQ(fits.size(), 9 * 4 + 5u) << fits;  // "1 \r\n" ... "10 \r\n"
+  EXPECT_TRUE(fits.ends_with("10 \r\n")) << fits;
+  EXPECT_EQ(plugin.call("KVL_For", {"i", "1", "100000", "%KVL_RunCmd(echo %_i)"}), kNoSuccess);
+  EXPECT_EQ(plugin.call("KVL_For", {"i", "1", std::to_string(kvl::kBudgetProcesses + 1), "%KVL_RunCmd(echo %_i)"}),
+            kNoSuccess);
+  // A refused connection is a download tried all the same.
+  const std::string download = "%KVL_UrlDldFile(http://127.0.0.1:1/, " + folder.path() + "d.bin)";
+  EXPECT_EQ(plugin.call("KVL_For", {"i", "1", std::to_string(kvl::kBudgetDownloads), download}),
+            std::string(kvl::kBudgetDownloads, '0'));
+  EXPECT_EQ(plugin.call("KVL_For", {"i", "1", std::to_string(kvl::kBudgetDownloads + 1), download}), kNoSuccess);
+  EXPECT_EQ(plugin.call("KVL_RunCmd", {"echo next"}), "next \r\n");  // the next call has a whole budget
+}
+
 }  // namespace
