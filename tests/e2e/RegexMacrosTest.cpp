@@ -8,6 +8,12 @@ namespace {
 
 const std::string kNoSuccess = " *** Action not successfully *** ";
 
+std::string Repeated(std::string_view piece, std::size_t times) {
+  std::string text;
+  for (std::size_t i = 0; i < times; ++i) text += piece;
+  return text;
+}
+
 class RegexMacros : public ::testing::Test {
  protected:
   kvltest::PluginFolder folder;
@@ -28,7 +34,7 @@ TEST_F(RegexMacros, IsMatchStartsAndCase) {
   // The JIT backtracks on a stack sized for the subject, within a step limit for the
   // whole search; nested groups outgrow its stack, and the interpreter behind it stops
   // at its recursion limit instead of the stack's end.
-  EXPECT_EQ(plugin.call("KVL_REIsMatch", {std::string(4000, 'a'), "(a|b)*c"}), "0");
+  EXPECT_EQ(plugin.call("KVL_REIsMatch", {std::string(3000, 'a'), "(a|b)*c"}), "0");
   EXPECT_EQ(plugin.call("KVL_REIsMatch", {std::string(300000, 'a'), "(a|b)*c"}), kNoSuccess);
   EXPECT_EQ(plugin.call("KVL_REIsMatch", {std::string(300000, 'a'), "((((((((a))))))))*c"}), kNoSuccess);
 }
@@ -76,6 +82,19 @@ TEST_F(RegexMacros, QuotesTravelAsCharacterTwo) {
   // The host sees the text's quotes as character 2; they come back in the result.
   EXPECT_EQ(plugin.call("KVL_ReX", {"id \"12-34\"", "\\x02\\d+-\\d+\\x02", "0"}), "\"12-34\"");
   EXPECT_EQ(plugin.call("KVL_ReX", {"nothing", "(\\d+)"}), "");
+}
+
+TEST_F(RegexMacros, SearchesThatCannotEndInTimeFail) {
+  // Each of these searched for seconds to minutes: a repeat run to the end from every
+  // start, back references compared again and again, a repeat stepped back over while
+  // another runs on.
+  EXPECT_EQ(plugin.call("KVL_REIsMatch", {Repeated("ab", 131072), "b[ab]*c[ab]"}), kNoSuccess);
+  EXPECT_EQ(plugin.call("KVL_REIsMatch", {std::string(16384, 'a'), "(a+)\\1b"}), kNoSuccess);
+  EXPECT_EQ(plugin.call("KVL_REIsMatch", {std::string(262144, 'a'), ".*.*=.*c"}), kNoSuccess);
+  EXPECT_EQ(plugin.call("KVL_REIsMatch", {std::string(262144, 'a'), "a*a*c"}), kNoSuccess);
+  EXPECT_EQ(plugin.call("KVL_RERepl", {Repeated("ab", 524288), "b[ab]*c[ab]", "x"}), kNoSuccess);
+  // The same searches over text they can handle still answer.
+  EXPECT_EQ(plugin.call("KVL_REIsMatch", {Repeated("ab", 1000) + "cb", "b[ab]*c[ab]"}), "1");
 }
 
 TEST_F(RegexMacros, ReXReadsTheMessageTextInTemplates) {
