@@ -17,8 +17,9 @@ regex::RegexOptions CaseOption(Call& call, int n) {
                                                     : regex::RegexOptions();
 }
 
-// The host's macros take their values in double quotes, so the text's own quotes
-// travel as character 2 and come back afterwards.
+// The host's macros take their values in double quotes, so the quotes of a text and
+// of a pattern travel as character 2 (a quote in the pattern still matches one in the
+// text) and those of a result come back afterwards.
 std::string HideQuotes(std::string text) {
   std::replace(text.begin(), text.end(), '"', '\x02');
   return text;
@@ -65,8 +66,8 @@ std::string Grep(Call& call) {
   std::string mode = TrimClasses(call.textOr(3, "M"), " ");
   for (char& c : mode) c = AsciiUpper(c);
   auto contains = [&](char letter) { return mode.find(letter) != std::string::npos; };
-  const std::string text = HideQuotes(call.text(1));
-  const std::string setPattern = "%SETPATTREGEXP=" + Quoted(call.text(2)) + "%REGEXPMATCH=";
+  const std::string text = call.text(1);
+  const std::string setPattern = "%SETPATTREGEXP=" + Quoted(HideQuotes(call.text(2))) + "%REGEXPMATCH=";
   std::string result;
   bool seen = false, before = false;
   std::size_t start = 0;
@@ -78,7 +79,7 @@ std::string Grep(Call& call) {
     line += '\n';
     start = end + 1;
 
-    const bool matched = !call.process(setPattern + Quoted(line)).empty();
+    const bool matched = !call.process(setPattern + Quoted(HideQuotes(line))).empty();
     seen = seen || matched;
     if (mode == "N") {
       if (!matched) result += line;
@@ -96,13 +97,13 @@ std::string Grep(Call& call) {
     }
     before = before || matched;
   }
-  return RestoreQuotes(std::move(result));
+  return result;
 }
 
 // Group 1 unless a third argument names another.
 std::string ReX(Call& call) {
   const std::int32_t group = call.count() == 3 ? call.integer(3) : 1;
-  const std::string hostText = "%SETPATTREGEXP=" + Quoted(call.text(2)) + "%REGEXPBLINDMATCH=" +
+  const std::string hostText = "%SETPATTREGEXP=" + Quoted(HideQuotes(call.text(2))) + "%REGEXPBLINDMATCH=" +
                                Quoted(HideQuotes(call.text(1))) + "%SUBPATT=" + Quoted(FormatInteger(group));
   return RestoreQuotes(call.process(hostText));
 }

@@ -6,6 +6,8 @@
 
 namespace {
 
+using namespace std::string_literals;
+
 const std::string kNoSuccess = " *** Action not successfully *** ";
 
 std::string Repeated(std::string_view piece, std::size_t times) {
@@ -82,6 +84,34 @@ TEST_F(RegexMacros, QuotesTravelAsCharacterTwo) {
   // The host sees the text's quotes as character 2; they come back in the result.
   EXPECT_EQ(plugin.call("KVL_ReX", {"id \"12-34\"", "\\x02\\d+-\\d+\\x02", "0"}), "\"12-34\"");
   EXPECT_EQ(plugin.call("KVL_ReX", {"nothing", "(\\d+)"}), "");
+}
+
+TEST_F(RegexMacros, PatternsAndTextsStayInsideTheirQuotes) {
+  // A subject made to close the quoted pattern, call the plug-in and set a variable
+  // from the host's template: all of it stays one pattern.
+  plugin.session.items[223] = "x\"%KVL_StrDup(Q, 3)%_a=\"";
+  plugin.session.processed.clear();
+  EXPECT_EQ(plugin.expand("[%KVL_ReX(abc, %SUBJECT, 0)][%KVL_Grep(abc, %SUBJECT)]"), "[][]");
+  const std::string hidden = "x\x02%KVL_StrDup(Q, 3)%_a=\x02";
+  ASSERT_EQ(plugin.session.processed.size(), 2u);
+  EXPECT_EQ(plugin.session.processed[0], "%SETPATTREGEXP=\"" + hidden + "\"%REGEXPBLINDMATCH=\"abc\"%SUBPATT=\"0\"");
+  EXPECT_EQ(plugin.session.processed[1], "%SETPATTREGEXP=\"" + hidden + "\"%REGEXPMATCH=\"abc\n\"");
+
+  // Quotes, percent signs, CR, LF, NUL and character 2 in both; a quote of the pattern
+  // matches one of the text. The pattern ends at its NUL, as every PCRE pattern does.
+  const std::string text = "1 \"q\" 50%\r\nx\x02y\0z\nno"s;
+  plugin.session.processed.clear();
+  EXPECT_EQ(plugin.call("KVL_Grep", {text, "\"q\" 50%\r$|\x02y.z\0("s}), "1 \"q\" 50%\r\nx\x02y\0z\n"s);
+  const std::string hostPattern = "%SETPATTREGEXP=\"\x02q\x02 50%\r$|\x02y.z\0(\"%REGEXPMATCH="s;
+  ASSERT_EQ(plugin.session.processed.size(), 3u);
+  EXPECT_EQ(plugin.session.processed[0], hostPattern + "\"1 \x02q\x02 50%\r\n\"");
+  EXPECT_EQ(plugin.session.processed[1], hostPattern + "\"x\x02y\0z\n\""s);
+  EXPECT_EQ(plugin.session.processed[2], hostPattern + "\"no\n\"");
+  // ReX hands back the host's group, its character 2 as quotes.
+  EXPECT_EQ(plugin.call("KVL_ReX", {text, "(\"q\" 50%\r\n)x\x02y(.)\0"s, "1"}), "\"q\" 50%\r\n");
+  EXPECT_EQ(plugin.call("KVL_ReX", {text, "(\"q\" 50%\r\n)x\x02y(.)\0"s, "2"}), "\0"s);
+  EXPECT_EQ(plugin.call("KVL_ReX", {text, "(\\x02\\w)"}), "\"q");
+  EXPECT_TRUE(plugin.session.variables.empty());
 }
 
 TEST_F(RegexMacros, SearchesThatCannotEndInTimeFail) {
