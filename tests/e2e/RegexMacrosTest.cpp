@@ -2,6 +2,7 @@
 // regular-expression host macros doing the matching.
 #include <gtest/gtest.h>
 
+#include "regex/PCRE.h"
 #include "tests/e2e/TestPlugin.h"
 
 namespace {
@@ -115,16 +116,54 @@ TEST_F(RegexMacros, PatternsAndTextsStayInsideTheirQuotes) {
 }
 
 TEST_F(RegexMacros, SearchesThatCannotEndInTimeFail) {
-  // Each of these searched for seconds to minutes: a repeat run to the end from every
+  // Each of these searched for seconds to hours: a repeat run to the end from every
   // start, back references compared again and again, a repeat stepped back over while
-  // another runs on.
+  // another runs on, and every line of a Grep backtracking to its limit.
   EXPECT_EQ(plugin.call("KVL_REIsMatch", {Repeated("ab", 131072), "b[ab]*c[ab]"}), kNoSuccess);
   EXPECT_EQ(plugin.call("KVL_REIsMatch", {std::string(16384, 'a'), "(a+)\\1b"}), kNoSuccess);
   EXPECT_EQ(plugin.call("KVL_REIsMatch", {std::string(262144, 'a'), ".*.*=.*c"}), kNoSuccess);
   EXPECT_EQ(plugin.call("KVL_REIsMatch", {std::string(262144, 'a'), "a*a*c"}), kNoSuccess);
   EXPECT_EQ(plugin.call("KVL_RERepl", {Repeated("ab", 524288), "b[ab]*c[ab]", "x"}), kNoSuccess);
+  plugin.session.processed.clear();
+  // (Asserted: without the check the host would take hours over the last one.)
+  ASSERT_EQ(plugin.call("KVL_ReX", {Repeated("ab", 131072), "(b[ab]*c[ab])"}), kNoSuccess);
+  ASSERT_EQ(plugin.call("KVL_Grep", {Repeated("ab", 131072), "b[ab]*c[ab]"}), kNoSuccess);
+  ASSERT_EQ(plugin.call("KVL_Grep", {Repeated(std::string(50, 'a') + "b\n", 3), "(a|a)*$"}), kNoSuccess);
+  EXPECT_EQ(plugin.call("KVL_Grep", {Repeated(std::string(50, 'a') + "b\n", 200000), "(a|a)*$"}), kNoSuccess);
+  EXPECT_TRUE(plugin.session.processed.empty());  // the host was never asked
   // The same searches over text they can handle still answer.
   EXPECT_EQ(plugin.call("KVL_REIsMatch", {Repeated("ab", 1000) + "cb", "b[ab]*c[ab]"}), "1");
+  EXPECT_EQ(plugin.call("KVL_ReX", {Repeated("ab", 1000) + "cb", "(b[ab]*c[ab])"}).size(), 2001u);
+  EXPECT_EQ(plugin.call("KVL_Grep", {Repeated(std::string(20, 'a') + "b\n", 1000), "(a|a)*b$", "N"}), "\n");
+  // Searches that fail otherwise are the host's to answer: a line that is no UTF-8
+  // does not match a (*UTF8) pattern.
+  EXPECT_EQ(plugin.call("KVL_Grep", {"caf\xE9 ok\nok", "(*UTF8)ok"}), "ok\n");
+}
+
+TEST_F(RegexMacros, GrepSharesOneBudgetForAllItsLines) {
+  // Every line costs the same steps here and in the host; all of them together may take
+  // what one search over the whole text may. With m lines of n bytes (each searched
+  // with its LF) that holds while m * steps <= SearchStepLimit(m * (n + 1) - 1) / 2.
+  const std::string line(179, 'a');
+  const auto regex = kvl::regex::CreateRegex("a*a*[cd]", {});
+  kvl::regex::StepBudget probe(kvl::regex::kSearchStepsMost);
+  regex->IsMatch(line + "\n", 0, {}, probe);
+  const unsigned long steps = kvl::regex::kSearchStepsMost - probe.left();
+  auto lines = [&](std::size_t count) {
+    std::string text = line;
+    for (std::size_t i = 1; i < count; ++i) text += "\n" + line;
+    return text;
+  };
+  std::size_t most = 1;
+  while ((most + 1) * steps <= kvl::regex::SearchStepLimit(lines(most + 1).size()) / 2) ++most;
+  ASSERT_GT(most, 2u);
+  ASSERT_LT(most, 200u);
+  plugin.session.processed.clear();
+  EXPECT_EQ(plugin.call("KVL_Grep", {lines(most), "a*a*[cd]", "N"}), lines(most) + "\n");
+  EXPECT_EQ(plugin.session.processed.size(), most);
+  plugin.session.processed.clear();
+  EXPECT_EQ(plugin.call("KVL_Grep", {lines(most + 1), "a*a*[cd]", "N"}), kNoSuccess);
+  EXPECT_EQ(plugin.session.processed.size(), most);  // the line beyond the budget never reaches the host
 }
 
 TEST_F(RegexMacros, ReXReadsTheMessageTextInTemplates) {
