@@ -2,7 +2,8 @@
 # as a static library inside the build tree: for the target by the Windows build,
 # natively (with the sanitizers in KVL_PCRE_CFLAGS) by tests/native. With its JIT
 # (--enable-jit): the binding compiles every pattern to machine code. Our patches
-# (regex/pcre-patches) go in before it is configured; changing one rebuilds PCRE.
+# (regex/pcre-patches) go in before it is configured; changing or adding one rebuilds
+# PCRE.
 include(ExternalProject)
 
 get_filename_component(KVL_REPOSITORY ${CMAKE_CURRENT_LIST_DIR}/.. ABSOLUTE)
@@ -33,7 +34,7 @@ ExternalProject_Add(pcre_build
   LOG_CONFIGURE ON LOG_BUILD ON LOG_INSTALL ON
 )
 
-file(GLOB kvl_pcre_patches ${KVL_REPOSITORY}/regex/pcre-patches/*.patch)
+file(GLOB kvl_pcre_patches CONFIGURE_DEPENDS ${KVL_REPOSITORY}/regex/pcre-patches/*.patch)
 ExternalProject_Add_StepDependencies(pcre_build patch ${kvl_pcre_patches} ${KVL_REPOSITORY}/scripts/patch-pcre.sh)
 
 file(MAKE_DIRECTORY ${KVL_PCRE_PREFIX}/include)

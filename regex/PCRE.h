@@ -68,6 +68,10 @@ struct ERegexInvalidSubstitutionGroup : ERegexException {
 struct ERegexBadGroupName : ERegexException {
   using ERegexException::ERegexException;
 };
+// A search that ran out of steps (its limit or a shared budget): PCRE's error -8.
+struct ERegexStepLimit : ERegexException {
+  using ERegexException::ERegexException;
+};
 
 // Raises ERegexException for a negative PCRE return code; 0 and above pass.
 void CheckPcreCode(int code);
@@ -136,6 +140,18 @@ class IDfaMatchCollection {
   virtual std::shared_ptr<IDfaMatch> Items(std::int32_t position) const = 0;
 };
 
+// Steps that several searches share (the lines of one Grep): each search may take at
+// most what is left besides its own limit, and what it takes is spent.
+class StepBudget {
+ public:
+  explicit StepBudget(unsigned long steps) : left_(steps) {}
+  unsigned long left() const { return left_; }
+  void spend(unsigned long steps) { left_ -= steps < left_ ? steps : left_; }
+
+ private:
+  unsigned long left_;
+};
+
 using MatchCallback = std::function<void(const std::shared_ptr<IMatch>&)>;
 using MatchEvaluator = std::function<std::string(const IMatch&)>;
 
@@ -167,6 +183,9 @@ class IRegex : public IRegexInfo {
   bool IsMatch(std::string_view subject) const { return IsMatch(subject, 0, {}); }
   bool IsMatch(std::string_view subject, MatchOptions options) const { return IsMatch(subject, 0, options); }
   bool IsMatch(std::string_view subject, std::int32_t start) const { return IsMatch(subject, start, {}); }
+  // The same within a shared budget, which the search's steps are taken from.
+  virtual bool IsMatch(std::string_view subject, std::int32_t start, MatchOptions options,
+                       StepBudget& budget) const = 0;
 
   // A start outside 0 ... subject length finds nothing (no error).
   virtual std::shared_ptr<IMatch> Match(std::string_view subject, std::int32_t start, MatchOptions options) const = 0;
@@ -234,16 +253,18 @@ std::shared_ptr<IRegex> CreateRegexWithoutJit(std::string_view pattern, RegexOpt
 // The same with the JIT for every search, however short: for comparisons.
 std::shared_ptr<IRegex> CreateRegexOnJit(std::string_view pattern, RegexOptions options);
 
-// The steps (the interpreter's calls, the JIT's repeats and recursions) one search may
-// take when it can reach this many bytes: a base plus a number per byte, at most
-// kSearchStepsMost. A pattern that backtracks over and over thus fails (an
-// ERegexException) in time linear in the subject instead of holding the caller.
-inline constexpr unsigned long kSearchStepsMost = 1'000'000'000;  // a few seconds; the JIT counts in 32 bits
+// The steps one search may take when it can reach this many bytes: a base plus a number
+// per byte, at most kSearchStepsMost. A step is a call of the interpreter, or an
+// alternative, repeat or recursion that the JIT enters; also, on both engines, each
+// character a single-character repeat runs over (forward, and back where it searches for
+// what follows it), each byte a back reference compares and each character a grapheme
+// cluster (\X) extends over. A pattern that backtracks over and over thus fails
+// (ERegexStepLimit) in time linear in the subject instead of holding the caller.
+inline constexpr unsigned long kSearchStepsMost = 250'000'000;
 unsigned long SearchStepLimit(std::size_t reachableBytes);
-// A walk over a text (replacing, splitting, every match) runs one search per match,
-// each bounded by its steps but not together: the walk gives up (an ERegexException)
-// once it has run this long, checked between its searches.
-inline constexpr std::uint64_t kMatchWalkMilliseconds = 10'000;
+// A walk over a text (replacing, splitting, every match) runs one search per match;
+// together they may take the steps of one search over the whole text (a StepBudget),
+// else the walk fails with ERegexStepLimit.
 
 // A group-name index on its own (sorted, case-sensitive; duplicates are errors).
 std::shared_ptr<INameIndexLookup> CreateNameIndex();

@@ -21,7 +21,6 @@
 #include "core/Numbers.h"
 #include "core/TextBuilder.h"
 #include "core/TextUtil.h"
-#include "core/platform.h"
 #include "regex/PCRE.h"
 
 namespace kvl::regex {
@@ -108,13 +107,15 @@ unsigned long RecursionLimit() {
   return static_cast<unsigned long>((256u << 10) / static_cast<std::size_t>(frameSize));
 }
 
-// The study data (if any) with the step and recursion limits of one search added.
-pcre_extra WithSearchLimits(const pcre_extra* study, std::size_t reachableBytes) {
+// The study data (if any) with the step and recursion limits of one search added; the
+// search writes the steps it took to `steps` (our patch to PCRE).
+pcre_extra WithSearchLimits(const pcre_extra* study, unsigned long stepLimit, unsigned long* steps) {
   pcre_extra extra{};
   if (study) extra = *study;
-  extra.flags |= PCRE_EXTRA_MATCH_LIMIT | PCRE_EXTRA_MATCH_LIMIT_RECURSION;
-  extra.match_limit = SearchStepLimit(reachableBytes);
+  extra.flags |= PCRE_EXTRA_MATCH_LIMIT | PCRE_EXTRA_MATCH_LIMIT_RECURSION | PCRE_EXTRA_MATCH_STEPS;
+  extra.match_limit = stepLimit;
   extra.match_limit_recursion = RecursionLimit();
+  extra.match_steps = steps;
   return extra;
 }
 
@@ -460,6 +461,12 @@ class Regex final : public IRegex, public std::enable_shared_from_this<Regex> {
     std::vector<int> vector;
     return exec(subject, start, options, vector);
   }
+  bool IsMatch(std::string_view subject, std::int32_t start, MatchOptions options,
+               StepBudget& budget) const override {
+    const JitStackScope stack(subject.size());
+    std::vector<int> vector;
+    return exec(subject, start, options, vector, &budget);
+  }
 
   std::shared_ptr<IMatch> Match(std::string_view subject, std::int32_t start, MatchOptions options) const override {
     return matchIn(std::make_shared<const std::string>(subject), start, options);
@@ -510,8 +517,12 @@ class Regex final : public IRegex, public std::enable_shared_from_this<Regex> {
     return dfaCode_.get();
   }
 
-  // Runs pcre_exec; false for no match (and for a start outside the subject).
-  bool exec(std::string_view subject, std::int32_t start, MatchOptions options, std::vector<int>& vector) const {
+  // Runs pcre_exec; false for no match (and for a start outside the subject). A budget
+  // bounds the steps besides the search's own limit and pays for them. A search of a
+  // walk over a long subject takes the machine code even near the end (the walk's first
+  // search made it): its steps are several times faster than the interpreter's.
+  bool exec(std::string_view subject, std::int32_t start, MatchOptions options, std::vector<int>& vector,
+            StepBudget* budget = nullptr, bool inLongWalk = false) const {
     if (start < 0 || static_cast<std::size_t>(start) > subject.size()) return false;
     if (literal_) {
       const auto from = static_cast<std::size_t>(start);
@@ -527,12 +538,18 @@ class Regex final : public IRegex, public std::enable_shared_from_this<Regex> {
       return false;
     vector.assign(static_cast<std::size_t>(captureCount_ + 1) * 3, 0);
     const std::size_t reachable = subject.size() - static_cast<std::size_t>(start);
-    const bool longSearch = reachable >= jitFrom_;
+    const bool longSearch = reachable >= jitFrom_ || (inLongWalk && subject.size() >= jitFrom_);
     const pcre_extra* study = longSearch && jitStudy() ? jitStudy() : study_.get();
-    pcre_extra extra = WithSearchLimits(study, reachable);
+    const unsigned long ownLimit = SearchStepLimit(reachable);
+    unsigned long steps = 0;
+    pcre_extra extra = WithSearchLimits(study, ownLimit, &steps);
     const auto run = [&] {
-      return pcre_exec(code_.get(), &extra, subject.data(), static_cast<int>(subject.size()), start,
-                       ToPcreFlags(options), vector.data(), static_cast<int>(vector.size()));
+      if (budget) extra.match_limit = std::min(ownLimit, budget->left());
+      steps = 0;
+      const int rc = pcre_exec(code_.get(), &extra, subject.data(), static_cast<int>(subject.size()), start,
+                               ToPcreFlags(options), vector.data(), static_cast<int>(vector.size()));
+      if (budget) budget->spend(steps);
+      return rc;
     };
     // pcre_exec takes the interpreter itself for options the JIT lacks (Anchored).
     int rc = run();
@@ -542,7 +559,7 @@ class Regex final : public IRegex, public std::enable_shared_from_this<Regex> {
     } else if (rc == PCRE_ERROR_RECURSIONLIMIT && !longSearch && jitFrom_ != kNoJit && jitStudy()) {
       // The JIT keeps its backtracking off the machine stack: a short search that
       // went too deep for the interpreter gets the answer a long one would.
-      extra = WithSearchLimits(jitStudy(), reachable);
+      extra = WithSearchLimits(jitStudy(), ownLimit, &steps);
       rc = run();
       if (rc == PCRE_ERROR_JIT_STACKLIMIT) rc = PCRE_ERROR_RECURSIONLIMIT;
     }
@@ -563,19 +580,19 @@ class Regex final : public IRegex, public std::enable_shared_from_this<Regex> {
 
   // Visits (start, end) of every match: an empty match at p moves on to p + 1. A match
   // must not start inside the one before it (\K in a lookbehind can do that), or
-  // replacing and splitting would copy that text twice.
+  // replacing and splitting would copy that text twice. The searches share the steps
+  // of one search over the whole subject: one per match is not bounded by each alone.
   template <typename Visit>
   void eachSpan(std::string_view subject, MatchOptions options, std::vector<int>& vector, Visit&& visit) const {
     const JitStackScope stack(subject.size());  // one for every search of the subject
-    const std::uint64_t deadline = MonotonicMilliseconds() + kMatchWalkMilliseconds;
+    StepBudget budget(SearchStepLimit(subject.size()));
     std::int32_t start = 0, previousEnd = 0;
-    while (exec(subject, start, options, vector)) {
+    while (exec(subject, start, options, vector, &budget, true)) {
       if (vector[0] < previousEnd)
         throw ERegexException("A match starts inside the match before it (\\K in a lookbehind)");
       visit();
       previousEnd = vector[1];
       start = std::max(vector[1], vector[0] + 1);
-      if (MonotonicMilliseconds() > deadline) throw ERegexException("The walk over the text gives up after 10 s");
     }
   }
 
@@ -826,6 +843,7 @@ void CheckPcreCode(int code) {
       nullptr,                    "PCRE_ERROR_BADUTF8",    "PCRE_ERROR_BADUTF8_OFFSET", "PCRE_ERROR_PARTIAL",
       "PCRE_ERROR_BADPARTIAL",    "PCRE_ERROR_INTERNAL",   "PCRE_ERROR_BADCOUNT",   "PCRE_ERROR_DFA_UITEM",
       "PCRE_ERROR_DFA_UCOND",     "PCRE_ERROR_DFA_UMLIMIT", "PCRE_ERROR_DFA_WSSIZE", "PCRE_ERROR_DFA_RECURSE"};
+  if (code == PCRE_ERROR_MATCHLIMIT) throw ERegexStepLimit(Format("Unknown PCRE error code %d", code));
   const int index = -code - 1;
   if (index < static_cast<int>(kNames.size()) && kNames[static_cast<std::size_t>(index)])
     throw ERegexException(kNames[static_cast<std::size_t>(index)]);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
+#include <string_view>
 
 #include "core/Errors.h"
 #include "core/Numbers.h"
@@ -17,8 +19,9 @@ regex::RegexOptions CaseOption(Call& call, int n) {
                                                     : regex::RegexOptions();
 }
 
-// The host's macros take their values in double quotes, so the text's own quotes
-// travel as character 2 and come back afterwards.
+// The host's macros take their values in double quotes, so the quotes of a text and
+// of a pattern travel as character 2 (a quote in the pattern still matches one in the
+// text) and those of a result come back afterwards.
 std::string HideQuotes(std::string text) {
   std::replace(text.begin(), text.end(), '"', '\x02');
   return text;
@@ -34,6 +37,35 @@ std::string Quoted(std::string_view text) {
   quoted.append("\"").append(text).append("\"");
   return quoted;
 }
+
+// The plug-in cannot count the host's steps, so each search it hands over is made here
+// first, by the same binding with the same limits, within a budget for all of them: a
+// search that gives up is never handed over. A pattern this binding cannot compile
+// goes over unchecked (the host's own PCRE refuses it too); other failures, such as
+// text that is no UTF-8 for a (*UTF8) pattern, are the host's to answer as before.
+class HostSearchCheck {
+ public:
+  HostSearchCheck(const std::string& hostPattern, unsigned long budgetSteps) : budget_(budgetSteps) {
+    try {
+      regex_ = regex::CreateRegex(hostPattern, {});
+    } catch (const regex::ERegexException&) {
+    }
+  }
+  bool endsInTime(std::string_view hostSubject) {
+    if (!regex_) return true;
+    try {
+      regex_->IsMatch(hostSubject, 0, {}, budget_);
+    } catch (const regex::ERegexStepLimit&) {
+      return false;
+    } catch (const regex::ERegexException&) {
+    }
+    return true;
+  }
+
+ private:
+  std::shared_ptr<regex::IRegex> regex_;
+  regex::StepBudget budget_;
+};
 }  // namespace
 
 // The start is a 1-based character position; below 1 counts as 1.
@@ -60,13 +92,17 @@ std::string RERepl(Call& call) {
 }
 
 // Modes: M matching lines, N the others, B lines before the first match (BI with it),
-// A lines after it (AI with it). The host decides each match.
+// A lines after it (AI with it). The host decides each match. All searches of one Grep,
+// the host's included, may take what one search over the whole text may: half of it
+// for the checks here.
 std::string Grep(Call& call) {
   std::string mode = TrimClasses(call.textOr(3, "M"), " ");
   for (char& c : mode) c = AsciiUpper(c);
   auto contains = [&](char letter) { return mode.find(letter) != std::string::npos; };
-  const std::string text = HideQuotes(call.text(1));
-  const std::string setPattern = "%SETPATTREGEXP=" + Quoted(call.text(2)) + "%REGEXPMATCH=";
+  const std::string text = call.text(1);
+  const std::string pattern = HideQuotes(call.text(2));
+  const std::string setPattern = "%SETPATTREGEXP=" + Quoted(pattern) + "%REGEXPMATCH=";
+  HostSearchCheck check(pattern, regex::SearchStepLimit(text.size()) / 2);
   std::string result;
   bool seen = false, before = false;
   std::size_t start = 0;
@@ -78,7 +114,9 @@ std::string Grep(Call& call) {
     line += '\n';
     start = end + 1;
 
-    const bool matched = !call.process(setPattern + Quoted(line)).empty();
+    const std::string hostLine = HideQuotes(line);
+    if (!check.endsInTime(hostLine)) return std::string(ErrNoSuccess);
+    const bool matched = !call.process(setPattern + Quoted(hostLine)).empty();
     seen = seen || matched;
     if (mode == "N") {
       if (!matched) result += line;
@@ -96,14 +134,17 @@ std::string Grep(Call& call) {
     }
     before = before || matched;
   }
-  return RestoreQuotes(std::move(result));
+  return result;
 }
 
 // Group 1 unless a third argument names another.
 std::string ReX(Call& call) {
   const std::int32_t group = call.count() == 3 ? call.integer(3) : 1;
-  const std::string hostText = "%SETPATTREGEXP=" + Quoted(call.text(2)) + "%REGEXPBLINDMATCH=" +
-                               Quoted(HideQuotes(call.text(1))) + "%SUBPATT=" + Quoted(FormatInteger(group));
+  const std::string pattern = HideQuotes(call.text(2)), text = HideQuotes(call.text(1));
+  if (!HostSearchCheck(pattern, regex::SearchStepLimit(text.size())).endsInTime(text))
+    return std::string(ErrNoSuccess);
+  const std::string hostText = "%SETPATTREGEXP=" + Quoted(pattern) + "%REGEXPBLINDMATCH=" + Quoted(text) +
+                               "%SUBPATT=" + Quoted(FormatInteger(group));
   return RestoreQuotes(call.process(hostText));
 }
 

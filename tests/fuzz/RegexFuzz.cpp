@@ -1,6 +1,8 @@
 // The PCRE binding: a pattern from the input is compiled with input-chosen options
-// and searched in a subject every way the binding offers, with a $-template.
-// Input: option byte, match-option byte, start byte, then pattern NUL subject NUL template.
+// and searched in a subject every way the binding offers, with a $-template; and on the
+// JIT within a step budget chosen by the input.
+// Input: option byte, match-option byte (its high half chooses the budget), start byte,
+// then pattern NUL subject NUL template.
 #include <cstdint>
 #include <string>
 
@@ -20,12 +22,12 @@ constexpr RegexOption kCompileOptions[] = {RegexOption::Anchored, RegexOption::C
 constexpr MatchOption kMatchOptions[] = {MatchOption::Anchored, MatchOption::NotBol, MatchOption::NotEol,
                                          MatchOption::NotEmpty};
 
-// PCRE 8 limits backtracking for each start position, not for a whole search, so one
-// search may cost the subject's length times the match limit. The target lowers the
-// limit of every pattern that can backtrack and keeps subjects short, so that no
-// input takes seconds.
+// Every search is bounded by its steps, work inside repeats and back references
+// included, so a subject may be as long as the input. The target lowers the limit of
+// every pattern that can backtrack, so that many inputs run each second; the DFA
+// matcher, which has no limit (no macro uses it), gets the first 512 bytes.
 constexpr std::string_view kLowerMatchLimit = "(*LIMIT_MATCH=10000)";
-constexpr std::size_t kMostSubject = 512;
+constexpr std::size_t kMostDfaSubject = 512;
 
 template <typename Set, typename Option, std::size_t N>
 Set Pick(std::uint8_t bits, const Option (&options)[N]) {
@@ -76,12 +78,42 @@ void Search(const IRegex& regex, std::string_view subject, std::string_view temp
   }
   regex.Replace(subject, [](const IMatch& m) { return "<" + m.Value() + ">"; }, options);
 
-  const auto dfa = regex.DfaMatch(subject, start, options);
+  const auto dfa = regex.DfaMatch(subject.substr(0, kMostDfaSubject), start, options);
   for (std::int32_t i = 0; i < dfa->Count(); ++i) {
     const auto found = dfa->Items(i);
     Expect(found->Index() >= 0 && static_cast<std::size_t>(found->Index() + found->Length()) <= subject.size(),
            "a DFA match lies within the subject");
   }
+}
+
+// A search within a budget answers as one without whenever it ends; the steps it took
+// are enough for it again, and one fewer stops it.
+void SearchWithin(const IRegex& regex, std::string_view subject, std::int32_t start, MatchOptions options,
+                  unsigned long steps) {
+  StepBudget budget(steps);
+  bool found = false;
+  try {
+    found = regex.IsMatch(subject, start, options, budget);
+  } catch (const ERegexStepLimit&) {
+    return;
+  }
+  Expect(found == regex.IsMatch(subject, start, options), "a search within a budget answers as one without");
+  const unsigned long taken = steps - budget.left();
+  if (taken == 0) return;
+  StepBudget exact(taken), fewer(taken - 1);
+  bool enough = false;
+  try {
+    enough = regex.IsMatch(subject, start, options, exact) == found;
+  } catch (const ERegexStepLimit&) {
+  }
+  Expect(enough, "the steps a search took are enough for it");
+  bool stopped = false;
+  try {
+    regex.IsMatch(subject, start, options, fewer);
+  } catch (const ERegexStepLimit&) {
+    stopped = true;
+  }
+  Expect(stopped, "one step fewer than a search took stops it");
 }
 
 }  // namespace
@@ -92,14 +124,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                               ((data[0] & 0x80) ? RegexOptions(RegexOption::FirstLine) : RegexOptions());
   const auto matchOptions = Pick<MatchOptions>(data[1], kMatchOptions);
   const auto [pattern, wholeSubject, templateText] = kvlfuzz::Parts<3>(kvlfuzz::AsText(data + 3, size - 3));
-  const std::string_view subject = wholeSubject.substr(0, kMostSubject);
+  const std::string_view subject = wholeSubject;
   const std::int32_t start = static_cast<std::int32_t>(data[2] % (subject.size() + 3)) - 1;  // -1 ... length + 1
   const bool literal = pattern.find_first_of(std::string_view("\\^$.[|()?*+{\0", 13)) == std::string_view::npos;
 
-  std::shared_ptr<IRegex> regex;
+  const std::string compiled = literal ? std::string(pattern) : std::string(kLowerMatchLimit) + std::string(pattern);
+  std::shared_ptr<IRegex> regex, onJit;
   try {
-    regex = CreateRegex(literal ? std::string(pattern) : std::string(kLowerMatchLimit) + std::string(pattern),
-                        compileOptions);
+    regex = CreateRegex(compiled, compileOptions);
+    onJit = CreateRegexOnJit(compiled, compileOptions);
   } catch (const ERegexException&) {
     return 0;  // a pattern that does not compile
   }
@@ -107,6 +140,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Search(*regex, subject, templateText, start, matchOptions);
   } catch (const ERegexException&) {
     // PCRE gave up (match or recursion limit, bad UTF-8): an error, as promised
+  }
+  try {
+    SearchWithin(*onJit, subject, start, matchOptions, 16ul << (data[1] >> 4));
+  } catch (const ERegexException&) {
   }
   return 0;
 }
