@@ -31,6 +31,7 @@ import json
 import os
 import queue
 import random
+import shutil
 import subprocess
 import sys
 import time
@@ -118,6 +119,35 @@ FOR_RANGES = [(1, 3), (1, 1), (0, 2), (3, 1), (-2, 2), (1, 20), (1, 200),
               (1, 100000), (0, 100000), (-2147483648, 2147483647), (2147483645, 2147483647)]
 
 
+# Hostile requests aimed at one weakness each (--hostile of them):
+# message text that reaches a host text, with [%_a] after the call: the payload's
+# %_a=" must never set the variable, nor its %KVL_Test() run.
+INJECTIONS = ['x"%KVL_Test()%_a="', '"%_a="1', "%KVL_Test()", 'x"\r\n%_a="1"\r\n', 'a\x00"%_a="1',
+              '\x02"%_a="\x02', '%%_a="1"', '"' * 5 + "%_a=" + '"' * 3, 'y") %_a="1" %KVL_Test(']
+INJECTION_CALLS = ['%KVL_ReX({t}, {p}, 0)', '%KVL_ReX({p}, {p})', '%KVL_Grep({t}, {p})', '%KVL_Grep({p}, {p}, N)',
+                   '%KVL_Grep({p}, "a", BI)', '%KVL_For({p}, 1, 2, "x")', '%KVL_Until({p}, 1, "x")',
+                   '%KVL_Gender({p})', '%KVL_Gender', '%KVL_GetLang', '%KVL_NoSubj({p})', '%KVL_SubjClean']
+# Arguments that are paths: (macro, argument numbers, other arguments). Macros that only
+# read take any path; the others take paths inside the run's own folder only.
+READING_PATHS = [("KVL_AttrGet", [1], []), ("KVL_DirExist", [1], []), ("KVL_FileExist", [1], []),
+                 ("KVL_FileInfo", [1], ["FileVersion"]), ("KVL_FileInUse", [1], []), ("KVL_FileLines", [1], ["1", "0"]),
+                 ("KVL_FileLnCnt", [1], []), ("KVL_FileLong", [1], []), ("KVL_FileName", [1], ["T"]),
+                 ("KVL_FileOwner", [1], []), ("KVL_FileShort", [1], []), ("KVL_FileSize", [1], []),
+                 ("KVL_FileTime", [1], ["M"]), ("KVL_IniGet", [1], ["s", "k"]), ("KVL_CRC32", [2], []),
+                 ("KVL_MD5", [2], []), ("KVL_SHA1", [2], [])]
+WRITING_PATHS = [("KVL_AttrSet", [1], ["R"]), ("KVL_DirCreate", [1], []), ("KVL_FileAddLn", [1], ["line"]),
+                 ("KVL_FileCopy", [1, 2], []), ("KVL_FileMove", [1, 2], []), ("KVL_FileDel", [1], []),
+                 ("KVL_IniSet", [1], ["s", "k", "v"]), ("KVL_StrAttach", [2], ["content"])]
+DEVICES = ["COM1", "COM9", "LPT1", "LPT3", "CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$",
+           "\\\\.\\COM1", "\\\\.\\NUL", "COM1.txt", "nul.eml", "C:\\COM1", "COM\u00b9", "LPT\u00b2"]
+# Patterns that backtrack or rescan without end on long runs of one or two letters.
+PATHOLOGICAL = [("ab", "b[ab]*c[ab]"), ("a", "(a+)\\1b"), ("a", ".*.*=.*c"), ("a", "a*a*c"), ("a", "(a|a)*$"),
+                ("a", "(a*)*b"), ("a", "(?:a+)+$"), ("ab", "(ab|a)*c"), ("a", "(?=(a*))\\1b"), ("a", "a{1,64}b"),
+                ("a" * 50 + "b\n", "(a|a)*$"), ("ab", "(?:b[ab]*)+c")]
+REGEX_MACROS = [("KVL_REIsMatch", ["{s}", "{p}"]), ("KVL_RERepl", ["{s}", "{p}", "x"]),
+                ("KVL_StrRERepl", ["{s}", "{p}", "$0"]), ("KVL_ReX", ["{s}", "{p}", "0"]), ("KVL_Grep", ["{s}", "{p}"])]
+
+
 def quoted(text):
     """An argument of a template call: quoted, "" for each quote."""
     return '"' + text.replace('"', '""') + '"'
@@ -182,7 +212,8 @@ class Generator:
         self.messages = sorted(str(p) for folder in ("examples", "tests/data/messages", "tests/data/bad-messages")
                                for p in (REPO / folder).glob("*.eml"))
         self.kinds = self._schedule([("macro", options.calls), ("template", options.templates),
-                                     ("malformed", options.malformed)])
+                                     ("malformed", options.malformed), ("hostile", options.hostile)])
+        self.files = options.files
         self.rng = None
         self.loops_left = 0  # loop calls this request may still hold
 
@@ -202,6 +233,9 @@ class Generator:
         kind = self.kinds[index]
         if kind == "malformed":
             return kind, self.malformed()
+        if kind == "hostile":
+            kind, request = self.hostile()
+            return kind, json.dumps(request, ensure_ascii=False).encode("utf-8")
         request = self.macro_call() if kind == "macro" else {"template": self.template(3)}
         self.add_context(request)
         if kind == "macro" and request["macro"].upper() not in self.known_names:
@@ -311,6 +345,64 @@ class Generator:
             b'{"template": "x", "message": "/no/such/message.eml"}',
             b'{"macro": "\xff\xfe"}', b'{"template": "x"} trailing',
         ])
+
+    # --- hostile requests
+
+    def hostile(self):
+        """(kind, request): one weakness at a time."""
+        return self.rng.choice([self.injection, self.long_path, self.device, self.pathological])()
+
+    def injection(self):
+        rng = self.rng
+        payload = rng.choice(INJECTIONS)
+        form = rng.choice(INJECTION_CALLS)
+        # The payload arrives as message data (written into the template, it would be the
+        # template's own code: arguments are expanded before the call).
+        p = rng.choice(["%SUBJECT", "%FROMNAME"])
+        text = rng.choice(["abc", "%SUBJECT", "%FROMNAME"])
+        request = {"template": form.format(p=p, t=text) + "[%_a]", "items": {"223": payload, "218": payload}}
+        return "injection", request
+
+    def path_text(self, root, size):
+        """A path of `size` characters under `root`: folders of letters, digits, blanks and dashes only, so
+        that nothing ('..', '|', wildcards) leads out of the root."""
+        rng = self.rng
+        path = root
+        while len(path) < size:
+            path += "\\" + "".join(rng.choices("abcdefghij0123456789 -_", k=rng.randint(1, 120)))
+        return path[:size].rstrip("\\ ") or root
+
+    def path_call(self, value_of):
+        rng = self.rng
+        writing = rng.random() < 0.4
+        macro, positions, others = rng.choice(WRITING_PATHS if writing else READING_PATHS)
+        args = list(others)
+        if macro in ("KVL_CRC32", "KVL_MD5", "KVL_SHA1"):
+            args = [rng.choice(["F", "FA", "FN"])]
+        for position in positions:
+            value = value_of(writing)
+            if macro == "KVL_StrAttach":  # a name in the plug-in's own folder, as long as the path
+                value = value.replace("\\", "_").replace(":", "_")
+            args.insert(position - 1, value)
+        return "macro", {"macro": macro, "args": args}
+
+    def long_path(self):
+        rng = self.rng
+        size = rng.choice([250, 258, 259, 260, 261, 300, 518, 522, 551, 600, 618, 700])
+        roots = [self.files] if rng.random() < 0.5 else ["C:", "C:\\windows", "Z:\\tmp", "\\\\?\\C:"]
+        return self.path_call(lambda writing: self.path_text(self.files if writing else rng.choice(roots), size))
+
+    def device(self):
+        rng = self.rng
+        return self.path_call(lambda writing: (self.files + "\\" if writing else "") + rng.choice(DEVICES))
+
+    def pathological(self):
+        rng = self.rng
+        unit, pattern = rng.choice(PATHOLOGICAL)
+        size = rng.choice([1024, 16384, 65536, 262144])
+        macro, args = rng.choice(REGEX_MACROS)
+        subject = unit * (size // len(unit))
+        return "macro", {"macro": macro, "args": [a.format(s=subject, p=pattern) if "{" in a else a for a in args]}
 
     # --- templates
 
@@ -422,7 +514,19 @@ def read_macro_list(kvlhost, locale):
 
 def replay_command(options, index):
     return (f"scripts/storm.py --seed {options.seed} --calls {options.calls} --templates {options.templates} "
-            f"--malformed {options.malformed} --long-kb {options.long_kb} --huge-mb {options.huge_mb} --replay {index}")
+            f"--malformed {options.malformed} --hostile {options.hostile} --long-kb {options.long_kb} "
+            f"--huge-mb {options.huge_mb} --replay {index}")
+
+
+def check(kind, raw):
+    """check_reply, and for an injection also that nothing of the payload ran."""
+    outcome, problem = check_reply("template" if kind == "injection" else kind, raw)
+    if problem or kind != "injection":
+        return outcome, problem
+    result = json.loads(raw)["result"]
+    if not result.endswith("[]") or "*** TEST ***" in result:
+        return None, f"message text ran as template text: ...{result[-200:]!r}"
+    return "injection kept as data", None
 
 
 def fail(options, session, index, kind, line, problem):
@@ -464,7 +568,7 @@ def run(options, generator, indices):
             if session.write_error:
                 why += f"; writing the request failed: {session.write_error}"
             return fail(options, session, index, kind, line, why)
-        outcome, problem = check_reply(kind, raw)
+        outcome, problem = check(kind, raw)
         if problem:
             return fail(options, session, index, kind, line, problem)
         outcomes[outcome] = outcomes.get(outcome, 0) + 1
@@ -504,6 +608,7 @@ def run(options, generator, indices):
 
 def replay(options, generator):
     kind, line = generator.request(options.replay)
+    options.files_folder.mkdir(parents=True, exist_ok=True)
     print(f"storm: request {options.replay} ({kind}, {len(line)} bytes): {line[:2000].decode('utf-8', errors='replace')}")
     session = Session(options.kvlhost, options.locale)
     started = time.monotonic()
@@ -515,7 +620,7 @@ def replay(options, generator):
         return fail(options, session, options.replay, kind, line, f"kvlhost ended before replying ({session.describe_end()})")
     print(f"storm: reply after {time.monotonic() - started:.2f} s ({len(raw)} bytes, peak RSS "
           f"{session.peak_rss_kib() / 1024:.0f} MB): {raw[:2000].decode('utf-8', errors='replace').rstrip()}")
-    outcome, problem = check_reply(kind, raw)
+    outcome, problem = check(kind, raw)
     if problem:
         return fail(options, session, options.replay, kind, line, problem)
     ending = session.finish()
@@ -535,6 +640,9 @@ def parse_options(argv):
     parser.add_argument("--templates", type=int, default=2000, help="random templates (default 2000)")
     parser.add_argument("--malformed", type=int, default=None,
                         help="malformed lines that must get an error reply (default: one per 500 requests)")
+    parser.add_argument("--hostile", type=int, default=None,
+                        help="requests aimed at one weakness each: injected host texts, long paths, device names, "
+                             "patterns that backtrack (default: one per 20 requests)")
     parser.add_argument("--long-kb", type=int, default=400, help="largest long text in KiB (default 400)")
     parser.add_argument("--huge-mb", type=float, default=3, help="largest of the rare huge texts in MiB (default 3)")
     parser.add_argument("--timeout", type=float, default=15, help="seconds a request may take (default 15)")
@@ -555,7 +663,12 @@ def parse_options(argv):
     options = parser.parse_args(argv)
     if options.malformed is None:
         options.malformed = (options.calls + options.templates) // 500
-    if min(options.calls, options.templates, options.malformed) < 0 or options.long_kb < 64 or options.huge_mb < 1:
+    if options.hostile is None:
+        options.hostile = (options.calls + options.templates) // 20
+    # The only folder the file-changing requests may touch, as Windows sees it (Z: is /).
+    options.files_folder = REPO / "build" / f"storm-files-{options.seed}"
+    options.files = "Z:" + str(options.files_folder).replace("/", "\\")
+    if min(options.calls, options.templates, options.malformed, options.hostile) < 0 or options.long_kb < 64 or options.huge_mb < 1:
         parser.error("counts must not be negative; --long-kb at least 64, --huge-mb at least 1")
     return options
 
@@ -575,8 +688,12 @@ def main(argv):
                 out.write(generator.request(index)[1] + b"\n")
         return 0
     print(f"storm: seed {options.seed}: {options.calls} calls of {len(macros)} macros, {options.templates} templates, "
-          f"{options.malformed} malformed lines", file=sys.stderr, flush=True)
-    return run(options, generator, range(options.first, total))
+          f"{options.malformed} malformed lines, {options.hostile} hostile requests", file=sys.stderr, flush=True)
+    shutil.rmtree(options.files_folder, ignore_errors=True)
+    options.files_folder.mkdir(parents=True)
+    status = run(options, generator, range(options.first, total))
+    shutil.rmtree(options.files_folder, ignore_errors=True)
+    return status
 
 
 if __name__ == "__main__":

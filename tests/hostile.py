@@ -37,6 +37,7 @@ NO_SUCCESS = " *** Action not successfully *** "
 # A Subject that ends a quoted host value, runs a command and swallows the rest
 # into a variable, as found in the attack on KVL_ReX and KVL_Grep.
 PWNED = "pwned-by-hostile-test.txt"
+LONG_FOLDER = "hostile-long-paths"
 SUBJECT = f'x"%KVL_RunCmd(echo q > C:\\{PWNED}, 1, 1000)%_a="'
 
 
@@ -68,6 +69,12 @@ def windows_path(path):
 
 def cases(work):
     subject = {"223": SUBJECT}
+    source, moved = windows_path(work / "source.txt"), windows_path(work / "moved.txt")
+
+    def long(n):
+        """A path of n characters in a folder of the Wine prefix that leftovers() checks."""
+        return f"C:\\{LONG_FOLDER}\\" + "z" * (n - len(LONG_FOLDER) - 4)
+
     listed, rest = 2, 10
     yield from [
         # 1. Message text stays data.
@@ -82,14 +89,17 @@ def cases(work):
         Case("Subject as a loop body, strict", template('%KVL_For(i,1,1,"%SUBJECT")[%_a]', items=subject, strict=True),
              rest, lambda r: nothing_expanded(r) or (None if r.get("warnings") else "no warning about the loop body")),
         # 2. Memory safety.
+        # The longest path the shell's operations take works: copied there, moved back, deleted.
+        Case("KVL_FileCopy to a 259-character path", call("KVL_FileCopy", source, long(259)), rest, result_is("1")),
+        Case("KVL_FileMove of a 259-character path", call("KVL_FileMove", long(259), moved), rest, result_is("1")),
+        Case("KVL_FileDel of the moved file", call("KVL_FileDel", moved), rest, result_is("1")),
         *[Case(f"{macro} of a {n}-character path", call(macro, *args), rest, result_is("0"))
-          for n in (259, 260, 600, 700)
-          for macro, args in [("KVL_FileDel", ["C:\\t\\" + "z" * (n - 5)]),
-                              ("KVL_FileCopy", ["C:\\t\\" + "z" * (n - 5), windows_path(work / "copy.txt")]),
-                              ("KVL_FileCopy", [windows_path(work / "source.txt"), "C:\\t\\" + "z" * (n - 5)]),
-                              ("KVL_FileMove", ["C:\\t\\" + "z" * (n - 5), windows_path(work / "moved.txt")])]],
+          for n in (260, 600, 700)
+          for macro, args in [("KVL_FileDel", [long(n)]), ("KVL_FileCopy", [long(n), moved]),
+                              ("KVL_FileCopy", [source, long(n)]), ("KVL_FileMove", [long(n), moved])]],
+        # NUL bytes stay where they stand, as in Python's email package; nothing around them is lost.
         Case("message with NUL bytes", template("[%SUBJECT][%FROMNAME][%TEXT]", message=str(work / "nul.eml")), rest,
-             result_is("[s ub ject][A B][before after\r\nline2 \r\n]")),
+             result_is("[s\0ub\0ject][A\0B][before\0after\r\nline2\0\r\n]")),
         # 3. Every call ends.
         Case("REIsMatch b[ab]*c[ab], 256 KiB", call("KVL_REIsMatch", "ab" * 131072, "b[ab]*c[ab]"), listed,
              result_is("0", NO_SUCCESS)),
@@ -129,8 +139,10 @@ def cases(work):
 
 
 def leftovers(prefix, work):
-    """Files that a request wrote where none may be written."""
-    found = [p for p in (prefix / "drive_c" / PWNED, work / "copy.txt", work / "moved.txt") if p.exists()]
+    """Files that a request wrote where none may be written (the long paths' folder holds
+    nothing once the 259-character file has moved on)."""
+    found = [p for p in (prefix / "drive_c" / PWNED, work / "moved.txt") if p.exists()]
+    found += list((prefix / "drive_c" / LONG_FOLDER).glob("*"))
     temp = list(prefix.glob("drive_c/users/*/Temp"))
     found += [p for folder in temp for p in folder.glob("escaped.txt")]
     return found
@@ -157,6 +169,7 @@ def main(argv):
     prepare(work)
     for path in leftovers(prefix, work):
         path.unlink()
+    shutil.rmtree(prefix / "drive_c" / LONG_FOLDER, ignore_errors=True)
     chosen = [c for c in cases(work) if options.only in c.name]
     session = Session(options.kvlhost, options.locale)
     failures = []
