@@ -13,6 +13,13 @@ namespace kvl {
 // character with code 2 (and the host's answer gets its quotes back).
 inline constexpr char kQuoteInHostText = '\x02';
 
+// `value` with its quotes as code 2: what the host sees of it between the quotes.
+inline std::string WithQuotesHidden(std::string_view value) {
+  std::string hidden(value);
+  std::replace(hidden.begin(), hidden.end(), '"', kQuoteInHostText);
+  return hidden;
+}
+
 // `value` between double quotes, its own quotes carried as code 2.
 inline std::string HostQuoted(std::string_view value) {
   std::string quoted;

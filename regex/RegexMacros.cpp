@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
-#include <string_view>
 
 #include "core/Errors.h"
+#include "core/HostText.h"
 #include "core/Numbers.h"
 #include "core/TextUtil.h"
 #include "regex/PCRE.h"
@@ -17,25 +17,6 @@ namespace {
 regex::RegexOptions CaseOption(Call& call, int n) {
   return call.count() >= n && call.integer(n) == 1 ? regex::RegexOptions(regex::RegexOption::Caseless)
                                                     : regex::RegexOptions();
-}
-
-// The host's macros take their values in double quotes, so the quotes of a text and
-// of a pattern travel as character 2 (a quote in the pattern still matches one in the
-// text) and those of a result come back afterwards.
-std::string HideQuotes(std::string text) {
-  std::replace(text.begin(), text.end(), '"', '\x02');
-  return text;
-}
-std::string RestoreQuotes(std::string text) {
-  std::replace(text.begin(), text.end(), '\x02', '"');
-  return text;
-}
-
-std::string Quoted(std::string_view text) {
-  std::string quoted;
-  quoted.reserve(text.size() + 2);
-  quoted.append("\"").append(text).append("\"");
-  return quoted;
 }
 
 // The plug-in cannot count the host's steps, so each search it hands over is made here
@@ -100,8 +81,9 @@ std::string Grep(Call& call) {
   for (char& c : mode) c = AsciiUpper(c);
   auto contains = [&](char letter) { return mode.find(letter) != std::string::npos; };
   const std::string text = call.text(1);
-  const std::string pattern = HideQuotes(call.text(2));
-  const std::string setPattern = "%SETPATTREGEXP=" + Quoted(pattern) + "%REGEXPMATCH=";
+  // The host sees the quotes of the pattern and of each line as code 2, and so do the checks.
+  const std::string pattern = WithQuotesHidden(call.text(2));
+  const std::string setPattern = "%SETPATTREGEXP=" + HostQuoted(pattern) + "%REGEXPMATCH=";
   HostSearchCheck check(pattern, regex::SearchStepLimit(text.size()) / 2);
   std::string result;
   bool seen = false, before = false;
@@ -114,9 +96,9 @@ std::string Grep(Call& call) {
     line += '\n';
     start = end + 1;
 
-    const std::string hostLine = HideQuotes(line);
+    const std::string hostLine = WithQuotesHidden(line);
     if (!check.endsInTime(hostLine)) return std::string(ErrNoSuccess);
-    const bool matched = !call.process(setPattern + Quoted(hostLine)).empty();
+    const bool matched = !call.process(setPattern + HostQuoted(hostLine)).empty();
     seen = seen || matched;
     if (mode == "N") {
       if (!matched) result += line;
@@ -140,12 +122,12 @@ std::string Grep(Call& call) {
 // Group 1 unless a third argument names another.
 std::string ReX(Call& call) {
   const std::int32_t group = call.count() == 3 ? call.integer(3) : 1;
-  const std::string pattern = HideQuotes(call.text(2)), text = HideQuotes(call.text(1));
+  const std::string pattern = WithQuotesHidden(call.text(2)), text = WithQuotesHidden(call.text(1));
   if (!HostSearchCheck(pattern, regex::SearchStepLimit(text.size())).endsInTime(text))
     return std::string(ErrNoSuccess);
-  const std::string hostText = "%SETPATTREGEXP=" + Quoted(pattern) + "%REGEXPBLINDMATCH=" + Quoted(text) +
-                               "%SUBPATT=" + Quoted(FormatInteger(group));
-  return RestoreQuotes(call.process(hostText));
+  const std::string hostText = "%SETPATTREGEXP=" + HostQuoted(pattern) + "%REGEXPBLINDMATCH=" + HostQuoted(text) +
+                               "%SUBPATT=" + HostQuoted(FormatInteger(group));
+  return WithHostQuotesRestored(call.process(hostText));
 }
 
 }  // namespace kvl::macros
