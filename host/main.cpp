@@ -7,9 +7,6 @@
 #include <shellapi.h>
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -22,6 +19,7 @@
 #include "core/Numbers.h"
 #include "core/TextUtil.h"
 #include "host/Charset.h"
+#include "host/FileInput.h"
 #include "host/MessageReader.h"
 #include "host/PluginModule.h"
 #include "host/TemplateCheck.h"
@@ -83,10 +81,21 @@ void WriteErr(const std::string& line) {
   std::fflush(stderr);
 }
 
+// Runs `read`, turning a file that cannot be read into a one-line failure that names it.
+template <typename Read>
+auto ReadNamedFile(const std::wstring& path, const char* what, Read&& read) {
+  try {
+    return read(path);
+  } catch (const kvlhost::FileReadError& error) {
+    const std::string why = error.what();
+    throw Failure("cannot read " + std::string(what) + " " + kvlhost::WideToUtf8(path) + (why.empty() ? "" : ": " + why));
+  } catch (const std::bad_alloc&) {
+    throw Failure("not enough memory to read " + std::string(what) + " " + kvlhost::WideToUtf8(path));
+  }
+}
+
 std::string ReadFileBytes(const std::wstring& path, const char* what) {
-  std::ifstream in(std::filesystem::path(path), std::ios::binary);
-  if (!in) throw Failure("cannot read " + std::string(what) + " " + kvlhost::WideToUtf8(path));
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return ReadNamedFile(path, what, kvlhost::ReadRegularFile);
 }
 
 std::string StripBom(std::string text) {
@@ -151,12 +160,14 @@ std::string PluginPath(const Options& options) {
 // Reads the message file into the session; warnings about its charsets are the session's.
 void FillFromMessage(kvlhost::HostSession& session, const std::wstring& path) {
   const kvlhost::CharsetWarningScope charsetWarnings([&session](const std::string& text) { session.giveWarning(text); });
-  const kvlhost::Message message = kvlhost::ParseMessage(ReadFileBytes(path, "message"));
+  kvlhost::Message message = ReadNamedFile(path, "message", [](const std::wstring& file) {
+    return kvlhost::ParseMessage(kvlhost::ReadMessageFile(file).view());
+  });
   for (const std::string& warning : message.warnings) session.giveWarning(warning);
-  session.items = kvlhost::MessageItems(message);
-  session.messageFields["TONAME"] = message.toName;
-  session.messageFields["TOADDR"] = message.toAddress;
-  session.messageFields["DATE"] = message.date;
+  session.messageFields["TONAME"] = std::move(message.toName);
+  session.messageFields["TOADDR"] = std::move(message.toAddress);
+  session.messageFields["DATE"] = std::move(message.date);
+  session.items = kvlhost::MessageItems(std::move(message));
 }
 
 // A host session whose warnings go to stderr.

@@ -10,6 +10,7 @@ import os
 import re
 import subprocess
 import sys
+import tempfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 RUN = os.path.join(ROOT, "scripts", "wine-run.sh")
@@ -69,6 +70,16 @@ def main():
     expect(["call", "KVL_StrLen", "abc", "--plugin"], 2, "", r"kvlhost: --plugin needs a value" + hint)
     expect(["call", "KVL_NoSuchMacro"], 1, "", r"kvlhost: the plug-in does not know the macro KVL_NoSuchMacro\n")
     expect(["expand", "Z:\\no\\such\\file.tpl"], 1, "", r"kvlhost: cannot read template [^\n]*file\.tpl\n")
+    # Devices and folders are no files: refused, never read (a serial port would block).
+    not_a_file = r": it is not a file \(a device, a pipe or a folder\)\n"
+    expect(["expand", "-", "--message", "\\\\.\\NUL"], 1, "", r"kvlhost: cannot read message \\\\\.\\NUL" + not_a_file)
+    expect(["check", "\\\\.\\COM1"], 1, "\\\\.\\COM1: error: cannot read the file\n")
+    # A file named like a device is that file: the message of nul.eml has its text.
+    with tempfile.TemporaryDirectory() as folder:
+        with open(os.path.join(folder, "nul.eml"), "wb") as message:
+            message.write(b"Subject: s\x00ub\r\n\r\nbefore\x00after\r\n")
+        expect(["expand", "-", "--message", os.path.join(folder, "nul.eml")], 0, "[s\x00ub][before\x00after\r\n]", "",
+               stdin=b"[%SUBJECT][%TEXT]")
 
     for failure in failures:
         print("FAIL", failure)
