@@ -65,7 +65,7 @@ MacroOutcome PluginModule::run(const std::string& name, const std::vector<std::s
   ContextProvider context(items, std::move(processor));
   outcome.rc = exec(name.c_str(), static_cast<std::int32_t>(name.size()), &context, &params);
   outcome.resultWritten = context.resultWritten();
-  if (outcome.rc == 0) outcome.result = context.result();
+  if (outcome.rc == 0) outcome.result = context.takeResult();
   return outcome;
 }
 

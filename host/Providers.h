@@ -63,6 +63,7 @@ class ContextProvider : public ProviderBase {
                                              IZRPDataProvider* target) override;
 
   const std::string& result() const { return result_; }
+  std::string takeResult() { return std::move(result_); }
   bool resultWritten() const { return resultWritten_; }
 
  private:

@@ -20,6 +20,7 @@
 #include "core/TextUtil.h"
 #include "host/Charset.h"
 #include "host/FileInput.h"
+#include "host/JsonText.h"
 #include "host/MessageReader.h"
 #include "host/PluginModule.h"
 #include "host/TemplateCheck.h"
@@ -73,6 +74,12 @@ struct Options {
 void WriteOut(std::string_view bytes) {
   std::fwrite(bytes.data(), 1, bytes.size(), stdout);
   std::fflush(stdout);
+}
+
+// An ANSI text written as the options ask, converted a piece at a time.
+void WriteText(std::string_view ansi, const Options& options) {
+  if (options.ansi) return WriteOut(ansi);
+  kvlhost::AnsiToUtf8InPieces(ansi, WriteOut);
 }
 
 void WriteErr(const std::string& line) {
@@ -215,8 +222,7 @@ int RunExpand(const Options& options) {
   kvlhost::HostSession session = MakeSession(options);
   kvlhost::PluginModule plugin(PluginPath(options));
   kvlhost::TemplateEngine engine(session, &plugin);
-  const std::string output = engine.expand(text);
-  WriteOut(options.ansi ? output : AnsiToUtf8(output));
+  WriteText(engine.expand(text), options);
   ReportAttachments(session);
   return 0;
 }
@@ -231,8 +237,8 @@ int RunCall(const Options& options) {
   kvlhost::TemplateEngine engine(session, &plugin);
   const kvlhost::MacroOutcome outcome = engine.callMacro(name, args);
   if (outcome.rc != 0) throw Failure("the plug-in does not know the macro " + AnsiToUtf8(name));
-  const std::string lineEnd = options.raw ? "" : "\n";
-  WriteOut((options.ansi ? outcome.result : AnsiToUtf8(outcome.result)) + lineEnd);
+  WriteText(outcome.result, options);
+  if (!options.raw) WriteOut("\n");
   ReportAttachments(session);
   return 0;
 }
@@ -282,7 +288,55 @@ int RunCheck(const Options& options) {
 }
 
 // One batch request: a macro call or a template, with its own items, variables and message.
-nlohmann::json RunRequest(const nlohmann::json& request, const kvlhost::PluginModule& plugin) {
+// One reply line, written by hand with the keys in the order nlohmann::json sorts them:
+// the result may be 64 MiB, converted and escaped a piece at a time here.
+class ReplyLine {
+ public:
+  void text(std::string_view name, std::string_view ansi) {
+    key(name);
+    AppendText(ansi);
+  }
+  void texts(std::string_view name, const kvlhost::TextLog& log) {
+    key(name);
+    line_ += '[';
+    for (std::size_t i = 0; i < log.size(); ++i) {
+      if (i > 0) line_ += ',';
+      AppendText(log[i]);
+    }
+    line_ += ']';
+  }
+  // Only when texts were left out: {"bytes":M,"texts":N}.
+  void leftOut(std::string_view name, const kvlhost::TextLog& log) {
+    if (log.leftOutTexts() == 0) return;
+    key(name);
+    line_.append("{\"bytes\":").append(std::to_string(log.leftOutBytes()));
+    line_.append(",\"texts\":").append(std::to_string(log.leftOutTexts())).append("}");
+  }
+  void number(std::string_view name, std::int32_t value) {
+    key(name);
+    line_ += std::to_string(value);
+  }
+  void null(std::string_view name) {
+    key(name);
+    line_ += "null";
+  }
+  std::string finish() { return std::move(line_.append("}")); }
+
+ private:
+  void key(std::string_view name) {
+    if (line_.size() > 1) line_ += ',';
+    line_.append("\"").append(name).append("\":");
+  }
+  void AppendText(std::string_view ansi) {
+    line_ += '"';
+    kvlhost::AnsiToUtf8InPieces(ansi, [this](std::string_view utf8) { kvlhost::AppendJsonEscaped(line_, utf8); });
+    line_ += '"';
+  }
+  std::string line_ = "{";
+};
+
+// One batch request: a macro call or a template, with its own items, variables and message.
+std::string RunRequest(const nlohmann::json& request, const kvlhost::PluginModule& plugin) {
   if (!request.is_object()) throw std::invalid_argument("a request is a JSON object");
   const bool isMacro = request.contains("macro");
   if (isMacro == request.contains("template")) throw std::invalid_argument("a request has either 'macro' or 'template'");
@@ -300,28 +354,24 @@ nlohmann::json RunRequest(const nlohmann::json& request, const kvlhost::PluginMo
       session.setVariable(name, Utf8ToAnsi(text.get<std::string>()));
 
   kvlhost::TemplateEngine engine(session, &plugin);
-  nlohmann::json reply;
+  kvlhost::MacroOutcome outcome{0, {}, true};
   if (isMacro) {
     std::vector<std::string> args;
     if (request.contains("args"))
       for (const auto& arg : request.at("args")) args.push_back(Utf8ToAnsi(arg.get<std::string>()));
-    const kvlhost::MacroOutcome outcome = engine.callMacro(Utf8ToAnsi(request.at("macro").get<std::string>()), args);
-    reply["rc"] = outcome.rc;
-    reply["result"] = outcome.rc == 0 ? nlohmann::json(AnsiToUtf8(outcome.result)) : nlohmann::json(nullptr);
+    outcome = engine.callMacro(Utf8ToAnsi(request.at("macro").get<std::string>()), args);
   } else {
-    reply["rc"] = 0;
-    reply["result"] = AnsiToUtf8(engine.expand(Utf8ToAnsi(request.at("template").get<std::string>())));
+    outcome.result = engine.expand(Utf8ToAnsi(request.at("template").get<std::string>()));
   }
-  reply["processed"] = nlohmann::json::array();
-  for (const std::string& text : session.processed) reply["processed"].push_back(AnsiToUtf8(text));
-  reply["attachments"] = nlohmann::json::array();
-  for (const std::string& path : session.attachments) reply["attachments"].push_back(AnsiToUtf8(path));
-  auto noteLeftOut = [&](const char* key, const kvlhost::TextLog& log) {
-    if (log.leftOutTexts() > 0) reply[key] = {{"texts", log.leftOutTexts()}, {"bytes", log.leftOutBytes()}};
-  };
-  noteLeftOut("processed_left_out", session.processed);
-  noteLeftOut("attachments_left_out", session.attachments);
-  return reply;
+  ReplyLine reply;
+  reply.texts("attachments", session.attachments);
+  reply.leftOut("attachments_left_out", session.attachments);
+  reply.texts("processed", session.processed);
+  reply.leftOut("processed_left_out", session.processed);
+  reply.number("rc", outcome.rc);
+  if (outcome.rc == 0) reply.text("result", outcome.result);
+  else reply.null("result");
+  return reply.finish();
 }
 
 // Lines of standard input read as they arrive, a block at a time: the runtime's
@@ -365,14 +415,11 @@ int RunBatch(const Options& options) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (kvl::Trimmed(line).empty()) continue;
     // Every request gets its one reply line, even when building the reply runs out of memory.
-    auto dump = [](const nlohmann::json& reply) {
-      return reply.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-    };
     std::string replyLine;
     try {
-      replyLine = dump(RunRequest(nlohmann::json::parse(line), plugin));
+      replyLine = RunRequest(nlohmann::json::parse(line), plugin);
     } catch (const std::exception& error) {
-      replyLine = dump({{"error", error.what()}});
+      replyLine = nlohmann::json{{"error", error.what()}}.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
     }
     WriteOut(replyLine.append("\n"));
   }
