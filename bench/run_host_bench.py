@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """kvlhost's own costs on large data: printing a 64 MiB result (call, expand and a batch
 reply, in ASCII, in characters that UTF-8 writes in two bytes, and in quotes that JSON
-escapes), and reading a 400 MB message.
+escapes), reading a 400 MB message, and loops over message text (which kvlhost follows
+through the expansion).
 
 Each case runs kvlhost through scripts/wine-run.sh with its output read through a pipe,
 best of --rounds, timed from start to exit (Wine's start-up included). The peer is the
@@ -68,10 +69,28 @@ def main():
         seconds, out = run()
         print(f"{name:40} {seconds:8.2f} {len(out) / (1 << 20):11.1f} {seconds / peer:8.2f}")
 
-    if options.skip_message:
-        return 0
     folder = os.path.join(ROOT, "build", "bench")
     os.makedirs(folder, exist_ok=True)
+    # Message text followed through the expansion: loops over a 2 KB text, a 16 MiB one.
+    print(f"{'message text':56} {'seconds':>8}")
+    for size, cases in ((2048, [
+            ('%KVL_For(i,1,100000,"%%KVL_StrLen(%%TEXT)")', "100 000 passes taking %TEXT (2 KB)"),
+            ('%KVL_For(i,1,100000,"%%KVL_StrLen(%TEXT)")', "100 000 passes over %TEXT (2 KB), warned")]),
+            (16 << 20, [
+            ("%KVL_StrLen(%TEXT)", "%TEXT (16 MiB) in an argument"),
+            ('%KVL_StrLen(%KVL_For(i,1,1,"%TEXT"))', "%TEXT (16 MiB) as a loop body, warned")])):
+        path = os.path.join(folder, f"text-{size}.eml")
+        with open(path, "wb") as target:
+            target.write(b"Subject: s\r\n\r\n" + (b"x" * 78 + b"\r\n") * (size // 80))
+        try:
+            for template, name in cases:
+                seconds, out = host("expand", "-", "--message", path, stdin=template.encode())
+                print(f"{name:56} {seconds:8.2f} ({out[:20]!r})")
+        finally:
+            os.remove(path)
+
+    if options.skip_message:
+        return 0
     path = os.path.join(folder, "message-400mb.eml")
     line = b"All work and no play makes a long message, line after line of it. 0123456789\r\n"
     with open(path, "wb") as target:

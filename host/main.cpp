@@ -50,6 +50,7 @@ constexpr const char* kUsage =
     "  --plugin PATH          the plug-in to load (default: KVL.zrp beside kvlhost.exe)\n"
     "  --encoding utf8|ansi   text in and out as UTF-8 (default) or ANSI bytes unchanged\n"
     "  --raw                  call: the result alone, without the line end after it\n"
+    "  --strict               expand, call: message text expanded as a template is an error\n"
     "  --                     ends the options of call: everything after it is an argument\n";
 
 struct UsageError : std::runtime_error {
@@ -68,7 +69,8 @@ struct Options {
   std::vector<std::pair<std::int32_t, std::wstring>> items;
   std::vector<std::pair<std::string, std::wstring>> vars;
   bool ansi = false;
-  bool raw = false;  // call: no line end after the result
+  bool raw = false;     // call: no line end after the result
+  bool strict = false;  // message text expanded as a template is an error
 };
 
 void WriteOut(std::string_view bytes) {
@@ -136,6 +138,10 @@ Options ParseOptions(const std::vector<std::wstring>& args) {
       options.raw = true;
       continue;
     }
+    if (arg == L"--strict") {
+      options.strict = true;
+      continue;
+    }
     if (i + 1 >= args.size()) throw UsageError(kvlhost::WideToUtf8(arg) + " needs a value");
     const std::wstring& value = args[++i];
     std::wstring_view text;
@@ -177,15 +183,25 @@ void FillFromMessage(kvlhost::HostSession& session, const std::wstring& path) {
   session.items = kvlhost::MessageItems(std::move(message));
 }
 
-// A host session whose warnings go to stderr.
+// Characters of an ANSI line start as the UTF-8 file has them (as kvlhost check counts).
+std::size_t Utf8Columns(std::string_view ansi) {
+  std::size_t count = 0;
+  for (const char c : AnsiToUtf8(ansi)) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return count;
+}
+
+// A host session whose warnings and findings go to stderr.
 kvlhost::HostSession NewSession() {
   kvlhost::HostSession session;
   session.warn = [](const std::string& message) { WriteErr("kvlhost: warning: " + AnsiToUtf8(message)); };
+  session.report = [](const std::string& line) { WriteErr(AnsiToUtf8(line)); };
   return session;
 }
 
 kvlhost::HostSession MakeSession(const Options& options) {
   kvlhost::HostSession session = NewSession();
+  session.strict = options.strict;
+  if (!options.ansi) session.columns = Utf8Columns;
   if (options.message) FillFromMessage(session, *options.message);
   for (const auto& [id, text] : options.items) session.items[id] = kvlhost::WideToAnsi(text);
   for (const auto& [name, text] : options.vars) session.setVariable(name, kvlhost::WideToAnsi(text));
@@ -220,11 +236,12 @@ int RunExpand(const Options& options) {
       options.positional[0] == L"-" ? ReadStandardInput() : ReadFileBytes(options.positional[0], "template");
   if (!options.ansi) text = Utf8ToAnsi(StripBom(text));
   kvlhost::HostSession session = MakeSession(options);
+  session.templateName = options.positional[0] == L"-" ? "<stdin>" : kvlhost::WideToAnsi(options.positional[0]);
   kvlhost::PluginModule plugin(PluginPath(options));
   kvlhost::TemplateEngine engine(session, &plugin);
   WriteText(engine.expand(text), options);
   ReportAttachments(session);
-  return 0;
+  return session.errors > 0 ? 1 : 0;
 }
 
 int RunCall(const Options& options) {
@@ -240,7 +257,7 @@ int RunCall(const Options& options) {
   WriteText(outcome.result, options);
   if (!options.raw) WriteOut("\n");
   ReportAttachments(session);
-  return 0;
+  return session.errors > 0 ? 1 : 0;
 }
 
 int RunList(const Options& options, bool withInfo) {
@@ -296,12 +313,13 @@ class ReplyLine {
     key(name);
     AppendText(ansi);
   }
-  void texts(std::string_view name, const kvlhost::TextLog& log) {
+  template <typename Texts>
+  void texts(std::string_view name, const Texts& list) {
     key(name);
     line_ += '[';
-    for (std::size_t i = 0; i < log.size(); ++i) {
+    for (std::size_t i = 0; i < list.size(); ++i) {
       if (i > 0) line_ += ',';
-      AppendText(log[i]);
+      AppendText(list[i]);
     }
     line_ += ']';
   }
@@ -340,7 +358,12 @@ std::string RunRequest(const nlohmann::json& request, const kvlhost::PluginModul
   if (!request.is_object()) throw std::invalid_argument("a request is a JSON object");
   const bool isMacro = request.contains("macro");
   if (isMacro == request.contains("template")) throw std::invalid_argument("a request has either 'macro' or 'template'");
-  kvlhost::HostSession session = NewSession();
+  // The request's warnings and findings go into its reply.
+  std::vector<std::string> warnings;
+  kvlhost::HostSession session;
+  session.warn = [&warnings](const std::string& message) { warnings.push_back(message); };
+  session.report = session.warn;
+  if (request.contains("strict")) session.strict = request.at("strict").get<bool>();
   if (request.contains("message"))
     FillFromMessage(session, kvlhost::Utf8ToWide(request.at("message").get<std::string>()));
   if (request.contains("items"))
@@ -371,6 +394,7 @@ std::string RunRequest(const nlohmann::json& request, const kvlhost::PluginModul
   reply.number("rc", outcome.rc);
   if (outcome.rc == 0) reply.text("result", outcome.result);
   else reply.null("result");
+  if (!warnings.empty()) reply.texts("warnings", warnings);
   return reply.finish();
 }
 
@@ -452,6 +476,8 @@ int main() {
       return RunHelpOrVersion(args);
     const Options options = ParseOptions(args);
     if (options.raw && options.command != "call") throw UsageError("--raw is an option of call");
+    if (options.strict && options.command != "call" && options.command != "expand")
+      throw UsageError("--strict is an option of expand and call");
     if (options.command == "expand") return RunExpand(options);
     if (options.command == "call") return RunCall(options);
     if (options.command == "batch") return RunBatch(options);
