@@ -434,9 +434,9 @@ bool IsAscii(std::string_view text) {
 }
 
 // Hands `text` to `convert` in pieces of about kPiece bytes that end after a byte below
-// `boundary`, which stands for a character of its own: ASCII in UTF-8, and in the
-// double-byte code pages anything below 0x40, which is never a lead or a trail byte
-// (0x100: a single-byte code page, cut anywhere).
+// `boundary`, which ends a character: below 0x80 in UTF-8 and in the double-byte code
+// pages alike (it is ASCII or a trail byte; their lead bytes are all 0x81 or above).
+// 0x100: a single-byte code page, cut anywhere.
 template <typename Convert>
 void InPieces(std::string_view text, unsigned boundary, Convert&& convert) {
   auto ends = [&](std::size_t at) { return static_cast<unsigned char>(text[at - 1]) < boundary; };
@@ -479,17 +479,12 @@ const SingleByteTable& AnsiTable() {
   return table;
 }
 
-unsigned AnsiBoundary() {
-  CPINFO info{};
-  return GetCPInfo(CP_ACP, &info) && info.MaxCharSize == 2 ? 0x40 : 0x80;
-}
-
 }  // namespace
 
 void AnsiToUtf8InPieces(std::string_view ansi, const std::function<void(std::string_view)>& take) {
   const SingleByteTable& table = AnsiTable();
   std::string piece;
-  InPieces(ansi, table.usable ? 0x100 : AnsiBoundary(), [&](std::string_view part) {
+  InPieces(ansi, table.usable ? 0x100 : 0x80, [&](std::string_view part) {
     if (IsAscii(part)) return take(part);
     if (!table.usable) return take(FromWide(ToWide(part, CP_ACP), CP_UTF8));
     std::size_t size = 0;

@@ -227,7 +227,7 @@ TEST(Charset, LongTextsConvertInPiecesAsAWhole) {
   std::string every;
   for (int c = 0; c < 256; ++c) every += static_cast<char>(c);
   const std::string wide = info.MaxCharSize == 2 ? "\x82\xA0\x81\x40\x83\x5B" : "\xE9\x80\xFF";  // あ, the ideographic blank, ー
-  // Lines of letters: a double-byte code page may cut only after the digits, blanks and line ends.
+  // Lines of ASCII around the characters of two bytes, whose trail byte may be ASCII too.
   auto lines = [](std::size_t size) {
     std::string text;
     while (text.size() < size) text += "some line 0123\n";
