@@ -66,6 +66,16 @@ def main():
     options = parser.parse_args()
     size = options.size << 20
     failures = []
+
+    def read(template, path):
+        """kvlhost's reading of the message, which is removed afterwards: seconds, rc, stdout, stderr."""
+        start = time.monotonic()
+        done = subprocess.run([RUN, options.kvlhost, "expand", template, "--message", path],
+                              capture_output=True, timeout=600)
+        seconds = time.monotonic() - start
+        os.remove(path)
+        return seconds, done.returncode, done.stdout.decode(errors="replace"), done.stderr.decode(errors="replace")
+
     with tempfile.TemporaryDirectory(prefix="huge-message-", dir=os.path.join(ROOT, "build")) as folder:
         template = os.path.join(folder, "measure.tpl")
         with open(template, "w") as target:
@@ -75,16 +85,11 @@ def main():
             path = os.path.join(folder, "message.eml")
             text_length = write_message(path, size, line_end, attachment)
             message_size = os.path.getsize(path)
-            start = time.monotonic()
-            done = subprocess.run([RUN, options.kvlhost, "expand", template, "--message", path],
-                                  capture_output=True, timeout=600)
-            seconds = time.monotonic() - start
-            os.remove(path)
-            out, err = done.stdout.decode(errors="replace"), done.stderr.decode(errors="replace")
+            seconds, rc, out, err = read(template, path)
             expected = f"{text_length}|{len(SUBJECT)}|ann@example.org|20"
             print(f"{name}: {message_size / (1 << 20):.0f} MiB read in {seconds:.1f} s: {out!r}")
-            if done.returncode != 0 or out != expected:
-                failures.append(f"{name}: rc {done.returncode}, {out!r}, expected {expected!r}; {err[-300:]!r}")
+            if rc != 0 or out != expected:
+                failures.append(f"{name}: rc {rc}, {out!r}, expected {expected!r}; {err[-300:]!r}")
             cut = {item for item in ("item 241", "item 254") if f"({item}) is longer than 64 MiB" in err}
             expected_cut = {"item 254"} if attachment else {"item 241", "item 254"}
             if size <= CAP:
@@ -93,19 +98,14 @@ def main():
                 failures.append(f"{name}: warnings about {sorted(cut)}, expected {sorted(expected_cut)}: {err!r}")
         # The largest message kvlhost reads, and one byte more: sparse files of zeros.
         path = os.path.join(folder, "zeros.eml")
-        for extra, rc in ((0, 0), (1, 1)):
+        for extra, expected_rc in ((0, 0), (1, 1)):
             with open(path, "wb") as target:
                 target.truncate(LARGEST + extra)
-            start = time.monotonic()
-            done = subprocess.run([RUN, options.kvlhost, "expand", template, "--message", path],
-                                  capture_output=True, timeout=600)
-            seconds = time.monotonic() - start
-            os.remove(path)
-            out, err = done.stdout.decode(errors="replace"), done.stderr.decode(errors="replace")
-            print(f"zeros: {LARGEST + extra} bytes, rc {done.returncode} in {seconds:.1f} s: {out!r}")
+            seconds, rc, out, err = read(template, path)
+            print(f"zeros: {LARGEST + extra} bytes, rc {rc} in {seconds:.1f} s: {out!r}")
             refused = "is larger than 1 GiB, the largest message kvlhost reads" in err
-            if done.returncode != rc or refused != (rc == 1) or (rc == 0 and not out.startswith(f"{CAP}|0||20")):
-                failures.append(f"zeros, {LARGEST + extra} bytes: rc {done.returncode}, {out!r}, {err[-300:]!r}")
+            if rc != expected_rc or refused != (rc == 1) or (rc == 0 and not out.startswith(f"{CAP}|0||20")):
+                failures.append(f"zeros, {LARGEST + extra} bytes: rc {rc}, {out!r}, {err[-300:]!r}")
     for failure in failures:
         print("FAIL", failure)
     print(f"huge_message: {len(failures)} failed")
