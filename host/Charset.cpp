@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <cstring>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -420,8 +421,102 @@ Resolved ResolveForConversion(std::string_view charset) {
 
 }  // namespace
 
-std::string Utf8ToAnsi(std::string_view utf8) { return FromWide(ToWide(utf8, CP_UTF8), CP_ACP); }
-std::string AnsiToUtf8(std::string_view ansi) { return FromWide(ToWide(ansi, CP_ACP), CP_UTF8); }
+namespace {
+
+// Texts are converted a piece at a time: the UTF-16 form of a whole 64 MiB result would
+// take 128 MiB more, and most of a long text is ASCII, which needs no conversion.
+constexpr std::size_t kPiece = 1u << 20;
+
+bool IsAscii(std::string_view text) {
+  unsigned char any = 0;
+  for (const char c : text) any |= static_cast<unsigned char>(c);
+  return any < 0x80;
+}
+
+// Hands `text` to `convert` in pieces of about kPiece bytes that end after a byte below
+// `boundary`, which ends a character: below 0x80 in UTF-8 and in the double-byte code
+// pages alike (it is ASCII or a trail byte; their lead bytes are all 0x81 or above).
+// 0x100: a single-byte code page, cut anywhere.
+template <typename Convert>
+void InPieces(std::string_view text, unsigned boundary, Convert&& convert) {
+  auto ends = [&](std::size_t at) { return static_cast<unsigned char>(text[at - 1]) < boundary; };
+  while (!text.empty()) {
+    std::size_t end = std::min(kPiece, text.size());
+    if (end < text.size()) {
+      std::size_t cut = end;
+      while (cut > 0 && !ends(cut)) --cut;
+      if (cut == 0)  // no boundary in the piece: it runs on to the next one
+        for (cut = end; cut < text.size() && !ends(cut); ++cut) {
+        }
+      end = cut;
+    }
+    convert(text.substr(0, end));
+    text.remove_prefix(end);
+  }
+}
+
+// The ANSI code page's characters in UTF-8, made once, when it has one byte a character.
+struct SingleByteTable {
+  bool usable = false;
+  std::array<std::array<char, 4>, 256> bytes{};
+  std::array<std::uint8_t, 256> length{};
+};
+
+const SingleByteTable& AnsiTable() {
+  static const SingleByteTable table = [] {
+    SingleByteTable made;
+    CPINFO info{};
+    if (!GetCPInfo(CP_ACP, &info) || info.MaxCharSize != 1) return made;
+    for (int byte = 0; byte < 256; ++byte) {
+      const std::string utf8 = FromWide(ToWide(std::string(1, static_cast<char>(byte)), CP_ACP), CP_UTF8);
+      if (utf8.empty() || utf8.size() > 4) return made;
+      std::copy(utf8.begin(), utf8.end(), made.bytes[static_cast<std::size_t>(byte)].begin());
+      made.length[static_cast<std::size_t>(byte)] = static_cast<std::uint8_t>(utf8.size());
+    }
+    made.usable = true;
+    return made;
+  }();
+  return table;
+}
+
+}  // namespace
+
+void AnsiToUtf8InPieces(std::string_view ansi, const std::function<void(std::string_view)>& take) {
+  const SingleByteTable& table = AnsiTable();
+  std::string piece;
+  InPieces(ansi, table.usable ? 0x100 : 0x80, [&](std::string_view part) {
+    if (IsAscii(part)) return take(part);
+    if (!table.usable) return take(FromWide(ToWide(part, CP_ACP), CP_UTF8));
+    std::size_t size = 0;
+    for (const char c : part) size += table.length[static_cast<unsigned char>(c)];
+    piece.resize(size + 3);  // every character writes four bytes and keeps its own
+    char* to = piece.data();
+    for (const char c : part) {
+      const auto byte = static_cast<unsigned char>(c);
+      std::memcpy(to, table.bytes[byte].data(), 4);
+      to += table.length[byte];
+    }
+    take(std::string_view(piece).substr(0, size));
+  });
+}
+
+std::string AnsiToUtf8(std::string_view ansi) {
+  std::string out;
+  out.reserve(ansi.size());
+  AnsiToUtf8InPieces(ansi, [&out](std::string_view piece) { out.append(piece); });
+  return out;
+}
+
+std::string Utf8ToAnsi(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  InPieces(utf8, 0x80, [&out](std::string_view piece) {
+    if (IsAscii(piece)) out.append(piece);
+    else out.append(FromWide(ToWide(piece, CP_UTF8), CP_ACP));
+  });
+  return out;
+}
+
 std::string WideToAnsi(std::wstring_view wide) { return FromWide(wide, CP_ACP); }
 std::string WideToUtf8(std::wstring_view wide) { return FromWide(wide, CP_UTF8); }
 std::wstring Utf8ToWide(std::string_view utf8) { return ToWide(utf8, CP_UTF8); }

@@ -9,6 +9,9 @@ namespace kvlhost {
 
 std::string Utf8ToAnsi(std::string_view utf8);
 std::string AnsiToUtf8(std::string_view ansi);
+// The UTF-8 form of an ANSI text handed to `take` a piece at a time (about 1 MiB each), so
+// that a long result is written out without a whole converted copy.
+void AnsiToUtf8InPieces(std::string_view ansi, const std::function<void(std::string_view)>& take);
 std::string WideToAnsi(std::wstring_view wide);
 std::string WideToUtf8(std::wstring_view wide);
 std::wstring Utf8ToWide(std::string_view utf8);

@@ -23,13 +23,18 @@ struct MacroOutcome {
 // nothing may unwind into the plug-in, which has a runtime of its own.
 using TextProcessor = std::function<std::string(std::string_view)>;
 
+// Told of each message data item the plug-in reads through the context provider (not
+// the result slot, item 0). It may throw; the provider keeps that from the plug-in.
+using ItemObserver = std::function<void(std::int32_t)>;
+
 class MacroRunner {
  public:
   virtual ~MacroRunner() = default;
-  // Calls macro `name`; it reads `items` as the message's data items and hands
-  // template text to `processor`.
+  // Calls macro `name`; it reads `items` as the message's data items, hands template
+  // text to `processor` and tells `itemRead` which items it read.
   virtual MacroOutcome run(const std::string& name, const std::vector<std::string>& args,
-                           const std::map<std::int32_t, std::string>& items, TextProcessor processor) const = 0;
+                           const std::map<std::int32_t, std::string>& items, TextProcessor processor,
+                           ItemObserver itemRead = {}) const = 0;
 };
 
 // Reads a signed decimal number; 0 when the text is not one.

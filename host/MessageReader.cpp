@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <optional>
 #include <string>
 #include <utility>
 
+#include "core/Limits.h"
 #include "core/TextUtil.h"
 #include "host/Charset.h"
 
@@ -17,6 +19,8 @@ namespace {
 
 constexpr std::string_view kCrLf = "\r\n";
 constexpr std::size_t kNotFound = std::string_view::npos;
+// The plug-in answers no more than this, so no item it reads needs to be longer.
+constexpr std::size_t kItemCap = kvl::kResultCap;
 // Real mail nests a handful of levels. Each level scans its own part for its boundary,
 // so the cap also bounds how often one byte is scanned; parts are read from a list, not
 // by recursion, so the depth costs no machine stack.
@@ -33,14 +37,9 @@ bool IsAllWhitespace(std::string_view text) { return std::all_of(text.begin(), t
 
 // CR LF, lone LF and lone CR (old Mac mail) all end a line; every one becomes CR LF.
 std::string WithCrLfLineEnds(std::string_view text) {
-  std::string out;
-  out.reserve(text.size() + text.size() / 32 + 2);
-  std::size_t start = 0;
-  for (std::size_t end = text.find_first_of("\r\n"); end != kNotFound; end = text.find_first_of("\r\n", start)) {
-    out.append(text.substr(start, end - start)).append(kCrLf);
-    start = end + (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1);
-  }
-  out.append(text.substr(start));
+  const std::size_t size = CrLfLineEnds().add(text, nullptr);
+  std::string out(size, '\0');
+  CrLfLineEnds().add(text, out.data());
   return out;
 }
 
@@ -94,8 +93,30 @@ constexpr std::array<std::int8_t, 256> kBase64Values = [] {
   return values;
 }();
 
-std::string Base64Decoded(std::string_view text) {
-  std::string out;
+// Decoded bytes kept up to a bound and counted beyond it: an attachment's size needs no
+// copy of it, and a text longer than an item can be is kept only as far as the item goes.
+class DecodedBytes {
+ public:
+  explicit DecodedBytes(std::size_t keep = kNotFound) : keep_(keep) {}
+  void reserve(std::size_t size) { out_.reserve(std::min(size, keep_)); }
+  void add(char c) {
+    if (out_.size() < keep_) out_ += c;
+    ++size_;
+  }
+  void add(std::string_view bytes) {
+    out_.append(bytes.substr(0, keep_ - std::min(keep_, out_.size())));
+    size_ += bytes.size();
+  }
+  std::size_t size() const { return size_; }  // all of it, kept or not
+  std::string take() { return std::move(out_); }
+
+ private:
+  std::string out_;
+  std::size_t keep_;
+  std::size_t size_ = 0;
+};
+
+void DecodeBase64(std::string_view text, DecodedBytes& out) {
   out.reserve(text.size() / 4 * 3 + 3);
   std::uint32_t bits = 0;
   int bitCount = 0;
@@ -107,17 +128,22 @@ std::string Base64Decoded(std::string_view text) {
     bitCount += 6;
     if (bitCount >= 8) {
       bitCount -= 8;
-      out += static_cast<char>((bits >> bitCount) & 0xFF);
+      out.add(static_cast<char>((bits >> bitCount) & 0xFF));
       bits &= (1u << bitCount) - 1;
     }
   }
-  return out;
+}
+
+std::string Base64Decoded(std::string_view text) {
+  DecodedBytes out;
+  DecodeBase64(text, out);
+  return out.take();
 }
 
 // Decodes the escape at text[at] == '=' into `out`; returns where reading goes on.
-std::size_t DecodeQuotedPrintableEscape(std::string_view text, std::size_t at, std::string& out) {
+std::size_t DecodeQuotedPrintableEscape(std::string_view text, std::size_t at, DecodedBytes& out) {
   if (at + 2 < text.size() && IsHexDigit(text[at + 1]) && IsHexDigit(text[at + 2])) {
-    out += kvl::HexPairToChar(text.substr(at + 1, 2));
+    out.add(kvl::HexPairToChar(text.substr(at + 1, 2)));
     return at + 3;
   }
   // Soft line break; some gateways leave blanks between the '=' and the line end.
@@ -125,28 +151,32 @@ std::size_t DecodeQuotedPrintableEscape(std::string_view text, std::size_t at, s
   while (next < text.size() && IsBlank(text[next])) ++next;
   if (next == text.size()) return next;
   if (text.substr(next, 2) == kCrLf) return next + 2;
-  out += '=';
+  out.add('=');
   return at + 1;
 }
 
 // Expects CR LF line ends.
-std::string QuotedPrintableDecoded(std::string_view text) {
-  std::string out;
+void DecodeQuotedPrintable(std::string_view text, DecodedBytes& out) {
   out.reserve(text.size());
   std::size_t at = 0;
   while (at < text.size()) {
     const std::size_t equals = text.find('=', at);
-    out.append(text.substr(at, equals == kNotFound ? kNotFound : equals - at));
+    out.add(text.substr(at, equals == kNotFound ? kNotFound : equals - at));
     if (equals == kNotFound) break;
     at = DecodeQuotedPrintableEscape(text, equals, out);
   }
-  return out;
+}
+
+void DecodeTransfer(std::string_view body, std::string_view encoding, DecodedBytes& out) {
+  if (encoding == "base64") return DecodeBase64(body, out);
+  if (encoding == "quoted-printable") return DecodeQuotedPrintable(body, out);
+  out.add(body);  // 7bit, 8bit, binary and unknown encodings
 }
 
 std::string TransferDecoded(std::string_view body, std::string_view encoding) {
-  if (encoding == "base64") return Base64Decoded(body);
-  if (encoding == "quoted-printable") return QuotedPrintableDecoded(body);
-  return std::string(body);  // 7bit, 8bit, binary and unknown encodings
+  DecodedBytes out;
+  DecodeTransfer(body, encoding, out);
+  return out.take();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -268,17 +298,31 @@ struct HeaderField {
 };
 using HeaderFields = std::vector<HeaderField>;
 
-HeaderFields UnfoldedFields(std::string_view block) {
+struct UnfoldedBlock {
   HeaderFields fields;
-  kvl::ForEachLine(block, [&fields](std::string_view line) {
-    if (line.empty()) return;  // the block's closing line end
-    if (!fields.empty() && !line.empty() && IsBlank(line.front()))
+  bool cut = false;  // the block ran past the item cap; the rest is left out
+};
+
+// Keeps at most an item's worth of header text: the block is one item (243), and no
+// field can be more.
+UnfoldedBlock UnfoldedFields(std::string_view block) {
+  UnfoldedBlock unfolded;
+  HeaderFields& fields = unfolded.fields;
+  std::size_t kept = 0;
+  kvl::ForEachLine(block, [&](std::string_view line) {
+    if (line.empty() || unfolded.cut) return;  // the block's closing line end, or past the cap
+    if (line.size() > kItemCap - kept) {
+      line = line.substr(0, kItemCap - kept);
+      unfolded.cut = true;
+    }
+    kept += line.size();
+    if (!fields.empty() && IsBlank(line.front()))
       fields.back().line += line;  // unfolding removes only the CR LF
     else
       fields.push_back({std::string(line)});
   });
   for (HeaderField& field : fields) field.colon = field.line.find(':');
-  return fields;
+  return unfolded;
 }
 
 // Trimmed value of the first field named `name`; empty when there is none.
@@ -300,7 +344,13 @@ std::string JoinedHeaderLines(const HeaderFields& fields) {
 struct Entity {
   HeaderFields fields;
   std::string_view body;
+  bool headerCut = false;
 };
+
+Entity MakeEntity(std::string_view headerBlock, std::string_view body) {
+  UnfoldedBlock unfolded = UnfoldedFields(headerBlock);
+  return {std::move(unfolded.fields), body, unfolded.cut};
+}
 
 // A line that can stand in a header block: a field ("Name:" with printable name
 // characters other than the colon, the name possibly empty), a continuation, or the
@@ -323,11 +373,11 @@ Entity SplitEntity(std::string_view text) {
   while (at < text.size()) {
     const std::size_t end = std::min(text.find(kCrLf, at), text.size());
     const std::string_view line = text.substr(at, end - at);
-    if (line.empty()) return {UnfoldedFields(text.substr(0, at)), text.substr(std::min(end + 2, text.size()))};
-    if (!IsHeaderLine(line)) return {UnfoldedFields(text.substr(0, at)), text.substr(at)};
+    if (line.empty()) return MakeEntity(text.substr(0, at), text.substr(std::min(end + 2, text.size())));
+    if (!IsHeaderLine(line)) return MakeEntity(text.substr(0, at), text.substr(at));
     at = end + 2;
   }
-  return {UnfoldedFields(text), {}};
+  return MakeEntity(text, {});
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -622,6 +672,8 @@ class PartReader {
  public:
   explicit PartReader(Message& message) : message_(message) {}
 
+  bool textCut() const { return textCut_; }
+
   // The message itself comes split already; every part below it is split here.
   void Read(const Entity& message) {
     std::vector<Pending> pending;
@@ -676,28 +728,76 @@ class PartReader {
     const bool isText = !textFound_ && !isAttachment && info.type.token == "text/plain";
     std::string fileName = FileNameOf(info);
     if (!isText && !isAttachment && fileName.empty()) return;
-    const std::string content = TransferDecoded(body, info.transferEncoding);
+    // An attachment is only measured; the text is decoded as far as item 241 can go.
+    DecodedBytes decoded(isText ? kItemCap : 0);
+    DecodeTransfer(body, info.transferEncoding, decoded);
+    const std::size_t size = decoded.size();
     if (isText) {
       const std::string charset = ParameterBytes(info.type.parameters, "charset");
-      message_.text = WithCrLfLineEnds(TextToAnsi(content, charset.empty() ? std::string_view("us-ascii") : charset));
+      message_.text = WithCrLfLineEnds(TextToAnsi(decoded.take(), charset.empty() ? std::string_view("us-ascii") : charset));
+      textCut_ = size > kItemCap;
       textFound_ = true;
     }
-    if (isAttachment || !fileName.empty())
-      message_.attachments.push_back({std::move(fileName), info.type.token, content.size()});
+    if (isAttachment || !fileName.empty()) message_.attachments.push_back({std::move(fileName), info.type.token, size});
   }
 
   Message& message_;
   std::deque<std::string> decoded_;  // stable storage: parts still to read point into it
   bool textFound_ = false;
   bool tooDeepNoted_ = false;
+  bool textCut_ = false;  // the text part decodes to more than item 241 keeps
 };
+
+// Items the plug-in reads are cut at its result cap: it could not answer more of them.
+void CutItem(std::string& item, std::string_view what, bool longer, std::vector<std::string>& warnings) {
+  if (item.size() > kItemCap) {
+    item.resize(kItemCap);
+    longer = true;
+  }
+  if (longer)
+    warnings.push_back(std::string(what) + " is longer than 64 MiB, the most the plug-in answers; it is cut there");
+}
 
 }  // namespace
 
+std::size_t CrLfLineEnds::add(std::string_view piece, char* out) {
+  std::size_t made = 0;
+  auto put = [&](std::string_view bytes) {
+    if (out != nullptr) std::memcpy(out + made, bytes.data(), bytes.size());
+    made += bytes.size();
+  };
+  std::size_t at = 0;
+  if (afterCr_ && !piece.empty()) {
+    if (piece.front() == '\n') at = 1;  // the LF of a CR LF written with the last piece
+    afterCr_ = false;
+  }
+  // The next CR and LF, each found once: mail is mostly long runs without either.
+  std::size_t nextCr = kvl::FindText(piece, "\r", at), nextLf = kvl::FindText(piece, "\n", at);
+  while (at < piece.size()) {
+    if (nextCr != kNotFound && nextCr < at) nextCr = kvl::FindText(piece, "\r", at);
+    if (nextLf != kNotFound && nextLf < at) nextLf = kvl::FindText(piece, "\n", at);
+    const std::size_t end = std::min(nextCr, nextLf);
+    if (end == kNotFound) {
+      put(piece.substr(at));
+      break;
+    }
+    put(piece.substr(at, end - at));
+    put(kCrLf);
+    at = end + 1;
+    if (piece[end] == '\r') {
+      if (at < piece.size() && piece[at] == '\n') ++at;
+      else if (at == piece.size()) afterCr_ = true;
+    }
+  }
+  return made;
+}
+
 Message ParseMessage(std::string_view raw) {
   if (raw.starts_with("\xEF\xBB\xBF")) raw.remove_prefix(3);  // a UTF-8 byte-order mark
-  const std::string text = WithCrLfLineEnds(raw);
-  const Entity entity = SplitEntity(text);
+  // Mail stored as sent has CR LF line ends already: then the bytes are read where they are.
+  std::string normalized;
+  if (CrLfLineEnds().add(raw, nullptr) != raw.size()) normalized = WithCrLfLineEnds(raw);
+  const Entity entity = SplitEntity(normalized.empty() ? raw : std::string_view(normalized));
   const HeaderFields& fields = entity.fields;
   Message message;
   Mailbox from = FirstMailbox(FieldValue(fields, "From"));
@@ -712,17 +812,36 @@ Message ParseMessage(std::string_view raw) {
   message.references = FieldValue(fields, "References");
   message.date = FieldValue(fields, "Date");
   message.headers = JoinedHeaderLines(fields);
-  message.body = entity.body;
-  PartReader(message).Read(entity);
+  message.body = entity.body.substr(0, kItemCap);
+  PartReader parts(message);
+  parts.Read(entity);
+
+  std::vector<std::string>& warnings = message.warnings;
+  CutItem(message.fromName, "the correspondent's name (item 218)", false, warnings);
+  CutItem(message.fromAddress, "the correspondent's address (item 219)", false, warnings);
+  CutItem(message.subject, "the subject (items 222 and 223)", false, warnings);
+  CutItem(message.messageId, "the Message-ID (item 235)", false, warnings);
+  CutItem(message.text, "the message text (item 241)", parts.textCut(), warnings);
+  CutItem(message.headers, "the header block (item 243)", entity.headerCut, warnings);
+  CutItem(message.body, "the body (item 254)", entity.body.size() > kItemCap, warnings);
+  CutItem(message.inReplyTo, "In-Reply-To (item 265)", false, warnings);
+  CutItem(message.references, "References (item 266)", false, warnings);
   return message;
 }
 
-std::map<std::int32_t, std::string> MessageItems(const Message& message) {
-  return {
-      {218, message.fromName}, {219, message.fromAddress}, {222, message.subject},   {223, message.subject},
-      {235, message.messageId}, {241, message.text},       {243, message.headers},   {254, message.body},
-      {265, message.inReplyTo}, {266, message.references},
-  };
+std::map<std::int32_t, std::string> MessageItems(Message&& message) {
+  std::map<std::int32_t, std::string> items;
+  items[222] = message.subject;
+  items[223] = std::move(message.subject);
+  items[218] = std::move(message.fromName);
+  items[219] = std::move(message.fromAddress);
+  items[235] = std::move(message.messageId);
+  items[241] = std::move(message.text);
+  items[243] = std::move(message.headers);
+  items[254] = std::move(message.body);
+  items[265] = std::move(message.inReplyTo);
+  items[266] = std::move(message.references);
+  return items;
 }
 
 }  // namespace kvlhost

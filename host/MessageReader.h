@@ -32,10 +32,24 @@ struct Message {
   std::vector<std::string> warnings;  // what the reader left out, for the user (ANSI)
 };
 
-// Parses the bytes of a message; never throws for malformed input (missing parts stay empty).
+// Parses the bytes of a message; never throws for malformed input (missing parts stay empty)
+// but may throw std::bad_alloc. Items longer than the plug-in's result cap are cut there,
+// with a warning that names them. A message whose line ends are all CR LF is read in place.
 Message ParseMessage(std::string_view raw);
 
 // Data items of a message for the context provider: 218, 219, 222, 223, 235, 241, 243, 254, 265, 266.
-std::map<std::int32_t, std::string> MessageItems(const Message& message);
+std::map<std::int32_t, std::string> MessageItems(Message&& message);
+
+// Line ends made CR LF (from CR LF, a lone LF or a lone CR) over a text that comes in
+// pieces: a CR at the end of one piece may meet its LF at the start of the next.
+class CrLfLineEnds {
+ public:
+  // Writes the piece with CR LF line ends to `out` unless it is null; answers the bytes
+  // that makes. Every lone line end adds one byte, so an unchanged size means CR LF only.
+  std::size_t add(std::string_view piece, char* out);
+
+ private:
+  bool afterCr_ = false;  // the last piece ended with a CR whose LF may come next
+};
 
 }  // namespace kvlhost

@@ -59,13 +59,14 @@ std::string PluginModule::info() const { return ReadText(getInfo_); }
 std::string PluginModule::macroList() const { return ReadText(getMacroList_); }
 
 MacroOutcome PluginModule::run(const std::string& name, const std::vector<std::string>& args,
-                               const std::map<std::int32_t, std::string>& items, TextProcessor processor) const {
+                               const std::map<std::int32_t, std::string>& items, TextProcessor processor,
+                               ItemObserver itemRead) const {
   MacroOutcome outcome;
   ArgumentProvider params(args);
-  ContextProvider context(items, std::move(processor));
+  ContextProvider context(items, std::move(processor), std::move(itemRead));
   outcome.rc = exec(name.c_str(), static_cast<std::int32_t>(name.size()), &context, &params);
   outcome.resultWritten = context.resultWritten();
-  if (outcome.rc == 0) outcome.result = context.result();
+  if (outcome.rc == 0) outcome.result = context.takeResult();
   return outcome;
 }
 

@@ -45,7 +45,8 @@ class PluginModule : public MacroRunner {
   }
   // One macro call through ZRP_ExecMacro with the host's providers.
   MacroOutcome run(const std::string& name, const std::vector<std::string>& args,
-                   const std::map<std::int32_t, std::string>& items, TextProcessor processor) const override;
+                   const std::map<std::int32_t, std::string>& items, TextProcessor processor,
+                   ItemObserver itemRead = {}) const override;
 
   using TextExport = std::int32_t(WINAPI*)(char*, std::int32_t);
   TextExport getName() const { return getName_; }

@@ -35,6 +35,12 @@ std::int32_t STDMETHODCALLTYPE ArgumentProvider::GetInteger(std::int32_t id) {
 
 std::int32_t STDMETHODCALLTYPE ContextProvider::GetText(std::int32_t id, char* buffer, std::int32_t size) {
   if (id == 0) return CopyOut(result_, buffer, size);
+  if (itemRead_) {
+    try {
+      itemRead_(id);
+    } catch (...) {  // the read still answers; the host only loses track of it
+    }
+  }
   const auto found = items_.find(id);
   return found == items_.end() ? 0 : CopyOut(found->second, buffer, size);
 }

@@ -53,8 +53,9 @@ class ArgumentProvider : public ProviderBase {
 
 class ContextProvider : public ProviderBase {
  public:
-  ContextProvider(const std::map<std::int32_t, std::string>& items, TextProcessor processor)
-      : items_(items), processor_(std::move(processor)) {}
+  ContextProvider(const std::map<std::int32_t, std::string>& items, TextProcessor processor,
+                  ItemObserver itemRead = {})
+      : items_(items), processor_(std::move(processor)), itemRead_(std::move(itemRead)) {}
   std::int32_t STDMETHODCALLTYPE GetText(std::int32_t id, char* buffer, std::int32_t size) override;
   std::int32_t STDMETHODCALLTYPE SetText(std::int32_t id, const char* text, std::int32_t length) override;
   std::int32_t STDMETHODCALLTYPE GetInteger(std::int32_t id) override;
@@ -63,11 +64,13 @@ class ContextProvider : public ProviderBase {
                                              IZRPDataProvider* target) override;
 
   const std::string& result() const { return result_; }
+  std::string takeResult() { return std::move(result_); }
   bool resultWritten() const { return resultWritten_; }
 
  private:
   const std::map<std::int32_t, std::string>& items_;
   TextProcessor processor_;
+  ItemObserver itemRead_;
   std::string result_;
   bool resultWritten_ = false;
 };

@@ -10,6 +10,7 @@ namespace {
 constexpr int kMaxDepth = 64;  // nested expansions (plug-in calls inside plug-in calls)
 constexpr int kMaxWarnings = 100;
 constexpr std::size_t kMaxWarningLength = 300;
+constexpr std::size_t kMaxSources = 4096;  // places of message text told apart in findings
 
 bool IsNameChar(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
@@ -27,13 +28,6 @@ std::string Uppered(std::string_view text) {
   return out;
 }
 
-// A literal argument after '="': everything up to the next '"' (or the end).
-std::pair<std::string, std::size_t> ReadLiteral(std::string_view text, std::size_t at) {
-  const std::size_t close = text.find('"', at);
-  if (close == std::string_view::npos) return {std::string(text.substr(at)), text.size()};
-  return {std::string(text.substr(at, close - at)), close + 1};
-}
-
 // Skips a quoted section starting at the opening quote; answers the position after it.
 std::size_t SkipQuoted(std::string_view text, std::size_t at) {
   for (std::size_t i = at + 1; i < text.size(); ++i) {
@@ -48,13 +42,22 @@ std::size_t SkipQuoted(std::string_view text, std::size_t at) {
 }
 }  // namespace
 
-void HostSession::setVariable(std::string_view name, std::string value) {
-  variables[kvl::AsciiLowered(name)] = std::move(value);
+void HostSession::setVariable(std::string_view name, std::string value, Marks marks) {
+  std::string key = kvl::AsciiLowered(name);
+  if (marks.empty()) variableMarks.erase(key);
+  else variableMarks[key] = std::move(marks);
+  variables[std::move(key)] = std::move(value);
 }
 
 const std::string* HostSession::variable(std::string_view name) const {
   const auto found = variables.find(kvl::AsciiLowered(name));
   return found == variables.end() ? nullptr : &found->second;
+}
+
+const Marks* HostSession::variableMarksOf(std::string_view name) const {
+  if (variableMarks.empty()) return nullptr;
+  const auto found = variableMarks.find(kvl::AsciiLowered(name));
+  return found == variableMarks.end() ? nullptr : &found->second;
 }
 
 // One line each, of bounded length, and a bounded number of them: a loop may repeat a
@@ -72,6 +75,27 @@ void HostSession::giveWarning(const std::string& message) {
   if (message.size() > kMaxWarningLength)
     line.append("... (").append(std::to_string(message.size() - kMaxWarningLength)).append(" more characters)");
   warn(line);
+}
+
+void HostSession::giveFinding(const std::string& line) {
+  if (!report) return giveWarning(line);
+  const auto sink = std::move(warn);
+  warn = report;  // the same bounds, another stream
+  giveWarning(line);
+  warn = sink;
+}
+
+std::uint32_t HostSession::sourceIndex(TextSource source) {
+  // Past the bound, places are no longer told apart (a template has few sources; a
+  // hostile one may have any number).
+  if (textSources.size() >= kMaxSources) source.where.clear();
+  std::string key = source.what + '\n' + source.where;
+  const auto found = textSourceIndex.find(key);
+  if (found != textSourceIndex.end()) return found->second;
+  const auto index = static_cast<std::uint32_t>(textSources.size());
+  textSources.push_back(std::move(source));
+  textSourceIndex.emplace(std::move(key), index);
+  return index;
 }
 
 std::size_t TemplateNameEnd(std::string_view text, std::size_t at) { return NameEnd(text, at); }
@@ -146,190 +170,546 @@ ArgumentScan ScanCallArguments(std::string_view text, std::size_t at) {
   return scan;
 }
 
+namespace {
+
+// A raw argument of a call with its marks and where its pieces stand in the calling text.
+struct ArgumentText {
+  MarkedText raw;
+  std::vector<std::pair<std::size_t, std::size_t>> pieces;
+};
+
+// The structure comes from `syntax`, the characters from `text`.
+ArgumentText ReadArgument(std::string_view text, std::string_view syntax, const Marks* marks, const ArgumentSpan& span) {
+  ArgumentText arg;
+  MarkedBuilder raw;
+  auto copy = [&](std::size_t begin, std::size_t end) {
+    if (begin >= end) return;
+    arg.pieces.emplace_back(raw.peek().text.size(), begin);
+    if (marks != nullptr && !marks->empty()) raw.append(text.substr(begin, end - begin), MarksWithin(*marks, begin, end));
+    else raw.append(text.substr(begin, end - begin));
+  };
+  std::size_t restBegin = span.begin;
+  if (span.quoteEnd != std::string_view::npos) {
+    std::size_t run = span.begin + 1;
+    for (std::size_t k = span.begin + 1; k + 1 < span.quoteEnd; ++k) {
+      if (syntax[k] != '"') continue;
+      copy(run, k + 1);  // "" is one quote: the first one stays
+      run = ++k + 1;
+    }
+    copy(run, span.quoteEnd - 1);
+    restBegin = span.quoteEnd;
+  }
+  const std::string_view rest = syntax.substr(restBegin, span.end - restBegin);
+  const std::string_view trimmed = kvl::Trimmed(rest);
+  const std::size_t trimmedBegin = restBegin + static_cast<std::size_t>(trimmed.data() - rest.data());
+  copy(trimmedBegin, trimmedBegin + trimmed.size());
+  arg.raw = raw.take();
+  return arg;
+}
+
+}  // namespace
+
 std::optional<std::pair<std::vector<RawArgument>, std::size_t>> SplitCallArguments(std::string_view text,
                                                                                    std::size_t at) {
   ArgumentScan scan = ScanCallArguments(text, at);
   if (scan.stop != ArgumentScan::Stop::Closed) return std::nullopt;
   std::vector<RawArgument> args;
-  for (const ArgumentSpan& span : scan.args) {
-    RawArgument arg;
-    std::size_t restBegin = span.begin;
-    if (span.quoteEnd != std::string_view::npos) {
-      for (std::size_t k = span.begin + 1; k + 1 < span.quoteEnd; ++k) {
-        arg.text += text[k];
-        if (text[k] == '"') ++k;  // "" is one quote
-      }
-      arg.quoted = true;
-      restBegin = span.quoteEnd;
-    }
-    arg.text += kvl::Trimmed(text.substr(restBegin, span.end - restBegin));
-    args.push_back(std::move(arg));
-  }
+  for (const ArgumentSpan& span : scan.args)
+    args.push_back({ReadArgument(text, text, nullptr, span).raw.text, span.quoteEnd != std::string_view::npos});
   return std::pair{std::move(args), scan.at};
 }
+
+// ---------------------------------------------------------------------------------------------
+// Message text through the engine
+
+// Where the text being expanded came from: the template itself, an argument of a call in
+// the text above it (its pieces stand at known places there), or text the plug-in handed
+// back (whose places are the place of the call that ran).
+struct TemplateEngine::Level {
+  const Level* parent = nullptr;
+  std::string_view text;
+  // An argument: (offset in the argument, offset in the parent's text) where each piece of
+  // it starts; a quoted argument starts a piece after each "" that became one quote.
+  std::vector<std::pair<std::size_t, std::size_t>> pieces;
+  CallFrame* call = nullptr;  // host text: the call that handed it over
+  std::string_view inside;    // the macro whose host text this is or is within; empty in the template
+  mutable std::optional<std::vector<std::size_t>> argumentPlaces;  // host text of a call of its own
+};
+
+// One plug-in call on its way: what it was given, what it read and got back.
+struct TemplateEngine::CallFrame {
+  std::string name;
+  const Level* level = nullptr;  // the text holding the call; null for a call of its own (kvlhost call)
+  std::size_t percent = 0;       // where its '%' stands in that text
+  const std::vector<MarkedText>* args = nullptr;
+  std::vector<std::int32_t> itemsRead;
+  std::optional<std::uint32_t> outputSource;  // message text came back from a host text
+  std::optional<std::string> where;           // its place, found when first asked for
+  // Made for the first host text and kept for the others (a loop hands one a pass).
+  std::optional<TextPlacer> placer;           // arguments, then the items read
+  std::size_t placerItems = 0;                // how many items read it knows
+  std::vector<std::uint32_t> itemSources;
+  std::optional<TextPlacer> argumentPlacer;   // arguments alone: places in a call of its own
+  std::vector<std::pair<std::string, std::uint32_t>> sources;  // taken in its host texts, each pass again
+};
+
+// The text of one level, the same text for reading syntax (under `strict`, with every
+// marked character made one that means nothing to the engine), and its marks.
+struct TemplateEngine::Input {
+  std::string_view text;
+  std::string_view syntax;
+  const Marks* marks = nullptr;
+  const Level* level = nullptr;
+  std::vector<std::pair<std::size_t, std::size_t>>* data = nullptr;  // ranges read as data or by a level below
+
+  bool marked() const { return marks != nullptr && !marks->empty(); }
+  void readAsData(std::size_t begin, std::size_t end) const {
+    if (data != nullptr && begin < end) data->emplace_back(begin, end);
+  }
+};
+
+namespace {
+
+constexpr char kInert = '\x7F';  // not a name, not a delimiter, not trimmed
+
+// Message data macros and the items they answer.
+constexpr std::pair<std::string_view, std::int32_t> kMessageItems[] = {
+    {"SUBJECT", 223}, {"TEXT", 241}, {"HEADERS", 243}, {"FROMNAME", 218}, {"FROMADDR", 219}, {"MSGID", 235}};
+
+std::optional<std::uint32_t> FirstSource(const Marks& marks) {
+  if (marks.empty()) return std::nullopt;
+  return marks.front().source;
+}
+
+}  // namespace
 
 void TemplateEngine::warn(const std::string& message) const { session_.giveWarning(message); }
 
 std::string TemplateEngine::expand(std::string_view text) {
+  const bool top = depth_ == 0;
+  if (top) {
+    template_ = text;
+    placedOffset_ = placedLineStart_ = 0;
+    placedLine_ = 1;
+  }
+  const Level level{};
+  const Input input{text, text, nullptr, &level, nullptr};
+  std::string out = expandInput(input).text;
+  if (top) template_ = {};
+  return out;
+}
+
+MarkedText TemplateEngine::expandInput(const Input& given) {
   if (depth_ >= kMaxDepth) {
     warn("templates nested deeper than " + std::to_string(kMaxDepth) + " levels; inner text left out");
     return {};
   }
-  ++depth_;
-  std::string out;
-  out.reserve(text.size());
-  std::size_t at = 0;
-  while (at < text.size()) {
-    const std::size_t percent = text.find('%', at);
-    if (percent == std::string_view::npos) {
-      out += text.substr(at);
-      break;
+  // Under strict, marked characters are read as nothing but text.
+  Input in = given;
+  std::string inert;
+  std::vector<std::pair<std::size_t, std::size_t>> data;
+  if (in.marked()) {
+    in.data = &data;
+    if (session_.strict) {
+      inert.assign(in.text);
+      for (const Mark& mark : *in.marks) std::fill(inert.begin() + mark.begin, inert.begin() + mark.end, kInert);
+      in.syntax = inert;
     }
-    out += text.substr(at, percent - at);
-    at = expandPercent(text, percent, out);
+  }
+  ++depth_;
+  MarkedBuilder out;
+  out.reserve(in.text.size());
+  std::size_t at = 0;
+  while (at < in.text.size()) {
+    const std::size_t percent = in.syntax.find('%', at);
+    const std::size_t end = percent == std::string_view::npos ? in.text.size() : percent;
+    if (in.marked()) out.append(in.text.substr(at, end - at), MarksWithin(*in.marks, at, end));
+    else out.append(in.text.substr(at, end - at));
+    if (percent == std::string_view::npos) break;
+    at = expandPercent(in, percent, out);
   }
   --depth_;
-  return out;
+  if (in.marked()) reportFindings(in);
+  return out.take();
 }
 
-std::size_t TemplateEngine::expandPercent(std::string_view text, std::size_t at, std::string& out) {
+// Marked characters that this level read as template text, not as a literal value and not
+// handed to a level below, are findings: once per source and macro.
+void TemplateEngine::reportFindings(const Input& in) {
+  std::vector<std::pair<std::size_t, std::size_t>>& data = *in.data;
+  std::sort(data.begin(), data.end());
+  std::size_t d = 0, covered = 0;  // data[0, d) lie before the mark; `covered` is where they reach
+  for (const Mark& mark : *in.marks) {
+    std::size_t at = mark.begin;
+    while (d < data.size() && data[d].first <= at) covered = std::max(covered, data[d++].second);
+    bool asTemplate = false;
+    while (at < mark.end) {
+      if (covered > at) {
+        at = covered;
+        while (d < data.size() && data[d].first <= at) covered = std::max(covered, data[d++].second);
+        continue;
+      }
+      asTemplate = true;
+      break;
+    }
+    if (!asTemplate) continue;
+    if (lastReported_ && lastReported_->first == mark.source && lastReported_->second == in.level->inside) continue;
+    const std::string inside(in.level->inside);
+    lastReported_.emplace(mark.source, inside);
+    if (!session_.reported.emplace(mark.source, inside).second) continue;
+    const TextSource& source = session_.textSources[mark.source];
+    if (session_.strict) ++session_.errors;
+    session_.giveFinding((source.where.empty() ? std::string() : source.where + ": ") +
+                         (session_.strict ? "error: " : "warning: ") + "text from " + source.what +
+                         " is expanded as a template inside " + inside + "; write " + source.suggestion);
+  }
+}
+
+std::size_t TemplateEngine::expandPercent(const Input& in, std::size_t at, MarkedBuilder& out) {
+  const std::string_view text = in.syntax;
   const std::size_t next = at + 1;
   if (next < text.size() && text[next] == '%') {
-    out += '%';
+    out.append('%');
     return next + 1;
   }
-  if (next < text.size() && text[next] == '_') return expandVariable(text, next + 1, out);
+  if (next < text.size() && text[next] == '_') return expandVariable(in, next + 1, out);
   if (next >= text.size() || !IsLetter(text[next])) {
-    out += '%';
+    out.append('%');
     return next;
   }
   const std::size_t nameEnd = NameEnd(text, next);
   const std::string_view name = text.substr(next, nameEnd - next);
-  if (IsPluginMacroName(name))
-    return expandPluginCall(text, next, nameEnd, out);
-  return expandHostMacro(text, next, nameEnd, out);
+  if (IsPluginMacroName(name)) return expandPluginCall(in, next, nameEnd, out);
+  return expandHostMacro(in, next, nameEnd, out);
 }
 
-std::size_t TemplateEngine::expandVariable(std::string_view text, std::size_t at, std::string& out) {
-  const std::size_t nameEnd = NameEnd(text, at);
+namespace {
+// The literal after '="' at `at`: its end (the closing quote or the end of the text) and
+// where reading goes on.
+std::pair<std::size_t, std::size_t> LiteralEnd(std::string_view syntax, std::size_t at) {
+  const std::size_t close = syntax.find('"', at);
+  if (close == std::string_view::npos) return {syntax.size(), syntax.size()};
+  return {close, close + 1};
+}
+
+MarkedText MarkedSlice(std::string_view text, const Marks* marks, std::size_t begin, std::size_t end) {
+  MarkedText slice{std::string(text.substr(begin, end - begin)), {}};
+  if (marks != nullptr && !marks->empty()) slice.marks = MarksWithin(*marks, begin, end);
+  return slice;
+}
+}  // namespace
+
+std::size_t TemplateEngine::expandVariable(const Input& in, std::size_t at, MarkedBuilder& out) {
+  const std::size_t nameEnd = NameEnd(in.syntax, at);
   if (nameEnd == at) {
-    out += "%_";
+    out.append("%_");
     return at;
   }
-  const std::string_view name = text.substr(at, nameEnd - at);
-  if (text.compare(nameEnd, 2, "=\"") == 0) {
-    auto [value, after] = ReadLiteral(text, nameEnd + 2);
-    session_.setVariable(name, std::move(value));
+  const std::string_view name = in.syntax.substr(at, nameEnd - at);
+  if (in.syntax.compare(nameEnd, 2, "=\"") == 0) {
+    const auto [end, after] = LiteralEnd(in.syntax, nameEnd + 2);
+    MarkedText value = MarkedSlice(in.text, in.marks, nameEnd + 2, end);
+    in.readAsData(nameEnd + 2, end);
+    session_.setVariable(name, std::move(value.text), std::move(value.marks));
     return after;
   }
-  if (const std::string* value = session_.variable(name)) out += *value;
+  if (const std::string* value = session_.variable(name)) {
+    const Marks* marks = session_.variableMarksOf(name);
+    if (marks != nullptr) out.append(*value, *marks);
+    else out.append(*value);
+  }
   return nameEnd;
 }
 
-std::size_t TemplateEngine::expandPluginCall(std::string_view text, std::size_t nameStart, std::size_t nameEnd,
-                                             std::string& out) {
-  const std::string name(text.substr(nameStart, nameEnd - nameStart));
-  std::vector<std::string> args;
+std::size_t TemplateEngine::expandPluginCall(const Input& in, std::size_t nameStart, std::size_t nameEnd,
+                                             MarkedBuilder& out) {
+  const std::string name(in.text.substr(nameStart, nameEnd - nameStart));
+  std::vector<MarkedText> args;
   std::size_t after = nameEnd;
-  if (nameEnd < text.size() && text[nameEnd] == '(') {
-    auto split = SplitCallArguments(text, nameEnd + 1);
-    if (!split) {
+  if (nameEnd < in.syntax.size() && in.syntax[nameEnd] == '(') {
+    const ArgumentScan scan = ScanCallArguments(in.syntax, nameEnd + 1);
+    if (scan.stop != ArgumentScan::Stop::Closed) {
       warn("%" + name + "( has no closing parenthesis; copied unchanged");
-      out += text.substr(nameStart - 1, nameEnd + 1 - (nameStart - 1));
+      out.append(in.text.substr(nameStart - 1, nameEnd + 1 - (nameStart - 1)),
+                 in.marked() ? MarksWithin(*in.marks, nameStart - 1, nameEnd + 1) : Marks{});
       return nameEnd + 1;
     }
-    for (const RawArgument& raw : split->first) args.push_back(expand(raw.text));
-    after = split->second;
+    for (const ArgumentSpan& span : scan.args) {
+      ArgumentText arg = ReadArgument(in.text, in.syntax, in.marks, span);
+      // The argument's own characters are read by the level below.
+      for (std::size_t p = 0; p < arg.pieces.size(); ++p) {
+        const std::size_t length =
+            (p + 1 < arg.pieces.size() ? arg.pieces[p + 1].first : arg.raw.text.size()) - arg.pieces[p].first;
+        in.readAsData(arg.pieces[p].second, arg.pieces[p].second + length);
+      }
+      Level level;
+      level.parent = in.level;
+      level.text = arg.raw.text;
+      level.pieces = std::move(arg.pieces);
+      level.inside = in.level->inside;
+      args.push_back(expandInput(Input{arg.raw.text, arg.raw.text, &arg.raw.marks, &level, nullptr}));
+    }
+    after = scan.at;
   }
-  const MacroOutcome outcome = callMacro(name, args);
+  CallFrame frame;
+  frame.name = name;
+  frame.level = in.level;
+  frame.percent = nameStart - 1;
+  const MacroOutcome outcome = runCall(frame, args);
   if (outcome.rc != 0) {
     warn("the plug-in does not know %" + name + "; copied unchanged");
-    out += text.substr(nameStart - 1, after - (nameStart - 1));
-  } else {
-    out += outcome.result;
+    out.append(in.text.substr(nameStart - 1, after - (nameStart - 1)),
+               in.marked() ? MarksWithin(*in.marks, nameStart - 1, after) : Marks{});
+    return after;
   }
+  // A result is message text when the call was given or read some, or got some back from
+  // a host text: all of it, since what the plug-in did with it is its own.
+  std::optional<std::uint32_t> source = frame.outputSource;
+  for (const MarkedText& arg : args)
+    if (!arg.marks.empty()) {
+      source = arg.marks.front().source;
+      break;
+    }
+  if (!source && !frame.itemsRead.empty()) {
+    const std::string what = "item " + std::to_string(frame.itemsRead.front()) + " (read by " + name + ")";
+    source = sourceAt(*in.level, nameStart - 1, what, "%%" + name);
+  }
+  if (source) out.append(outcome.result, *source);
+  else out.append(outcome.result);
   return after;
 }
 
-std::size_t TemplateEngine::expandHostMacro(std::string_view text, std::size_t nameStart, std::size_t nameEnd,
-                                            std::string& out) {
-  const std::string upper = Uppered(text.substr(nameStart, nameEnd - nameStart));
-  std::optional<std::string> argument;
+MacroOutcome TemplateEngine::runCall(CallFrame& frame, const std::vector<MarkedText>& args) {
+  if (plugin_ == nullptr) return MacroOutcome{};
+  std::vector<std::string> texts;
+  texts.reserve(args.size());
+  for (const MarkedText& arg : args) texts.push_back(arg.text);
+  frame.args = &args;
+  return plugin_->run(
+      frame.name, texts, session_.items,
+      [this, &frame](std::string_view hostText) {
+        session_.processed.add(hostText);
+        MarkedText output = processHostText(frame, hostText);
+        if (!frame.outputSource) frame.outputSource = FirstSource(output.marks);
+        return std::move(output.text);
+      },
+      [&frame](std::int32_t id) {
+        if (std::find(frame.itemsRead.begin(), frame.itemsRead.end(), id) == frame.itemsRead.end())
+          frame.itemsRead.push_back(id);
+      });
+}
+
+// Host text is built by the plug-in from the call's arguments and the items it read; where
+// those stand in it whole, their marks stand there too.
+MarkedText TemplateEngine::processHostText(CallFrame& frame, std::string_view hostText) {
+  Marks marks;
+  bool anyMarked = !frame.itemsRead.empty();
+  for (const MarkedText& arg : *frame.args) anyMarked = anyMarked || !arg.marks.empty();
+  if (anyMarked) {
+    std::vector<std::string_view> texts;
+    for (const MarkedText& arg : *frame.args) texts.push_back(arg.text);
+    for (std::size_t i = frame.itemSources.size(); i < frame.itemsRead.size(); ++i) {
+      const std::string what = "item " + std::to_string(frame.itemsRead[i]) + " (read by " + frame.name + ")";
+      frame.itemSources.push_back(frame.level != nullptr
+                                      ? sourceAt(*frame.level, frame.percent, what, "%%" + frame.name)
+                                      : session_.sourceIndex({what, frame.name, "%%" + frame.name}));
+    }
+    for (const std::int32_t id : frame.itemsRead) {
+      const auto item = session_.items.find(id);
+      texts.push_back(item == session_.items.end() ? std::string_view() : std::string_view(item->second));
+    }
+    if (!frame.placer || frame.placerItems != frame.itemsRead.size()) {
+      frame.placer.emplace(texts);
+      frame.placerItems = frame.itemsRead.size();
+    }
+    const std::vector<std::size_t> places = frame.placer->place(hostText);
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+      if (places[i] == std::string_view::npos) continue;
+      if (i < frame.args->size()) {
+        for (const Mark& mark : (*frame.args)[i].marks)
+          marks.push_back({places[i] + mark.begin, places[i] + mark.end, mark.source});
+      } else {
+        marks.push_back({places[i], places[i] + texts[i].size(), frame.itemSources[i - frame.args->size()]});
+      }
+    }
+    std::sort(marks.begin(), marks.end(), [](const Mark& a, const Mark& b) { return a.begin < b.begin; });
+  }
+  Level level;
+  level.text = hostText;
+  level.call = &frame;
+  level.inside = frame.name;
+  return expandInput(Input{hostText, hostText, &marks, &level, nullptr});
+}
+
+MacroOutcome TemplateEngine::callMacro(const std::string& name, const std::vector<std::string>& args) {
+  std::vector<MarkedText> marked;
+  for (const std::string& arg : args) marked.push_back({arg, {}});
+  CallFrame frame;
+  frame.name = name;
+  return runCall(frame, marked);
+}
+
+std::size_t TemplateEngine::expandHostMacro(const Input& in, std::size_t nameStart, std::size_t nameEnd,
+                                            MarkedBuilder& out) {
+  const std::string upper = Uppered(in.syntax.substr(nameStart, nameEnd - nameStart));
+  std::optional<MarkedText> argument;
   std::size_t after = nameEnd;
-  if (text.compare(nameEnd, 2, "=\"") == 0) {
-    auto [value, next] = ReadLiteral(text, nameEnd + 2);
-    argument = std::move(value);
+  if (in.syntax.compare(nameEnd, 2, "=\"") == 0) {
+    const auto [end, next] = LiteralEnd(in.syntax, nameEnd + 2);
+    argument = MarkedSlice(in.text, in.marks, nameEnd + 2, end);
+    in.readAsData(nameEnd + 2, end);
     after = next;
-  } else if (text.compare(nameEnd, 2, "=%") == 0) {
+  } else if (in.syntax.compare(nameEnd, 2, "=%") == 0) {
     // A chain %A=%B=%C... nests like calls do and shares their depth limit; past it,
     // the rest of the chain is expanded on its own, so no chain runs out of stack.
-    std::string value;
+    MarkedBuilder value;
     if (depth_ >= kMaxDepth) {
       warn("host macros chained deeper than " + std::to_string(kMaxDepth) + " levels; the rest stands on its own");
       after = nameEnd + 1;
     } else {
       ++depth_;
-      after = expandPercent(text, nameEnd + 1, value);
+      after = expandPercent(in, nameEnd + 1, value);
       --depth_;
     }
-    argument = std::move(value);
+    argument = value.take();
   }
   const auto known = HostMacroNames();
   if (std::find(known.begin(), known.end(), upper) == known.end()) {
-    warn("unknown host macro %" + std::string(text.substr(nameStart, nameEnd - nameStart)) + "; copied unchanged");
-    out += text.substr(nameStart - 1, after - (nameStart - 1));
+    warn("unknown host macro %" + std::string(in.text.substr(nameStart, nameEnd - nameStart)) + "; copied unchanged");
+    out.append(in.text.substr(nameStart - 1, after - (nameStart - 1)),
+               in.marked() ? MarksWithin(*in.marks, nameStart - 1, after) : Marks{});
     return after;
   }
-  out += hostMacro(upper, argument);
+  hostMacro(in, nameStart - 1, upper, argument, out);
   return after;
 }
 
-std::string TemplateEngine::hostMacro(const std::string& name, const std::optional<std::string>& argument) {
-  auto item = [&](std::int32_t id) {
+void TemplateEngine::hostMacro(const Input& in, std::size_t percent, const std::string& name,
+                               const std::optional<MarkedText>& argument, MarkedBuilder& out) {
+  auto item = [&](std::int32_t id) -> std::string_view {
     const auto found = session_.items.find(id);
-    return found == session_.items.end() ? std::string() : found->second;
+    return found == session_.items.end() ? std::string_view() : std::string_view(found->second);
   };
-  auto field = [&](const std::string& key) {
-    const auto found = session_.messageFields.find(key);
-    return found == session_.messageFields.end() ? std::string() : found->second;
+  // Message data: marked with where the template takes it.
+  auto message = [&](std::string_view text) {
+    if (text.empty()) return;
+    out.append(text, sourceAt(*in.level, percent, "%" + name, "%%" + name));
   };
-  const std::string value = argument.value_or("");
-  if (name == "SUBJECT") return item(223);
-  if (name == "TEXT") return item(241);
-  if (name == "HEADERS") return item(243);
-  if (name == "FROMNAME") return item(218);
-  if (name == "FROMADDR") return item(219);
-  if (name == "MSGID") return item(235);
-  if (name == "TONAME" || name == "TOADDR" || name == "DATE") return field(name);
+  for (const auto& [macro, id] : kMessageItems)
+    if (name == macro) return message(item(id));
+  if (name == "TONAME" || name == "TOADDR" || name == "DATE") {
+    const auto found = session_.messageFields.find(name);
+    return message(found == session_.messageFields.end() ? std::string_view() : std::string_view(found->second));
+  }
+  const std::string value = argument ? argument->text : std::string();
+  const std::optional<std::uint32_t> argumentSource = argument ? FirstSource(argument->marks) : std::nullopt;
+  auto derived = [&](const std::string& text, std::optional<std::uint32_t> source) {
+    if (source) out.append(text, *source);
+    else out.append(text);
+  };
   if (name == "ATTACHFILE") {
     session_.attachments.add(value);
-    return {};
+    return;
   }
   if (name == "SETPATTREGEXP") {
     const std::string error = session_.regex.setPattern(value);
     if (!error.empty()) warn("%SETPATTREGEXP: " + error);
-    return {};
+    session_.regexSubjectSource.reset();
+    return;
   }
-  if (name == "REGEXPMATCH") return session_.regex.match(value) ? session_.regex.group(0) : std::string();
+  if (name == "REGEXPMATCH") {
+    session_.regexSubjectSource = argumentSource;
+    return derived(session_.regex.match(value) ? session_.regex.group(0) : std::string(), argumentSource);
+  }
   if (name == "REGEXPBLINDMATCH") {
+    session_.regexSubjectSource = argumentSource;
     session_.regex.match(value);
-    return {};
+    return;
   }
-  if (name == "SUBPATT") return session_.regex.group(DecimalOrZero(kvl::Trimmed(value)));
-  // Address-book look-ups by the correspondent's address.
-  const AddressBookEntry* entry = session_.addressBook ? session_.addressBook->find(item(219)) : nullptr;
-  if (entry == nullptr) return {};
-  if (name == "ABTOGENDER") return entry->gender;
-  if (name == "ABTOCOUNTRY") return entry->country;
-  return entry->businessCountry;
+  if (name == "SUBPATT")
+    return derived(session_.regex.group(DecimalOrZero(kvl::Trimmed(value))), session_.regexSubjectSource);
+  // Address-book look-ups by the correspondent's address: the user's own data.
+  const AddressBookEntry* entry = session_.addressBook ? session_.addressBook->find(std::string(item(219))) : nullptr;
+  if (entry == nullptr) return;
+  if (name == "ABTOGENDER") return out.append(entry->gender);
+  if (name == "ABTOCOUNTRY") return out.append(entry->country);
+  out.append(entry->businessCountry);
 }
 
-MacroOutcome TemplateEngine::callMacro(const std::string& name, const std::vector<std::string>& args) {
-  if (plugin_ == nullptr) return MacroOutcome{};
-  return plugin_->run(name, args, session_.items, [this](std::string_view hostText) {
-    session_.processed.add(hostText);
-    return expand(hostText);
-  });
+// ---------------------------------------------------------------------------------------------
+// Places of message text
+
+std::uint32_t TemplateEngine::sourceAt(const Level& level, std::size_t offset, std::string what,
+                                       std::string suggestion) {
+  // Text taken inside a host text is placed at the call that handed it over: that call
+  // remembers what it was told, so a loop's passes ask for no place.
+  const Level* top = &level;
+  while (top->parent != nullptr && !top->pieces.empty()) top = top->parent;
+  CallFrame* anchor = top->call != nullptr && top->call->level != nullptr ? top->call : nullptr;
+  if (anchor != nullptr)
+    for (const auto& [known, index] : anchor->sources)
+      if (known == what) return index;
+  const std::uint32_t index = session_.sourceIndex({what, whereOf(level, offset), std::move(suggestion)});
+  if (anchor != nullptr && anchor->sources.size() < 16) anchor->sources.emplace_back(std::move(what), index);
+  return index;
+}
+
+std::string TemplateEngine::whereOf(const Level& start, std::size_t offset) {
+  const Level* level = &start;
+  while (level->parent != nullptr && !level->pieces.empty()) {
+    auto piece = std::upper_bound(level->pieces.begin(), level->pieces.end(), offset,
+                                  [](std::size_t at, const auto& p) { return at < p.first; });
+    if (piece != level->pieces.begin()) --piece;
+    offset = piece->second + (offset - piece->first);
+    level = level->parent;
+  }
+  if (level->call == nullptr) return level->parent == nullptr ? templateWhere(offset) : std::string();
+  CallFrame& frame = *level->call;
+  if (frame.level != nullptr) {
+    if (!frame.where) frame.where = whereOf(*frame.level, frame.percent);
+    return *frame.where;
+  }
+  // Host text of a call of its own: the argument the place lies in.
+  if (!level->argumentPlaces) {
+    if (!frame.argumentPlacer) {
+      std::vector<std::string_view> texts;
+      for (const MarkedText& arg : *frame.args) texts.push_back(arg.text);
+      frame.argumentPlacer.emplace(texts);
+    }
+    level->argumentPlaces = frame.argumentPlacer->place(level->text);
+  }
+  for (std::size_t i = 0; i < level->argumentPlaces->size(); ++i) {
+    const std::size_t place = (*level->argumentPlaces)[i];
+    const std::string_view arg = (*frame.args)[i].text;
+    if (place == std::string_view::npos || offset < place || offset >= place + arg.size()) continue;
+    const std::string_view before = arg.substr(0, offset - place);
+    const std::size_t lineStart = before.find_last_of("\r\n") + 1;  // npos + 1 is 0
+    std::size_t line = 1;
+    for (std::size_t k = 0; k < before.size(); ++k)
+      if (before[k] == '\n' || (before[k] == '\r' && (k + 1 >= before.size() || before[k + 1] != '\n'))) ++line;
+    const std::string_view prefix = before.substr(lineStart);
+    const std::size_t column = 1 + (session_.columns ? session_.columns(prefix) : prefix.size());
+    return "argument " + std::to_string(i + 1) + ":" + std::to_string(line) + ":" + std::to_string(column);
+  }
+  return frame.name;
+}
+
+// "NAME:LINE:COLUMN" of an offset in the template: lines end at LF, CR LF or a lone CR.
+std::string TemplateEngine::templateWhere(std::size_t offset) {
+  const std::string_view text = template_;
+  offset = std::min(offset, text.size());
+  if (offset < placedOffset_) placedOffset_ = placedLineStart_ = 0, placedLine_ = 1;
+  for (std::size_t k = placedOffset_; k < offset; ++k) {
+    const char c = text[k];
+    if (c == '\n' || (c == '\r' && (k + 1 >= text.size() || text[k + 1] != '\n'))) {
+      ++placedLine_;
+      placedLineStart_ = k + 1;
+    }
+  }
+  placedOffset_ = offset;
+  const std::string_view prefix = text.substr(placedLineStart_, offset - placedLineStart_);
+  const std::size_t column = 1 + (session_.columns ? session_.columns(prefix) : prefix.size());
+  return session_.templateName + ":" + std::to_string(placedLine_) + ":" + std::to_string(column);
 }
 
 }  // namespace kvlhost

@@ -6,6 +6,8 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
+#include <utility>
 #include <span>
 #include <string>
 #include <string_view>
@@ -15,26 +17,54 @@
 #include "host/HostRegex.h"
 #include "host/MacroRunner.h"
 #include "host/TextLog.h"
+#include "host/TextMarks.h"
 
 namespace kvlhost {
+
+// Message text, for findings: what it is, where the template takes it, how to write it instead.
+struct TextSource {
+  std::string what;        // "%SUBJECT", "item 243 (read by KVL_X)"
+  std::string where;       // "my.tpl:3:9", "argument 4:1:1", "KVL_For"
+  std::string suggestion;  // "%%SUBJECT"
+};
 
 // What one host session knows and collects; lives as long as the plug-in is loaded.
 struct HostSession {
   std::map<std::int32_t, std::string> items;        // message data items (ANSI)
   std::map<std::string, std::string> messageFields; // TONAME, TOADDR, DATE
   std::map<std::string, std::string> variables;     // host variables by lower-cased name
+  std::map<std::string, Marks> variableMarks;       // the message text in them, where there is any
   std::optional<AddressBook> addressBook;
   HostRegex regex;
+  std::optional<std::uint32_t> regexSubjectSource;  // the kept match was found in message text
   TextLog attachments;                              // %ATTACHFILE paths, in order
   TextLog processed;                                // texts the plug-in handed to the host
   std::function<void(const std::string&)> warn;     // one-line warnings (ANSI)
   int warningsGiven = 0;
 
-  // Variable names ignore case.
-  void setVariable(std::string_view name, std::string value);
+  // Message text the plug-in hands back to be expanded as a template is a finding
+  // ("my.tpl:3:9: warning: text from %SUBJECT is expanded as a template inside KVL_For;
+  // write %%SUBJECT"), once per source and macro; `strict` makes it an error and copies
+  // that text as plain text instead of expanding it.
+  bool strict = false;
+  std::string templateName = "<template>";                // names the template in findings
+  std::function<std::size_t(std::string_view)> columns;   // characters in a line's start (bytes when unset)
+  std::function<void(const std::string&)> report;         // finding lines (ANSI); `warn` when unset
+  int errors = 0;                                         // findings made errors by `strict`
+  std::vector<TextSource> textSources;                    // what marks point at
+  std::map<std::string, std::uint32_t> textSourceIndex;
+  std::set<std::pair<std::uint32_t, std::string>> reported;  // (source, macro) findings given
+
+  // Variable names ignore case; `marks` say where the value holds message text.
+  void setVariable(std::string_view name, std::string value, Marks marks = {});
   const std::string* variable(std::string_view name) const;
+  const Marks* variableMarksOf(std::string_view name) const;
   // Passes a warning to `warn`, cut to one line of bounded length, up to a bounded count.
   void giveWarning(const std::string& message);
+  // Passes a finding line to `report` within the same bounds.
+  void giveFinding(const std::string& line);
+  // The index of a source, registered on first sight (a bounded number of places).
+  std::uint32_t sourceIndex(TextSource source);
 };
 
 class TemplateEngine {
@@ -46,16 +76,32 @@ class TemplateEngine {
   MacroOutcome callMacro(const std::string& name, const std::vector<std::string>& args);
 
  private:
-  std::size_t expandPercent(std::string_view text, std::size_t at, std::string& out);
-  std::size_t expandVariable(std::string_view text, std::size_t at, std::string& out);
-  std::size_t expandPluginCall(std::string_view text, std::size_t nameStart, std::size_t nameEnd, std::string& out);
-  std::size_t expandHostMacro(std::string_view text, std::size_t nameStart, std::size_t nameEnd, std::string& out);
-  std::string hostMacro(const std::string& upperName, const std::optional<std::string>& argument);
+  struct Level;
+  struct CallFrame;
+  struct Input;
+
+  MarkedText expandInput(const Input& in);
+  std::size_t expandPercent(const Input& in, std::size_t at, MarkedBuilder& out);
+  std::size_t expandVariable(const Input& in, std::size_t at, MarkedBuilder& out);
+  std::size_t expandPluginCall(const Input& in, std::size_t nameStart, std::size_t nameEnd, MarkedBuilder& out);
+  std::size_t expandHostMacro(const Input& in, std::size_t nameStart, std::size_t nameEnd, MarkedBuilder& out);
+  void hostMacro(const Input& in, std::size_t percent, const std::string& upperName,
+                 const std::optional<MarkedText>& argument, MarkedBuilder& out);
+  MacroOutcome runCall(CallFrame& frame, const std::vector<MarkedText>& args);
+  MarkedText processHostText(CallFrame& frame, std::string_view hostText);
+  void reportFindings(const Input& in);
+  std::string whereOf(const Level& level, std::size_t offset);
+  std::string templateWhere(std::size_t offset);
+  std::uint32_t sourceAt(const Level& level, std::size_t offset, std::string what, std::string suggestion);
   void warn(const std::string& message) const;
 
   HostSession& session_;
   const MacroRunner* plugin_;
   int depth_ = 0;
+  // The template being expanded, and the last place found in it: places come mostly in order.
+  std::string_view template_;
+  std::size_t placedOffset_ = 0, placedLine_ = 1, placedLineStart_ = 0;
+  std::optional<std::pair<std::uint32_t, std::string>> lastReported_;  // a loop finds the same again each pass
 };
 
 // The lexical rules of the template language, shared by the engine and the checker.

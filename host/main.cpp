@@ -7,9 +7,6 @@
 #include <shellapi.h>
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -22,6 +19,8 @@
 #include "core/Numbers.h"
 #include "core/TextUtil.h"
 #include "host/Charset.h"
+#include "host/FileInput.h"
+#include "host/JsonText.h"
 #include "host/MessageReader.h"
 #include "host/PluginModule.h"
 #include "host/TemplateCheck.h"
@@ -51,6 +50,7 @@ constexpr const char* kUsage =
     "  --plugin PATH          the plug-in to load (default: KVL.zrp beside kvlhost.exe)\n"
     "  --encoding utf8|ansi   text in and out as UTF-8 (default) or ANSI bytes unchanged\n"
     "  --raw                  call: the result alone, without the line end after it\n"
+    "  --strict               expand, call: message text expanded as a template is an error\n"
     "  --                     ends the options of call: everything after it is an argument\n";
 
 struct UsageError : std::runtime_error {
@@ -69,12 +69,19 @@ struct Options {
   std::vector<std::pair<std::int32_t, std::wstring>> items;
   std::vector<std::pair<std::string, std::wstring>> vars;
   bool ansi = false;
-  bool raw = false;  // call: no line end after the result
+  bool raw = false;     // call: no line end after the result
+  bool strict = false;  // message text expanded as a template is an error
 };
 
 void WriteOut(std::string_view bytes) {
   std::fwrite(bytes.data(), 1, bytes.size(), stdout);
   std::fflush(stdout);
+}
+
+// An ANSI text written as the options ask, converted a piece at a time.
+void WriteText(std::string_view ansi, const Options& options) {
+  if (options.ansi) return WriteOut(ansi);
+  kvlhost::AnsiToUtf8InPieces(ansi, WriteOut);
 }
 
 void WriteErr(const std::string& line) {
@@ -83,10 +90,21 @@ void WriteErr(const std::string& line) {
   std::fflush(stderr);
 }
 
+// Runs `read`, turning a file that cannot be read into a one-line failure that names it.
+template <typename Read>
+auto ReadNamedFile(const std::wstring& path, const char* what, Read&& read) {
+  try {
+    return read(path);
+  } catch (const kvlhost::FileReadError& error) {
+    const std::string why = error.what();
+    throw Failure("cannot read " + std::string(what) + " " + kvlhost::WideToUtf8(path) + (why.empty() ? "" : ": " + why));
+  } catch (const std::bad_alloc&) {
+    throw Failure("not enough memory to read " + std::string(what) + " " + kvlhost::WideToUtf8(path));
+  }
+}
+
 std::string ReadFileBytes(const std::wstring& path, const char* what) {
-  std::ifstream in(std::filesystem::path(path), std::ios::binary);
-  if (!in) throw Failure("cannot read " + std::string(what) + " " + kvlhost::WideToUtf8(path));
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return ReadNamedFile(path, what, kvlhost::ReadRegularFile);
 }
 
 std::string StripBom(std::string text) {
@@ -120,6 +138,10 @@ Options ParseOptions(const std::vector<std::wstring>& args) {
       options.raw = true;
       continue;
     }
+    if (arg == L"--strict") {
+      options.strict = true;
+      continue;
+    }
     if (i + 1 >= args.size()) throw UsageError(kvlhost::WideToUtf8(arg) + " needs a value");
     const std::wstring& value = args[++i];
     std::wstring_view text;
@@ -151,23 +173,35 @@ std::string PluginPath(const Options& options) {
 // Reads the message file into the session; warnings about its charsets are the session's.
 void FillFromMessage(kvlhost::HostSession& session, const std::wstring& path) {
   const kvlhost::CharsetWarningScope charsetWarnings([&session](const std::string& text) { session.giveWarning(text); });
-  const kvlhost::Message message = kvlhost::ParseMessage(ReadFileBytes(path, "message"));
+  kvlhost::Message message = ReadNamedFile(path, "message", [](const std::wstring& file) {
+    return kvlhost::ParseMessage(kvlhost::ReadMessageFile(file).view());
+  });
   for (const std::string& warning : message.warnings) session.giveWarning(warning);
-  session.items = kvlhost::MessageItems(message);
-  session.messageFields["TONAME"] = message.toName;
-  session.messageFields["TOADDR"] = message.toAddress;
-  session.messageFields["DATE"] = message.date;
+  session.messageFields["TONAME"] = std::move(message.toName);
+  session.messageFields["TOADDR"] = std::move(message.toAddress);
+  session.messageFields["DATE"] = std::move(message.date);
+  session.items = kvlhost::MessageItems(std::move(message));
 }
 
-// A host session whose warnings go to stderr.
+// Characters of an ANSI line start as the UTF-8 file has them (as kvlhost check counts).
+std::size_t Utf8Columns(std::string_view ansi) {
+  std::size_t count = 0;
+  for (const char c : AnsiToUtf8(ansi)) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return count;
+}
+
+// A host session whose warnings and findings go to stderr.
 kvlhost::HostSession NewSession() {
   kvlhost::HostSession session;
   session.warn = [](const std::string& message) { WriteErr("kvlhost: warning: " + AnsiToUtf8(message)); };
+  session.report = [](const std::string& line) { WriteErr(AnsiToUtf8(line)); };
   return session;
 }
 
 kvlhost::HostSession MakeSession(const Options& options) {
   kvlhost::HostSession session = NewSession();
+  session.strict = options.strict;
+  if (!options.ansi) session.columns = Utf8Columns;
   if (options.message) FillFromMessage(session, *options.message);
   for (const auto& [id, text] : options.items) session.items[id] = kvlhost::WideToAnsi(text);
   for (const auto& [name, text] : options.vars) session.setVariable(name, kvlhost::WideToAnsi(text));
@@ -202,12 +236,12 @@ int RunExpand(const Options& options) {
       options.positional[0] == L"-" ? ReadStandardInput() : ReadFileBytes(options.positional[0], "template");
   if (!options.ansi) text = Utf8ToAnsi(StripBom(text));
   kvlhost::HostSession session = MakeSession(options);
+  session.templateName = options.positional[0] == L"-" ? "<stdin>" : kvlhost::WideToAnsi(options.positional[0]);
   kvlhost::PluginModule plugin(PluginPath(options));
   kvlhost::TemplateEngine engine(session, &plugin);
-  const std::string output = engine.expand(text);
-  WriteOut(options.ansi ? output : AnsiToUtf8(output));
+  WriteText(engine.expand(text), options);
   ReportAttachments(session);
-  return 0;
+  return session.errors > 0 ? 1 : 0;
 }
 
 int RunCall(const Options& options) {
@@ -220,10 +254,10 @@ int RunCall(const Options& options) {
   kvlhost::TemplateEngine engine(session, &plugin);
   const kvlhost::MacroOutcome outcome = engine.callMacro(name, args);
   if (outcome.rc != 0) throw Failure("the plug-in does not know the macro " + AnsiToUtf8(name));
-  const std::string lineEnd = options.raw ? "" : "\n";
-  WriteOut((options.ansi ? outcome.result : AnsiToUtf8(outcome.result)) + lineEnd);
+  WriteText(outcome.result, options);
+  if (!options.raw) WriteOut("\n");
   ReportAttachments(session);
-  return 0;
+  return session.errors > 0 ? 1 : 0;
 }
 
 int RunList(const Options& options, bool withInfo) {
@@ -271,11 +305,65 @@ int RunCheck(const Options& options) {
 }
 
 // One batch request: a macro call or a template, with its own items, variables and message.
-nlohmann::json RunRequest(const nlohmann::json& request, const kvlhost::PluginModule& plugin) {
+// One reply line, written by hand with the keys in the order nlohmann::json sorts them:
+// the result may be 64 MiB, converted and escaped a piece at a time here.
+class ReplyLine {
+ public:
+  void text(std::string_view name, std::string_view ansi) {
+    key(name);
+    AppendText(ansi);
+  }
+  template <typename Texts>
+  void texts(std::string_view name, const Texts& list) {
+    key(name);
+    line_ += '[';
+    for (std::size_t i = 0; i < list.size(); ++i) {
+      if (i > 0) line_ += ',';
+      AppendText(list[i]);
+    }
+    line_ += ']';
+  }
+  // Only when texts were left out: {"bytes":M,"texts":N}.
+  void leftOut(std::string_view name, const kvlhost::TextLog& log) {
+    if (log.leftOutTexts() == 0) return;
+    key(name);
+    line_.append("{\"bytes\":").append(std::to_string(log.leftOutBytes()));
+    line_.append(",\"texts\":").append(std::to_string(log.leftOutTexts())).append("}");
+  }
+  void number(std::string_view name, std::int32_t value) {
+    key(name);
+    line_ += std::to_string(value);
+  }
+  void null(std::string_view name) {
+    key(name);
+    line_ += "null";
+  }
+  std::string finish() { return std::move(line_.append("}")); }
+
+ private:
+  void key(std::string_view name) {
+    if (line_.size() > 1) line_ += ',';
+    line_.append("\"").append(name).append("\":");
+  }
+  void AppendText(std::string_view ansi) {
+    line_ += '"';
+    kvlhost::AnsiToUtf8InPieces(ansi, [this](std::string_view utf8) { kvlhost::AppendJsonEscaped(line_, utf8); });
+    line_ += '"';
+  }
+  std::string line_ = "{";
+};
+
+// One batch request: a macro call or a template, with its own items, variables and message.
+std::string RunRequest(const nlohmann::json& request, const kvlhost::PluginModule& plugin) {
   if (!request.is_object()) throw std::invalid_argument("a request is a JSON object");
   const bool isMacro = request.contains("macro");
   if (isMacro == request.contains("template")) throw std::invalid_argument("a request has either 'macro' or 'template'");
-  kvlhost::HostSession session = NewSession();
+  // The request's warnings and findings go into its reply.
+  std::vector<std::string> warnings;
+  kvlhost::HostSession session;
+  session.warn = [&warnings](const std::string& message) { warnings.push_back(message); };
+  session.report = session.warn;
+  if (request.contains("strict")) session.strict = request.at("strict").get<bool>();
   if (request.contains("message"))
     FillFromMessage(session, kvlhost::Utf8ToWide(request.at("message").get<std::string>()));
   if (request.contains("items"))
@@ -289,28 +377,25 @@ nlohmann::json RunRequest(const nlohmann::json& request, const kvlhost::PluginMo
       session.setVariable(name, Utf8ToAnsi(text.get<std::string>()));
 
   kvlhost::TemplateEngine engine(session, &plugin);
-  nlohmann::json reply;
+  kvlhost::MacroOutcome outcome{0, {}, true};
   if (isMacro) {
     std::vector<std::string> args;
     if (request.contains("args"))
       for (const auto& arg : request.at("args")) args.push_back(Utf8ToAnsi(arg.get<std::string>()));
-    const kvlhost::MacroOutcome outcome = engine.callMacro(Utf8ToAnsi(request.at("macro").get<std::string>()), args);
-    reply["rc"] = outcome.rc;
-    reply["result"] = outcome.rc == 0 ? nlohmann::json(AnsiToUtf8(outcome.result)) : nlohmann::json(nullptr);
+    outcome = engine.callMacro(Utf8ToAnsi(request.at("macro").get<std::string>()), args);
   } else {
-    reply["rc"] = 0;
-    reply["result"] = AnsiToUtf8(engine.expand(Utf8ToAnsi(request.at("template").get<std::string>())));
+    outcome.result = engine.expand(Utf8ToAnsi(request.at("template").get<std::string>()));
   }
-  reply["processed"] = nlohmann::json::array();
-  for (const std::string& text : session.processed) reply["processed"].push_back(AnsiToUtf8(text));
-  reply["attachments"] = nlohmann::json::array();
-  for (const std::string& path : session.attachments) reply["attachments"].push_back(AnsiToUtf8(path));
-  auto noteLeftOut = [&](const char* key, const kvlhost::TextLog& log) {
-    if (log.leftOutTexts() > 0) reply[key] = {{"texts", log.leftOutTexts()}, {"bytes", log.leftOutBytes()}};
-  };
-  noteLeftOut("processed_left_out", session.processed);
-  noteLeftOut("attachments_left_out", session.attachments);
-  return reply;
+  ReplyLine reply;
+  reply.texts("attachments", session.attachments);
+  reply.leftOut("attachments_left_out", session.attachments);
+  reply.texts("processed", session.processed);
+  reply.leftOut("processed_left_out", session.processed);
+  reply.number("rc", outcome.rc);
+  if (outcome.rc == 0) reply.text("result", outcome.result);
+  else reply.null("result");
+  if (!warnings.empty()) reply.texts("warnings", warnings);
+  return reply.finish();
 }
 
 // Lines of standard input read as they arrive, a block at a time: the runtime's
@@ -354,14 +439,11 @@ int RunBatch(const Options& options) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (kvl::Trimmed(line).empty()) continue;
     // Every request gets its one reply line, even when building the reply runs out of memory.
-    auto dump = [](const nlohmann::json& reply) {
-      return reply.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-    };
     std::string replyLine;
     try {
-      replyLine = dump(RunRequest(nlohmann::json::parse(line), plugin));
+      replyLine = RunRequest(nlohmann::json::parse(line), plugin);
     } catch (const std::exception& error) {
-      replyLine = dump({{"error", error.what()}});
+      replyLine = nlohmann::json{{"error", error.what()}}.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
     }
     WriteOut(replyLine.append("\n"));
   }
@@ -394,6 +476,8 @@ int main() {
       return RunHelpOrVersion(args);
     const Options options = ParseOptions(args);
     if (options.raw && options.command != "call") throw UsageError("--raw is an option of call");
+    if (options.strict && options.command != "call" && options.command != "expand")
+      throw UsageError("--strict is an option of expand and call");
     if (options.command == "expand") return RunExpand(options);
     if (options.command == "call") return RunCall(options);
     if (options.command == "batch") return RunBatch(options);

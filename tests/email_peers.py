@@ -2,9 +2,10 @@
 """kvlhost's message reader beside Python's email package, through one kvlhost batch
 session per locale.
 
-1. Corpus: every msg_*.txt of Python's own email tests, examples/*.eml and
-   tests/data/messages/*.eml. For each message kvlhost's subject, From name and
-   address, first To name and address, Message-ID, Date and message text (%SUBJECT,
+1. Corpus: every msg_*.txt of Python's own email tests, examples/*.eml,
+   tests/data/messages/*.eml and the messages with NUL bytes of NUL_MESSAGES. For each
+   message kvlhost's subject, From name and address, first To name and address,
+   Message-ID, Date and message text (%SUBJECT,
    %FROMNAME, %FROMADDR, %TONAME, %TOADDR, %MSGID, %DATE, %TEXT) are compared with
    what email.message_from_bytes(raw, policy=email.policy.default) reads, once under
    en_US (code page 1252) and once under ru_RU (1251).
@@ -91,11 +92,34 @@ GENERATED = {
                      "В чащах юга жил бы цитрус? Да, но фальшивый экземпляр!\nДо встречи.", "base64"),
 }
 
+# Messages with NUL bytes, written under these file names (the first one under a name that
+# the system takes for its null device unless a file is opened by its literal path).
+NUL_MESSAGES = {
+    "nul.eml": b"From: A\x00B <a@example.org>\r\nSubject: s\x00ub\x00ject\r\nContent-Type: text/plain\r\n\r\n"
+               b"before\x00after\r\nline2\x00\r\n",
+    "nul-lf-only.eml": b"From: A\x00B <a@example.org>\nSubject: s\x00ub\n\nbefore\x00after\nline2\x00\n",
+    "nul-folded.eml": b"From: Ann <a@example.org>\r\nTo: Bob\r\n \x00Builder <b@example.org>\r\nSubject: folded\r\n"
+                      b" \x00line\r\n\r\nbody\r\n",
+    "nul-boundary.eml": b"From: a@example.org\r\nContent-Type: multipart/mixed; boundary=\"a\x00b\"\r\n\r\n--a\x00b\r\n"
+                        b"Content-Type: text/plain\r\n\r\npart one\r\n--a\x00b--\r\n",
+    "nul-encoded-word.eml": b"Subject: =?utf-8?Q?gr=C3=BC=00=C3=9Fe?= =?iso-8859-1?B?AGE=?=\r\n"
+                            b"From: =?utf-8?Q?A=00nn?= <a@example.org>\r\n\r\nx\r\n",
+    "nul-field-name.eml": b"From: a@example.org\r\nX-\x00: v\r\nSubject: after\r\n\r\nx\r\n",
+    "nul-fields.eml": b"From: a@example.org\r\nMessage-ID: <a\x00b@example.org>\r\n"
+                      b"Date: Sun, 6 Dec 2026 10:00:00 +0100\x00\r\nTo: b\x00c@example.org\r\n\r\nx\r\n",
+    "nul-quoted-printable.eml": b"From: a@example.org\r\nContent-Type: text/plain\r\n"
+                                b"Content-Transfer-Encoding: quoted-printable\r\n\r\na=00b\x00c=\r\nd\r\n",
+    "nul-base64.eml": b"From: a@example.org\r\nContent-Type: text/plain; charset=utf-8\r\n"
+                      b"Content-Transfer-Encoding: base64\r\n\r\nYQBiAMOk\r\n",
+}
+
 # (message, field) -> reason, for every locale the message is read in; (message, field,
 # locale) -> reason, for that locale only.
 DIFFERENCES = {
     ("msg_43.txt", "fromaddr"): "the null address of 'MAILER DAEMON <>' is empty here; Python spells it '<>' "
                                 "(a matter of spelling)",
+    ("nul-fields.eml", "date"): "a NUL at the end of a field's value is trimmed with the other control "
+                                "characters (codes 0-32) here; Python strips only whitespace",
 }
 
 
@@ -303,6 +327,11 @@ def main():
         for path in corpus_files():
             with open(path, "rb") as source:
                 messages.append((message_name(path), path, CORPUS_LOCALES, python_fields(source.read())))
+        for name, raw in NUL_MESSAGES.items():
+            path = os.path.join(folder, name)
+            with open(path, "wb") as target:
+                target.write(raw)
+            messages.append((name, path, CORPUS_LOCALES, python_fields(raw)))
         for charset, (locale, subject, body, transfer) in GENERATED.items():
             codec = CODE_PAGES[locale]
             subject, body = in_code_page_form(subject, codec), in_code_page_form(body, codec)

@@ -6,10 +6,12 @@ The usage that --help prints must equal the first fenced block under "## Command
 docs/host.md, byte for byte. Usage: host_cli.py KVLHOST.exe PROJECT_VERSION. Exits 1 on
 any difference.
 """
+import json
 import os
 import re
 import subprocess
 import sys
+import tempfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 RUN = os.path.join(ROOT, "scripts", "wine-run.sh")
@@ -69,6 +71,54 @@ def main():
     expect(["call", "KVL_StrLen", "abc", "--plugin"], 2, "", r"kvlhost: --plugin needs a value" + hint)
     expect(["call", "KVL_NoSuchMacro"], 1, "", r"kvlhost: the plug-in does not know the macro KVL_NoSuchMacro\n")
     expect(["expand", "Z:\\no\\such\\file.tpl"], 1, "", r"kvlhost: cannot read template [^\n]*file\.tpl\n")
+    # Devices and folders are no files: refused, never read (a serial port would block).
+    not_a_file = r": it is not a file \(a device, a pipe or a folder\)\n"
+    expect(["expand", "-", "--message", "\\\\.\\NUL"], 1, "", r"kvlhost: cannot read message \\\\\.\\NUL" + not_a_file)
+    expect(["check", "\\\\.\\COM1"], 1, "\\\\.\\COM1: error: cannot read the file\n")
+    # A file named like a device is that file: the message of nul.eml has its text.
+    with tempfile.TemporaryDirectory() as folder:
+        with open(os.path.join(folder, "nul.eml"), "wb") as message:
+            message.write(b"Subject: s\x00ub\r\n\r\nbefore\x00after\r\n")
+        expect(["expand", "-", "--message", os.path.join(folder, "nul.eml")], 0, "[s\x00ub][before\x00after\r\n]", "",
+               stdin=b"[%SUBJECT][%TEXT]")
+
+    # Message text that the plug-in hands back as a template: a finding per place, an error
+    # with --strict (copied as plain text, exit status 1), silent when the body has %%.
+    subject = '%KVL_StrLen(abc)%_x="1" "q" %%'
+    finding = ": {} text from %SUBJECT is expanded as a template inside KVL_For; write %%SUBJECT\n"
+    with tempfile.TemporaryDirectory() as folder:
+        message = os.path.join(folder, "hostile.eml")
+        with open(message, "wb") as target:
+            target.write(f"From: Eve <eve@example.org>\r\nSubject: {subject}\r\n\r\nbody\r\n".encode())
+        template = os.path.join(folder, "reply.tpl")
+        with open(template, "wb") as target:
+            target.write('Hi\r\n  %KVL_For(i, 1, 2, "[%SUBJECT]")\r\n%KVL_For(i, 1, 1, "[%%SUBJECT]")'.encode())
+        unsafe = "Hi\r\n  [3 \"q\" %][3 \"q\" %]\r\n" + f"[{subject}]"
+        located = re.escape(template) + ":2:23" + finding
+        expect(["expand", template, "--message", message], 0, unsafe, located.format("warning:"))
+        strict = f"Hi\r\n  [{subject}][{subject}]\r\n[{subject}]"
+        expect(["expand", template, "--message", message, "--strict"], 1, strict, located.format("error:"))
+        expect(["expand", "-", "--message", message], 0, "3 \"q\" %", "<stdin>:1:17" + finding.format("warning:"),
+               stdin=b'%KVL_For(i,1,1,"%SUBJECT")')
+        expect(["call", "KVL_For", "i", "1", "1", 'x\n %KVL_For(j,1,1,"%SUBJECT")', "--message", message, "--strict"], 1,
+               f"x\n {subject}\n", "argument 4:2:18" + finding.format("error:"))
+        expect(["call", "KVL_For", "i", "1", "1", "%SUBJECT", "--message", message], 0, subject + "\n", "")
+        expect(["list", "--strict"], 2, "", r"kvlhost: --strict is an option of expand and call" + hint)
+        requests = [{"template": '%KVL_For(i,1,1,"%SUBJECT")%NOPE', "message": message},
+                    {"template": '%KVL_For(i,1,1,"%SUBJECT")', "message": message, "strict": True},
+                    {"template": '%KVL_For(i,1,1,"%%SUBJECT")', "message": message, "strict": True},
+                    {"macro": "KVL_StrLen", "args": ["x"], "strict": "yes"}]
+        lines = "".join(json.dumps(request) + "\n" for request in requests).encode()
+        replies = [json.loads(line) for line in run("batch", stdin=lines)[1].splitlines()]
+        expected = [("3 \"q\" %%NOPE", ["<template>:1:17" + finding.format("warning:").strip(),
+                                          "unknown host macro %NOPE; copied unchanged"]),
+                    (subject, ["<template>:1:17" + finding.format("error:").strip()]),
+                    (subject, None)]
+        for reply, (result, warnings) in zip(replies, expected):
+            if reply.get("result") != result or reply.get("warnings") != warnings:
+                failures.append(f"batch: {reply!r}, expected result {result!r} and warnings {warnings!r}")
+        if len(replies) != 4 or "error" not in replies[3]:
+            failures.append(f"batch: 'strict' that is no boolean is a malformed request: {replies[3:]!r}")
 
     for failure in failures:
         print("FAIL", failure)

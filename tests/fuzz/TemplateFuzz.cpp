@@ -44,8 +44,8 @@ std::string WithoutPatternChanges(std::string_view text) {
 class StandInPlugin final : public kvlhost::MacroRunner {
  public:
   kvlhost::MacroOutcome run(const std::string& name, const std::vector<std::string>& args,
-                            const std::map<std::int32_t, std::string>& items,
-                            kvlhost::TextProcessor processor) const override {
+                            const std::map<std::int32_t, std::string>& items, kvlhost::TextProcessor processor,
+                            kvlhost::ItemObserver itemRead) const override {
     kvlhost::MacroOutcome outcome;
     Expect(name.size() > 4 && kvl::EqualsIgnoringAsciiCase(name.substr(0, 4), "KVL_"), "only KVL_ names are called");
     const char kind = kvl::AsciiUpper(name[4]);
@@ -55,7 +55,9 @@ class StandInPlugin final : public kvlhost::MacroRunner {
     if (kind == 'P') {
       for (const std::string& arg : args) outcome.result += processor(WithoutPatternChanges(arg));
     } else if (kind == 'I') {
-      const auto found = items.find(kvlhost::DecimalOrZero(args.empty() ? "" : args.front()));
+      const std::int32_t id = kvlhost::DecimalOrZero(args.empty() ? "" : args.front());
+      if (itemRead && id != 0) itemRead(id);
+      const auto found = items.find(id);
       if (found != items.end()) outcome.result = found->second;
     } else {
       outcome.result = "[";

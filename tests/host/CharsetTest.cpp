@@ -202,3 +202,56 @@ TEST(Charset, MessageReaderDecodesDeclaredCharsets) {
 
 }  // namespace
 }  // namespace kvlhost
+
+namespace kvlhost {
+namespace {
+
+std::string PlatformConverted(std::string_view text, UINT from, UINT to) {
+  const int wideLength = MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
+  MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), wide.data(), wideLength);
+  const int length = WideCharToMultiByte(to, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(to, 0, wide.data(), wideLength, out.data(), length, nullptr, nullptr);
+  return out;
+}
+
+// Long texts are converted a megabyte at a time (ending where a character ends), through
+// a table in single-byte code pages: the same bytes as the platform's conversion of the
+// whole. Also run under ja_JP (code page 932), where characters take two bytes.
+TEST(Charset, LongTextsConvertInPiecesAsAWhole) {
+  const std::size_t piece = 1u << 20;
+  CPINFO info{};
+  ASSERT_TRUE(GetCPInfo(CP_ACP, &info));
+  // Every byte value, then characters of the code page across each place near the cut.
+  std::string every;
+  for (int c = 0; c < 256; ++c) every += static_cast<char>(c);
+  const std::string wide = info.MaxCharSize == 2 ? "\x82\xA0\x81\x40\x83\x5B" : "\xE9\x80\xFF";  // あ, the ideographic blank, ー
+  // Lines of ASCII around the characters of two bytes, whose trail byte may be ASCII too.
+  auto lines = [](std::size_t size) {
+    std::string text;
+    while (text.size() < size) text += "some line 0123\n";
+    return text.substr(0, size);
+  };
+  for (std::size_t shift = 0; shift < 8; ++shift) {
+    std::string ansi = every + lines(piece - every.size() - shift);
+    for (int i = 0; i < 8; ++i) ansi += wide;
+    ansi += lines(piece) + wide + std::string(piece + 3, '\x95');
+    const std::string expected = PlatformConverted(ansi, CP_ACP, CP_UTF8);
+    ASSERT_EQ(AnsiToUtf8(ansi), expected) << "shifted by " << shift;
+    EXPECT_EQ(Utf8ToAnsi(expected), PlatformConverted(expected, CP_UTF8, CP_ACP)) << "shifted by " << shift;
+    std::size_t pieces = 0, total = 0;
+    AnsiToUtf8InPieces(ansi, [&](std::string_view part) {
+      ++pieces;
+      total += part.size();
+    });
+    EXPECT_EQ(total, expected.size());
+    EXPECT_GE(pieces, 4u);
+  }
+  // UTF-8 that is not valid stays as the platform reads it, cut or not.
+  const std::string broken = std::string(piece - 1, 'a') + "\xC3\xA9\xE2\x82" + "b\xFF\x80" + std::string(10, 'c');
+  EXPECT_EQ(Utf8ToAnsi(broken), PlatformConverted(broken, CP_UTF8, CP_ACP));
+}
+
+}  // namespace
+}  // namespace kvlhost

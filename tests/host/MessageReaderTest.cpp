@@ -65,7 +65,7 @@ TEST(MessageReader, ReadsMultipartAlternativeWithQuotedPrintableUtf8Text) {
   EXPECT_TRUE(m.body.starts_with("This is a multi-part message in MIME format.\r\n\r\n------=_Part_4711"));
   EXPECT_TRUE(raw.ends_with(m.body));
 
-  const std::map<std::int32_t, std::string> items = MessageItems(m);
+  const std::map<std::int32_t, std::string> items = MessageItems(Message(m));
   const std::vector<std::pair<std::int32_t, std::string>> expected{
       {218, m.fromName}, {219, m.fromAddress}, {222, m.subject}, {223, m.subject},   {235, m.messageId},
       {241, m.text},     {243, m.headers},     {254, m.body},    {265, m.inReplyTo}, {266, m.references}};
@@ -268,6 +268,66 @@ TEST(MessageReader, DeepNestingIsReadToItsBoundAndSaysSo) {
   EXPECT_EQ(beyond.text, "");
   ASSERT_EQ(beyond.warnings.size(), 1u);
   EXPECT_NE(beyond.warnings[0].find("256 levels"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kvlhost
+
+namespace kvlhost {
+namespace {
+
+TEST(MessageReader, LineEndsMadeCrLfAcrossPieces) {
+  // Every way of cutting the text into two pieces gives the same bytes as one piece.
+  const std::string text = "a\r\nb\nc\rd\r\r\ne\n\n\r";
+  const std::string whole = "a\r\nb\r\nc\r\nd\r\n\r\ne\r\n\r\n\r\n";
+  for (std::size_t cut = 0; cut <= text.size(); ++cut) {
+    CrLfLineEnds counter, writer;
+    const std::size_t size =
+        counter.add(std::string_view(text).substr(0, cut), nullptr) + counter.add(std::string_view(text).substr(cut), nullptr);
+    std::string out(size, '?');
+    const std::size_t first = writer.add(std::string_view(text).substr(0, cut), out.data());
+    writer.add(std::string_view(text).substr(cut), out.data() + first);
+    EXPECT_EQ(out, whole) << "cut at " << cut;
+  }
+  EXPECT_EQ(CrLfLineEnds().add("x\r\ny\r\n", nullptr), 6u);  // CR LF only: the size stays
+}
+
+TEST(MessageReader, ItemsAreCutAtTheResultCapWithAWarning) {
+  const std::size_t cap = 64u << 20;
+  auto message = [](std::size_t bodySize) {
+    return std::string("Subject: big\r\n\r\n").append(bodySize, 'x');
+  };
+  Message fits = ParseMessage(message(cap));
+  EXPECT_EQ(fits.text.size(), cap);
+  EXPECT_EQ(fits.body.size(), cap);
+  EXPECT_TRUE(fits.warnings.empty());
+
+  Message cut = ParseMessage(message(cap + 1));
+  EXPECT_EQ(cut.text.size(), cap);
+  EXPECT_EQ(cut.body.size(), cap);
+  ASSERT_EQ(cut.warnings.size(), 2u);
+  EXPECT_NE(cut.warnings[0].find("(item 241) is longer than 64 MiB"), std::string::npos);
+  EXPECT_NE(cut.warnings[1].find("(item 254) is longer than 64 MiB"), std::string::npos);
+  EXPECT_EQ(cut.subject, "big");
+
+  // A header block past the cap keeps its first fields, cut where the cap falls.
+  const std::string header = "Subject: s\r\nX-Long: " + std::string(cap, 'h') + "\r\nFrom: late@example.org\r\n\r\nbody";
+  Message longHeaders = ParseMessage(header);
+  EXPECT_EQ(longHeaders.subject, "s");
+  EXPECT_EQ(longHeaders.fromAddress, "");
+  EXPECT_EQ(longHeaders.headers.size(), cap);
+  EXPECT_EQ(longHeaders.text, "body");
+  ASSERT_EQ(longHeaders.warnings.size(), 1u);
+  EXPECT_NE(longHeaders.warnings[0].find("(item 243)"), std::string::npos);
+
+  // An attachment is measured, not kept: its size is what it decodes to.
+  std::string attached = "Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\nContent-Type: application/x-y; name=a\r\n"
+                         "Content-Transfer-Encoding: base64\r\n\r\n";
+  for (int line = 0; line < 1000; ++line) attached += "QUJD\r\n";
+  attached += "--b--\r\n";
+  const Message withAttachment = ParseMessage(attached);
+  ASSERT_EQ(withAttachment.attachments.size(), 1u);
+  EXPECT_EQ(withAttachment.attachments[0].size, 3000u);
 }
 
 }  // namespace

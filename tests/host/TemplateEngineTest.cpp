@@ -1,6 +1,11 @@
 // kvlhost's template language, host macros and address book.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <map>
+#include <random>
+
 #include "host/AddressBook.h"
 #include "host/TemplateEngine.h"
 #if defined(_WIN32)
@@ -205,6 +210,182 @@ TEST(TemplateEngine, RegexPatternsAndWarningsAreBounded) {
   fresh.engine.expand("%NOSUCHMACRO%NOSUCHMACRO");
   ASSERT_EQ(fresh.warnings.size(), 101u);
   EXPECT_NE(fresh.warnings.back().find("more than 100 warnings"), std::string::npos);
+}
+
+}  // namespace
+
+// Message text handed back as a template: a stand-in plug-in whose macros do what the
+// real ones do with host text, so that these run natively too.
+namespace {
+
+// KVL_Loop(var, count, body): "%_var="n"" + body for n = 1..count, joined (as KVL_For);
+// KVL_Echo(args...): the arguments joined; KVL_Item(id): item id, read as the plug-in reads;
+// KVL_Grep(pattern, text): "%SETPATTREGEXP="pattern"%REGEXPMATCH="text"" (as KVL_Grep).
+class HostTextPlugin final : public kvlhost::MacroRunner {
+ public:
+  kvlhost::MacroOutcome run(const std::string& name, const std::vector<std::string>& args,
+                            const std::map<std::int32_t, std::string>& items, kvlhost::TextProcessor processor,
+                            kvlhost::ItemObserver itemRead) const override {
+    kvlhost::MacroOutcome outcome{0, {}, true};
+    auto arg = [&](std::size_t i) { return i < args.size() ? args[i] : std::string(); };
+    if (name == "KVL_Loop") {
+      for (int n = 1; n <= kvlhost::DecimalOrZero(arg(1)); ++n)
+        outcome.result += processor("%_" + arg(0) + "=\"" + std::to_string(n) + "\"" + arg(2));
+    } else if (name == "KVL_Echo") {
+      for (const std::string& text : args) outcome.result += text;
+    } else if (name == "KVL_Item") {
+      const std::int32_t id = kvlhost::DecimalOrZero(arg(0));
+      itemRead(id);
+      outcome.result = items.count(id) ? items.at(id) : std::string();
+    } else if (name == "KVL_Grep") {
+      outcome.result = processor("%SETPATTREGEXP=\"" + arg(0) + "\"%REGEXPMATCH=\"" + arg(1) + "\"");
+    } else {
+      outcome.rc = -1;
+    }
+    return outcome;
+  }
+};
+
+struct MarkedEngine {
+  explicit MarkedEngine(std::string subject) : engine(session, &plugin) {
+    session.items = {{223, std::move(subject)}, {241, "body text"}, {219, "eve@example.org"}};
+    session.templateName = "my.tpl";
+    session.warn = [this](const std::string& message) { warnings.push_back(message); };
+    session.report = [this](const std::string& line) { findings.push_back(line); };
+  }
+  HostTextPlugin plugin;
+  HostSession session;
+  TemplateEngine engine;
+  std::vector<std::string> warnings, findings;
+};
+
+constexpr const char* kHostile = "%KVL_Echo(run)%_x=\"1\" \"q\" %%";
+
+TEST(MessageText, ExpandedAsATemplateIsFoundOncePerPlace) {
+  struct Case {
+    const char* subject;
+    const char* text;
+    const char* output;
+    std::vector<std::string> findings;
+  };
+  const std::string finding = ": warning: text from %SUBJECT is expanded as a template inside KVL_Loop; write %%SUBJECT";
+  const std::vector<Case> cases{
+      // A single % runs the subject on every pass; %% hands the loop the name and is silent.
+      {kHostile, "%KVL_Loop(i, 2, \"%SUBJECT\")", "run \"q\" %run \"q\" %", {"my.tpl:1:18" + finding}},
+      {kHostile, "%KVL_Loop(i, 2, \"%%SUBJECT\")", "%KVL_Echo(run)%_x=\"1\" \"q\" %%%KVL_Echo(run)%_x=\"1\" \"q\" %%", {}},
+      // Harmless text warns all the same: the next message may not be.
+      {"hello", "x\r\n\r\ny  %KVL_Loop(i, 1, \"[%SUBJECT]\")", "x\r\n\r\ny  [hello]", {"my.tpl:3:22" + finding}},
+      // Inside a value of the host text it is data, until a quote of its own ends the value.
+      {"hello", "%KVL_Loop(i, 1, \"%%_v=\"\"%SUBJECT\"\"%%_v\")", "hello", {}},
+      {"a\"b", "%KVL_Loop(i, 1, \"%%_v=\"\"%SUBJECT\"\"%%_v\")", "b\"a", {"my.tpl:1:25" + finding}},
+      // Through a call given message text, a variable, a match, an item the plug-in read.
+      {"hi", "%KVL_Loop(i, 1, \"%KVL_Echo(<, %SUBJECT, >)\")", "<hi>", {"my.tpl:1:31" + finding}},
+      {"hi", "%_v=\"%%SUBJECT\"%KVL_Loop(i, 1, \"%KVL_Echo(%_v)\")", "%SUBJECT", {}},
+      {"hi", "%SETPATTREGEXP=\"h\"%KVL_Loop(i, 1, \"%REGEXPMATCH=%SUBJECT\")", "h", {"my.tpl:1:49" + finding}},
+      {"hi", "%KVL_Loop(i, 1, \"%KVL_Item(241)\")", "body text",
+       {"my.tpl:1:18: warning: text from item 241 (read by KVL_Item) is expanded as a template inside KVL_Loop; "
+        "write %%KVL_Item"}},
+      // Message text that came back from an inner loop's host text marks that loop's result.
+      {"hi", "%KVL_Loop(j, 1, \"%KVL_Loop(i, 1, \"\"%%SUBJECT\"\")\")", "hi",
+       {"my.tpl:1:18: warning: text from %SUBJECT is expanded as a template inside KVL_Loop; write %%SUBJECT"}},
+      // A short marked argument is no mark on the same characters in the body.
+      {"1", "%KVL_Loop(i, %SUBJECT, \"%%_i of 10\")", "1 of 10", {}},
+      // Patterns of KVL_Grep stand in a value: data.
+      {"h", "%KVL_Grep(%SUBJECT, hi)", "h", {}},
+  };
+  for (const Case& c : cases) {
+    MarkedEngine e(c.subject);
+    EXPECT_EQ(e.engine.expand(c.text), c.output) << c.text;
+    EXPECT_EQ(e.findings, c.findings) << c.text;
+    EXPECT_TRUE(e.warnings.empty()) << c.text << ": " << e.warnings.front();
+    EXPECT_EQ(e.session.errors, 0);
+  }
+}
+
+TEST(MessageText, StrictCopiesItAsPlainText) {
+  MarkedEngine e(kHostile);
+  e.session.strict = true;
+  EXPECT_EQ(e.engine.expand("%KVL_Loop(i, 2, \"(%SUBJECT)\")"), std::string("(") + kHostile + ")(" + kHostile + ")");
+  ASSERT_EQ(e.findings.size(), 1u);
+  EXPECT_EQ(e.findings[0],
+            "my.tpl:1:19: error: text from %SUBJECT is expanded as a template inside KVL_Loop; write %%SUBJECT");
+  EXPECT_EQ(e.session.errors, 1);
+  // A marked quote does not end a value, a marked comma or parenthesis no argument.
+  MarkedEngine quotes("a\"b, c) d");
+  quotes.session.strict = true;
+  EXPECT_EQ(quotes.engine.expand("%KVL_Loop(i, 1, \"%%_v=\"\"%SUBJECT\"\"%%_v|%%KVL_Echo(%SUBJECT)\")"),
+            "a\"b, c) d|a\"b, c) d");
+  EXPECT_EQ(quotes.session.errors, 1);  // once: the value is data, the argument is not
+}
+
+#if defined(_WIN32)
+TEST(MessageText, TheLoopsOfThePlugInHandItBack) {
+  const std::string subject = "%KVL_StrLen(abc)%_x=\"1\" \"q\" %%";
+  struct Case {
+    const char* text;
+    std::string output;
+    bool found;
+  };
+  const std::vector<Case> cases{
+      {"%KVL_For(i, 1, 2, \"%SUBJECT\")", "3 \"q\" %3 \"q\" %", true},
+      {"%KVL_For(i, 1, 2, \"%%SUBJECT\")", subject + subject, false},
+      {"%KVL_Until(v, 1, \"%SUBJECT%%_v=\"\"1\"\"\")", "3 \"q\" %", true},
+      {"%KVL_Until(v, 1, \"%%SUBJECT%%_v=\"\"1\"\"\")", subject, false},
+  };
+  for (const Case& c : cases) {
+    Engine e;
+    std::vector<std::string> findings;
+    e.session.report = [&findings](const std::string& line) { findings.push_back(line); };
+    e.session.items[223] = subject;
+    EXPECT_EQ(e.engine.expand(c.text), c.output) << c.text;
+    EXPECT_EQ(findings.size(), c.found ? 1u : 0u) << c.text;
+  }
+}
+#endif
+
+TEST(MessageText, PlacesAreWhereTheTemplateTakesTheText) {
+  MarkedEngine e("s");
+  e.session.columns = [](std::string_view prefix) { return prefix.size() - std::count(prefix.begin(), prefix.end(), '\xC3'); };
+  // Lines end in LF, CR LF or CR; quoted "" are one character of the template each.
+  e.engine.expand("a\rb\r\n\xC3\xA4 %KVL_Loop(i, 1, \"\"\"\"\"%SUBJECT\")");
+  ASSERT_EQ(e.findings.size(), 1u);
+  EXPECT_EQ(e.findings[0].substr(0, 11), "my.tpl:3:24");
+  // A call of its own (kvlhost call): the argument and its line and column.
+  MarkedEngine call("s");
+  call.engine.callMacro("KVL_Loop", {"i", "2", "x\n  %KVL_Loop(j, 1, \"%SUBJECT\")"});
+  ASSERT_EQ(call.findings.size(), 1u);
+  EXPECT_EQ(call.findings[0].substr(0, 17), "argument 3:2:20: ");
+}
+
+TEST(MessageText, FindingsShareTheWarningsBound) {
+  MarkedEngine e("s");
+  std::string text;
+  for (int i = 0; i < 150; ++i) text += "%KVL_Loop(i, 1, \"%SUBJECT\")";
+  EXPECT_EQ(e.engine.expand(text), std::string(150, 's'));
+  ASSERT_EQ(e.findings.size(), 101u);
+  EXPECT_EQ(e.findings.back(), "more than 100 warnings; the rest are left out");
+}
+
+TEST(MessageText, PlacingTextIsLinear) {
+  // The two-way search against the library's on small alphabets, from every start.
+  std::mt19937 random(11);
+  for (int round = 0; round < 3000; ++round) {
+    std::string text(random() % 40, 'a'), needle(1 + random() % 6, 'a');
+    for (char& c : text) c = static_cast<char>('a' + random() % (1 + round % 3));
+    for (char& c : needle) c = static_cast<char>('a' + random() % (1 + round % 3));
+    const kvlhost::LinearSearch search(needle);
+    for (std::size_t from = 0; from <= text.size() + 1; ++from)
+      ASSERT_EQ(search.find(text, from), std::string_view(text).find(needle, from)) << text << " / " << needle;
+  }
+  // Texts overlapping others are placed after them, the longest first.
+  EXPECT_EQ(kvlhost::PlaceTexts("%_i=\"1\"1 of 10", {"i", "1", "1", "1 of 10"}),
+            (std::vector<std::size_t>{2, 5, std::string::npos, 7}));
+  // Near misses everywhere: a search that compared them again would take minutes.
+  const std::string text(4u << 20, 'a');
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(kvlhost::PlaceTexts(text, {std::string(100000, 'a') + "b", "a" + std::string(100000, 'b')}),
+            (std::vector<std::size_t>{std::string::npos, std::string::npos}));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));  // about 0.05 s here
 }
 
 }  // namespace

@@ -1,0 +1,80 @@
+#pragma once
+// Text that came from the message, marked where it stands: the template engine carries
+// marks through expansion, so that it can tell when the plug-in hands message text back
+// to be expanded as a template. Marks are ranges, not flags per character, so a
+// 16 MiB %TEXT costs one mark.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kvlhost {
+
+struct Mark {
+  std::size_t begin = 0;
+  std::size_t end = 0;       // past the last marked character
+  std::uint32_t source = 0;  // which message text (an index the engine keeps)
+};
+// Sorted by position, never overlapping.
+using Marks = std::vector<Mark>;
+
+struct MarkedText {
+  std::string text;
+  Marks marks;
+};
+
+// Marks of `marks` that overlap [begin, end), clipped to it and moved by -begin.
+Marks MarksWithin(const Marks& marks, std::size_t begin, std::size_t end);
+
+// Builds a text and its marks by appending.
+class MarkedBuilder {
+ public:
+  void append(std::string_view bytes) { out_.text.append(bytes); }
+  void append(std::string_view bytes, std::uint32_t source);  // all of it from one source
+  void append(std::string_view bytes, const Marks& marks);    // marks relative to `bytes`
+  void append(const MarkedText& piece) { append(piece.text, piece.marks); }
+  void append(char c) { out_.text += c; }
+  void reserve(std::size_t size) { out_.text.reserve(size); }
+  const MarkedText& peek() const { return out_; }
+  MarkedText take() { return std::move(out_); }
+
+ private:
+  void addMark(std::size_t begin, std::size_t end, std::uint32_t source);
+  MarkedText out_;
+};
+
+// First occurrence of `needle` in `text` at or after `from` (npos when none), in time
+// linear in both whatever they hold (the two-way algorithm): message text chooses both.
+class LinearSearch {
+ public:
+  explicit LinearSearch(std::string_view needle);
+  std::size_t find(std::string_view text, std::size_t from = 0) const;
+
+ private:
+  std::string_view needle_;
+  std::ptrdiff_t split_ = -1;   // the critical factorisation: needle[0..split_] and the rest
+  std::ptrdiff_t period_ = 1;
+  bool periodic_ = false;
+};
+
+// Where each of several texts (a call's arguments, the items it read) stands in a text the
+// plug-in built from them: the longest are placed first, each at its first place that no
+// longer one took. Made once per call, used for each text the call hands over.
+class TextPlacer {
+ public:
+  explicit TextPlacer(const std::vector<std::string_view>& texts);
+  // Per text, its start in `built`, or npos.
+  std::vector<std::size_t> place(std::string_view built) const;
+
+ private:
+  std::vector<std::string_view> texts_;
+  std::vector<std::size_t> order_;  // longest first
+  std::vector<LinearSearch> searches_;
+};
+
+inline std::vector<std::size_t> PlaceTexts(std::string_view built, const std::vector<std::string_view>& texts) {
+  return TextPlacer(texts).place(built);
+}
+
+}  // namespace kvlhost
