@@ -39,55 +39,67 @@ std::pair<Signed, Signed> MaximalSuffix(const unsigned char* x, Signed m, bool r
   }
   return {start, period};
 }
+
+// How many bytes from the start `a` and `b` share, up to `n`: a block at a time while they agree.
+Signed SharedLength(const char* a, const char* b, Signed n) {
+  constexpr Signed kBlock = 16;
+  Signed at = 0;
+  while (at + kBlock <= n && std::memcmp(a + at, b + at, kBlock) == 0) at += kBlock;
+  while (at < n && a[at] == b[at]) ++at;
+  return at;
+}
 }  // namespace
 
-// Crochemore and Perrin's two-way search: the needle is cut where its two halves
-// cannot both shift far, so no text byte is compared more than twice.
-std::size_t FindTextTwoWay(std::string_view text, std::string_view needle, std::size_t from) {
-  const Signed m = static_cast<Signed>(needle.size());
-  if (from > text.size() || needle.size() > text.size() - from) return std::string_view::npos;
-  if (m == 0) return from;
+// The needle is cut where its two halves cannot both shift far (its critical
+// factorisation): the right half is compared first, then the left.
+TwoWaySearch::TwoWaySearch(std::string_view needle) : needle_(needle) {
+  if (needle.empty()) return;
   const auto* x = reinterpret_cast<const unsigned char*>(needle.data());
-  const auto* y = reinterpret_cast<const unsigned char*>(text.data());
-  const Signed last = static_cast<Signed>(text.size()) - m;
+  const auto m = static_cast<Signed>(needle.size());
   const auto [start1, period1] = MaximalSuffix(x, m, false);
   const auto [start2, period2] = MaximalSuffix(x, m, true);
-  const Signed cut = start1 > start2 ? start1 : start2;
-  Signed period = start1 > start2 ? period1 : period2;
+  split_ = start1 > start2 ? start1 : start2;
+  period_ = start1 > start2 ? period1 : period2;
+  periodic_ = std::memcmp(x, x + period_, static_cast<std::size_t>(split_ + 1)) == 0;
+  if (!periodic_) period_ = std::max(split_ + 1, m - split_ - 1) + 1;
+}
+
+std::size_t TwoWaySearch::find(std::string_view text, std::size_t from) const {
+  const std::string_view x = needle_;
+  if (from > text.size() || x.size() > text.size() - from) return std::string_view::npos;
+  if (x.empty()) return from;
+  const auto m = static_cast<Signed>(x.size());
+  const auto last = static_cast<Signed>(text.size()) - m;  // the last place a match can start
+  const char first = x[static_cast<std::size_t>(split_ + 1)];  // the right half's first byte
   Signed j = static_cast<Signed>(from);
-  if (std::memcmp(x, x + period, static_cast<std::size_t>(cut + 1)) == 0) {
-    // A periodic needle: what matched of the period before is not compared again.
-    Signed memory = -1;
-    while (j <= last) {
-      Signed i = std::max(cut, memory) + 1;
-      while (i < m && x[i] == y[i + j]) ++i;
-      if (i < m) {
-        j += i - cut;
-        memory = -1;
-        continue;
-      }
-      i = cut;
-      while (i > memory && x[i] == y[i + j]) --i;
-      if (i <= memory) return static_cast<std::size_t>(j);
-      j += period;
-      memory = m - period - 1;
-    }
-    return std::string_view::npos;
-  }
-  period = std::max(cut + 1, m - cut - 1) + 1;
+  Signed memory = -1;  // periodic needles: how much of the left half the last shift kept matched
   while (j <= last) {
-    Signed i = cut + 1;
-    while (i < m && x[i] == y[i + j]) ++i;
+    if (memory < 0) {
+      // Every place whose right half does not start right moves on by one: skip them at once.
+      const std::size_t next = FindText(text, std::string_view(&first, 1), static_cast<std::size_t>(j + split_ + 1));
+      if (next == std::string_view::npos) return std::string_view::npos;
+      j = static_cast<Signed>(next) - split_ - 1;
+      if (j > last) return std::string_view::npos;
+    }
+    const Signed right = std::max(split_, memory) + 1;
+    const Signed i = right + SharedLength(x.data() + right, text.data() + right + j, m - right);
     if (i < m) {
-      j += i - cut;
+      j += i - split_;
+      memory = -1;
       continue;
     }
-    i = cut;
-    while (i >= 0 && x[i] == y[i + j]) --i;
-    if (i < 0) return static_cast<std::size_t>(j);
-    j += period;
+    const Signed floor = periodic_ ? memory : -1;  // the left half above it is known to match
+    if (floor >= split_ ||
+        std::memcmp(x.data() + floor + 1, text.data() + j + floor + 1, static_cast<std::size_t>(split_ - floor)) == 0)
+      return static_cast<std::size_t>(j);
+    j += period_;
+    if (periodic_) memory = m - period_ - 1;
   }
   return std::string_view::npos;
+}
+
+std::size_t FindTextTwoWay(std::string_view text, std::string_view needle, std::size_t from) {
+  return TwoWaySearch(needle).find(text, from);
 }
 
 // Sixteen positions at a time: a candidate must match the needle's first and last

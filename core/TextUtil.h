@@ -10,9 +10,23 @@ namespace kvl {
 // First occurrence of `needle` at or after `from`; npos when there is none. The
 // search every text routine uses: whole messages pass through it.
 std::size_t FindText(std::string_view text, std::string_view needle, std::size_t from = 0);
-// The same search in time linear in the text and the needle whatever they hold; FindText
-// goes over to it when comparing candidates costs more than the text passed.
+// The same search in time linear in the text and the needle whatever they hold (Crochemore
+// and Perrin's two-way search); FindText goes over to it when comparing candidates costs
+// more than the text passed.
 std::size_t FindTextTwoWay(std::string_view text, std::string_view needle, std::size_t from = 0);
+// The two-way search with its needle prepared once, for a needle sought in many texts.
+// Keeps a view of the needle.
+class TwoWaySearch {
+ public:
+  explicit TwoWaySearch(std::string_view needle);
+  std::size_t find(std::string_view text, std::size_t from = 0) const;
+
+ private:
+  std::string_view needle_;
+  std::ptrdiff_t split_ = -1;  // the needle's halves: [0, split_] and the rest
+  std::ptrdiff_t period_ = 1;
+  bool periodic_ = false;
+};
 // Bytes of candidate comparisons that FindText allows beyond the text passed and twice the needle.
 inline constexpr std::size_t kTwoWayAfter = 4096;
 

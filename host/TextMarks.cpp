@@ -1,47 +1,12 @@
 #include "host/TextMarks.h"
 
-#include "core/TextUtil.h"
-
 #include <algorithm>
-#include <cstring>
 #include <numeric>
 
 namespace kvlhost {
 
 namespace {
-
 constexpr std::size_t kNotFound = std::string_view::npos;
-
-unsigned char At(std::string_view text, std::ptrdiff_t i) {
-  return static_cast<unsigned char>(text[static_cast<std::size_t>(i)]);
-}
-
-// The maximal suffix of `x` under the byte order (or its reverse) and that suffix's period.
-std::ptrdiff_t MaximalSuffix(std::string_view x, bool reversed, std::ptrdiff_t& period) {
-  const auto m = static_cast<std::ptrdiff_t>(x.size());
-  std::ptrdiff_t suffix = -1, j = 0, k = 1;
-  period = 1;
-  while (j + k < m) {
-    const unsigned char a = At(x, j + k), b = At(x, suffix + k);
-    if (reversed ? a > b : a < b) {
-      j += k;
-      k = 1;
-      period = j - suffix;
-    } else if (a == b) {
-      if (k != period) {
-        ++k;
-      } else {
-        j += period;
-        k = 1;
-      }
-    } else {
-      suffix = j++;
-      k = period = 1;
-    }
-  }
-  return suffix;
-}
-
 }  // namespace
 
 Marks MarksWithin(const Marks& marks, std::size_t begin, std::size_t end) {
@@ -73,63 +38,6 @@ void MarkedBuilder::append(std::string_view bytes, const Marks& marks) {
   const std::size_t at = out_.text.size();
   out_.text.append(bytes);
   for (const Mark& mark : marks) addMark(at + mark.begin, at + std::min(mark.end, bytes.size()), mark.source);
-}
-
-LinearSearch::LinearSearch(std::string_view needle) : needle_(needle) {
-  if (needle.empty()) return;
-  std::ptrdiff_t period = 1, reversedPeriod = 1;
-  const std::ptrdiff_t suffix = MaximalSuffix(needle, false, period);
-  const std::ptrdiff_t reversedSuffix = MaximalSuffix(needle, true, reversedPeriod);
-  split_ = suffix > reversedSuffix ? suffix : reversedSuffix;
-  period_ = suffix > reversedSuffix ? period : reversedPeriod;
-  periodic_ = std::memcmp(needle.data(), needle.data() + period_, static_cast<std::size_t>(split_ + 1)) == 0;
-  if (!periodic_)
-    period_ = std::max(split_ + 1, static_cast<std::ptrdiff_t>(needle.size()) - split_ - 1) + 1;
-}
-
-namespace {
-// How many bytes from the start `a` and `b` share, up to `n`: a block at a time while they agree.
-std::ptrdiff_t SharedLength(const char* a, const char* b, std::ptrdiff_t n) {
-  constexpr std::ptrdiff_t kBlock = 16;
-  std::ptrdiff_t at = 0;
-  while (at + kBlock <= n && std::memcmp(a + at, b + at, kBlock) == 0) at += kBlock;
-  while (at < n && a[at] == b[at]) ++at;
-  return at;
-}
-}  // namespace
-
-std::size_t LinearSearch::find(std::string_view text, std::size_t from) const {
-  const std::string_view x = needle_;
-  if (from > text.size() || x.size() > text.size() - from) return kNotFound;
-  if (x.empty()) return from;
-  const auto m = static_cast<std::ptrdiff_t>(x.size());
-  const auto last = static_cast<std::ptrdiff_t>(text.size()) - m;  // the last place a match can start
-  const char first = x[static_cast<std::size_t>(split_ + 1)];    // the right part's first byte
-  std::ptrdiff_t j = static_cast<std::ptrdiff_t>(from);
-  std::ptrdiff_t memory = -1;  // periodic needles: how much of the left part the last shift keeps matched
-  while (j <= last) {
-    if (memory < 0) {
-      // Every place whose right part does not start right moves on by one: skip them at once.
-      const std::size_t next = kvl::FindText(text, std::string_view(&first, 1), static_cast<std::size_t>(j + split_ + 1));
-      if (next == kNotFound) return kNotFound;
-      j = static_cast<std::ptrdiff_t>(next) - split_ - 1;
-      if (j > last) return kNotFound;
-    }
-    const std::ptrdiff_t i0 = std::max(split_, memory) + 1;
-    const std::ptrdiff_t i = i0 + SharedLength(x.data() + i0, text.data() + i0 + j, m - i0);
-    if (i < m) {
-      j += i - split_;
-      memory = -1;
-      continue;
-    }
-    const std::ptrdiff_t floor = periodic_ ? memory : -1;  // the left part above it is known to match
-    if (floor >= split_ ||
-        std::memcmp(x.data() + floor + 1, text.data() + j + floor + 1, static_cast<std::size_t>(split_ - floor)) == 0)
-      return static_cast<std::size_t>(j);
-    j += period_;
-    if (periodic_) memory = m - period_ - 1;
-  }
-  return kNotFound;
 }
 
 TextPlacer::TextPlacer(const std::vector<std::string_view>& texts) : texts_(texts), order_(texts.size()) {

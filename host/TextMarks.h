@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/TextUtil.h"
+
 namespace kvlhost {
 
 struct Mark {
@@ -44,20 +46,6 @@ class MarkedBuilder {
   MarkedText out_;
 };
 
-// First occurrence of `needle` in `text` at or after `from` (npos when none), in time
-// linear in both whatever they hold (the two-way algorithm): message text chooses both.
-class LinearSearch {
- public:
-  explicit LinearSearch(std::string_view needle);
-  std::size_t find(std::string_view text, std::size_t from = 0) const;
-
- private:
-  std::string_view needle_;
-  std::ptrdiff_t split_ = -1;   // the critical factorisation: needle[0..split_] and the rest
-  std::ptrdiff_t period_ = 1;
-  bool periodic_ = false;
-};
-
 // Where each of several texts (a call's arguments, the items it read) stands in a text the
 // plug-in built from them: the longest are placed first, each at its first place that no
 // longer one took. Made once per call, used for each text the call hands over.
@@ -70,7 +58,7 @@ class TextPlacer {
  private:
   std::vector<std::string_view> texts_;
   std::vector<std::size_t> order_;  // longest first
-  std::vector<LinearSearch> searches_;
+  std::vector<kvl::TwoWaySearch> searches_;  // message text chooses both needle and text
 };
 
 inline std::vector<std::size_t> PlaceTexts(std::string_view built, const std::vector<std::string_view>& texts) {
