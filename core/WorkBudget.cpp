@@ -10,6 +10,7 @@ struct Budget {
   std::uint64_t processes = 0;
   std::uint64_t downloads = 0;
   std::uint64_t keystrokes = 0;
+  std::uint64_t lookups = 0;
   bool spent = false;
 };
 
@@ -45,6 +46,8 @@ void ChargeProcessStart() { Charge(current.processes, 1, kBudgetProcesses); }
 void ChargeDownload() { Charge(current.downloads, 1, kBudgetDownloads); }
 
 void ChargeKeystrokes(std::uint64_t presses) { Charge(current.keystrokes, presses, kBudgetKeystrokes); }
+
+void ChargeNameLookup() { Charge(current.lookups, 1, kBudgetNameLookups); }
 
 void NoteTextBytes(std::uint64_t bytes) { Count(current.bytes, bytes, kBudgetBytes); }
 

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "core/TextUtil.h"
+#include "core/WorkBudget.h"
 
 namespace kvl {
 
@@ -38,6 +39,7 @@ bool IsLookupText(std::string_view text) {
 
 std::string HostToAddress(std::string_view name) {
   if (!IsLookupText(name)) return {};
+  ChargeNameLookup();
   const SocketLibrary sockets;
   if (!sockets.started()) return {};
   const hostent* host = gethostbyname(std::string(name).c_str());
@@ -52,6 +54,7 @@ std::string AddressToHost(std::string_view address) {
   const std::string dotted = Trimmed(address).empty() ? HostToAddress("") : std::string(address);
   if (dotted.starts_with("127.")) return "localhost";
   if (dotted.empty() || !IsLookupText(dotted)) return {};
+  ChargeNameLookup();
   const SocketLibrary sockets;
   if (!sockets.started()) return {};
   const unsigned long binary = inet_addr(dotted.c_str());

@@ -55,10 +55,11 @@ TEST(WorkBudget, NestedCallsShareTheOutermostBudgetAndNestingIsBounded) {
 
 // Work outside the plug-in: each kind up to its bound, one more spends the budget;
 // key presses are charged in blocks, so a block that would pass the bound is refused.
-TEST(WorkBudget, ProcessesDownloadsAndKeyPressesStopAtTheirBounds) {
+TEST(WorkBudget, ProcessesDownloadsKeyPressesAndLookUpsStopAtTheirBounds) {
   for (const auto& [bound, charge] : std::vector<std::pair<std::uint64_t, void (*)()>>{
            {kBudgetProcesses, [] { ChargeProcessStart(); }},
            {kBudgetDownloads, [] { ChargeDownload(); }},
+           {kBudgetNameLookups, [] { ChargeNameLookup(); }},
            {kBudgetKeystrokes, [] { ChargeKeystrokes(1); }}}) {
     const WorkBudgetScope call;
     for (std::uint64_t i = 0; i < bound; ++i) charge();

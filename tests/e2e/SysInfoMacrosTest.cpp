@@ -105,4 +105,17 @@ TEST_F(SysInfoMacros, LookupsOfThisMachine) {
   EXPECT_EQ(plugin.call("KVL_Host2IP", {std::string("local\0host", 10)}), "");
 }
 
+// Ten look-ups fit one outermost call; the eleventh ends it (an unanswered network
+// makes each one wait). A local address needs no look-up.
+TEST_F(SysInfoMacros, LookupsShareTheCallsBudget) {
+  std::string addresses, names;
+  for (int i = 0; i < 11; ++i) {
+    addresses += i < 10 ? "127.0.0.1" : "";
+    names += "localhost";
+  }
+  EXPECT_EQ(plugin.expand("%KVL_For(i, 1, 10, \"%%KVL_Host2IP(localhost)\")"), addresses);
+  EXPECT_EQ(plugin.expand("%KVL_For(i, 1, 11, \"%%KVL_Host2IP(localhost)\")"), " *** Action not successfully *** ");
+  EXPECT_EQ(plugin.expand("%KVL_For(i, 1, 11, \"%%KVL_IP2Host(127.0.0.1)\")"), names);
+}
+
 }  // namespace
