@@ -62,11 +62,11 @@ const Marks* HostSession::variableMarksOf(std::string_view name) const {
 
 // One line each, of bounded length, and a bounded number of them: a loop may repeat a
 // warning a hundred thousand times, and a warning may quote a whole message.
-void HostSession::giveWarning(const std::string& message) {
-  if (!warn || warningsGiven > kMaxWarnings) return;
+void HostSession::giveBounded(const std::function<void(const std::string&)>& sink, const std::string& message) {
+  if (!sink || warningsGiven > kMaxWarnings) return;
   if (++warningsGiven > kMaxWarnings) {
     std::string line = "more than ";
-    warn(line.append(std::to_string(kMaxWarnings)).append(" warnings; the rest are left out"));
+    sink(line.append(std::to_string(kMaxWarnings)).append(" warnings; the rest are left out"));
     return;
   }
   std::string line = message.substr(0, kMaxWarningLength);
@@ -74,16 +74,12 @@ void HostSession::giveWarning(const std::string& message) {
     if (static_cast<unsigned char>(c) < ' ') c = ' ';
   if (message.size() > kMaxWarningLength)
     line.append("... (").append(std::to_string(message.size() - kMaxWarningLength)).append(" more characters)");
-  warn(line);
+  sink(line);
 }
 
-void HostSession::giveFinding(const std::string& line) {
-  if (!report) return giveWarning(line);
-  const auto sink = std::move(warn);
-  warn = report;  // the same bounds, another stream
-  giveWarning(line);
-  warn = sink;
-}
+void HostSession::giveWarning(const std::string& message) { giveBounded(warn, message); }
+
+void HostSession::giveFinding(const std::string& line) { giveBounded(report ? report : warn, line); }
 
 std::uint32_t HostSession::sourceIndex(TextSource source) {
   // Past the bound, places are no longer told apart (a template has few sources; a
@@ -233,7 +229,9 @@ struct TemplateEngine::Level {
   std::vector<std::pair<std::size_t, std::size_t>> pieces;
   CallFrame* call = nullptr;  // host text: the call that handed it over
   std::string_view inside;    // the macro whose host text this is or is within; empty in the template
-  mutable std::optional<std::vector<std::size_t>> argumentPlaces;  // host text of a call of its own
+  // Host text of a call of its own: where its arguments stand, and places within each.
+  mutable std::optional<std::vector<std::size_t>> argumentPlaces;
+  mutable std::vector<TextPosition> argumentPositions;
 };
 
 // One plug-in call on its way: what it was given, what it read and got back.
@@ -287,15 +285,11 @@ void TemplateEngine::warn(const std::string& message) const { session_.giveWarni
 
 std::string TemplateEngine::expand(std::string_view text) {
   const bool top = depth_ == 0;
-  if (top) {
-    template_ = text;
-    placedOffset_ = placedLineStart_ = 0;
-    placedLine_ = 1;
-  }
+  if (top) templatePosition_ = TextPosition(text);
   const Level level{};
   const Input input{text, text, nullptr, &level, nullptr};
   std::string out = expandInput(input).text;
-  if (top) template_ = {};
+  if (top) templatePosition_ = TextPosition();
   return out;
 }
 
@@ -649,7 +643,9 @@ std::uint32_t TemplateEngine::sourceAt(const Level& level, std::size_t offset, s
   if (anchor != nullptr)
     for (const auto& [known, index] : anchor->sources)
       if (known == what) return index;
-  const std::uint32_t index = session_.sourceIndex({what, whereOf(level, offset), std::move(suggestion)});
+  // Past the bound of places told apart, none is looked for.
+  std::string where = session_.textSources.size() < kMaxSources ? whereOf(level, offset) : std::string();
+  const std::uint32_t index = session_.sourceIndex({what, std::move(where), std::move(suggestion)});
   if (anchor != nullptr && anchor->sources.size() < 16) anchor->sources.emplace_back(std::move(what), index);
   return index;
 }
@@ -682,34 +678,18 @@ std::string TemplateEngine::whereOf(const Level& start, std::size_t offset) {
     const std::size_t place = (*level->argumentPlaces)[i];
     const std::string_view arg = (*frame.args)[i].text;
     if (place == std::string_view::npos || offset < place || offset >= place + arg.size()) continue;
-    const std::string_view before = arg.substr(0, offset - place);
-    const std::size_t lineStart = before.find_last_of("\r\n") + 1;  // npos + 1 is 0
-    std::size_t line = 1;
-    for (std::size_t k = 0; k < before.size(); ++k)
-      if (before[k] == '\n' || (before[k] == '\r' && (k + 1 >= before.size() || before[k + 1] != '\n'))) ++line;
-    const std::string_view prefix = before.substr(lineStart);
-    const std::size_t column = 1 + (session_.columns ? session_.columns(prefix) : prefix.size());
+    if (level->argumentPositions.empty())
+      for (const MarkedText& each : *frame.args) level->argumentPositions.emplace_back(each.text);
+    const auto [line, column] = level->argumentPositions[i].at(offset - place, session_.columns);
     return "argument " + std::to_string(i + 1) + ":" + std::to_string(line) + ":" + std::to_string(column);
   }
   return frame.name;
 }
 
-// "NAME:LINE:COLUMN" of an offset in the template: lines end at LF, CR LF or a lone CR.
+// "NAME:LINE:COLUMN" of an offset in the template.
 std::string TemplateEngine::templateWhere(std::size_t offset) {
-  const std::string_view text = template_;
-  offset = std::min(offset, text.size());
-  if (offset < placedOffset_) placedOffset_ = placedLineStart_ = 0, placedLine_ = 1;
-  for (std::size_t k = placedOffset_; k < offset; ++k) {
-    const char c = text[k];
-    if (c == '\n' || (c == '\r' && (k + 1 >= text.size() || text[k + 1] != '\n'))) {
-      ++placedLine_;
-      placedLineStart_ = k + 1;
-    }
-  }
-  placedOffset_ = offset;
-  const std::string_view prefix = text.substr(placedLineStart_, offset - placedLineStart_);
-  const std::size_t column = 1 + (session_.columns ? session_.columns(prefix) : prefix.size());
-  return session_.templateName + ":" + std::to_string(placedLine_) + ":" + std::to_string(column);
+  const auto [line, column] = templatePosition_.at(offset, session_.columns);
+  return session_.templateName + ":" + std::to_string(line) + ":" + std::to_string(column);
 }
 
 }  // namespace kvlhost

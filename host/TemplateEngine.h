@@ -63,6 +63,7 @@ struct HostSession {
   void giveWarning(const std::string& message);
   // Passes a finding line to `report` within the same bounds.
   void giveFinding(const std::string& line);
+  void giveBounded(const std::function<void(const std::string&)>& sink, const std::string& message);
   // The index of a source, registered on first sight (a bounded number of places).
   std::uint32_t sourceIndex(TextSource source);
 };
@@ -98,9 +99,7 @@ class TemplateEngine {
   HostSession& session_;
   const MacroRunner* plugin_;
   int depth_ = 0;
-  // The template being expanded, and the last place found in it: places come mostly in order.
-  std::string_view template_;
-  std::size_t placedOffset_ = 0, placedLine_ = 1, placedLineStart_ = 0;
+  TextPosition templatePosition_;  // places in the template being expanded
   std::optional<std::pair<std::uint32_t, std::string>> lastReported_;  // a loop finds the same again each pass
 };
 

@@ -40,6 +40,39 @@ void MarkedBuilder::append(std::string_view bytes, const Marks& marks) {
   for (const Mark& mark : marks) addMark(at + mark.begin, at + std::min(mark.end, bytes.size()), mark.source);
 }
 
+bool TextPosition::endsLine(std::size_t k) const {
+  return text_[k] == '\n' || (text_[k] == '\r' && (k + 1 >= text_.size() || text_[k + 1] != '\n'));
+}
+
+std::pair<std::size_t, std::size_t> TextPosition::at(std::size_t offset,
+                                                     const std::function<std::size_t(std::string_view)>& columns) {
+  auto count = [&](std::size_t begin, std::size_t end) {
+    const std::string_view stretch = text_.substr(begin, end - begin);
+    return columns ? columns(stretch) : stretch.size();
+  };
+  offset = std::min(offset, text_.size());
+  if (offset < lineStart_) {  // back to an earlier line: its start, and the lines between
+    std::size_t start = offset;
+    while (start > 0 && !endsLine(start - 1)) --start;
+    for (std::size_t k = start; k < lineStart_; ++k) line_ -= endsLine(k);
+    lineStart_ = offset_ = start;
+    column_ = 1;
+  } else if (offset < offset_) {  // back on the same line
+    column_ -= count(offset, offset_);
+    offset_ = offset;
+  }
+  std::size_t stretch = offset_;
+  for (std::size_t k = offset_; k < offset; ++k) {
+    if (!endsLine(k)) continue;
+    ++line_;
+    lineStart_ = stretch = k + 1;
+    column_ = 1;
+  }
+  column_ += count(stretch, offset);
+  offset_ = offset;
+  return {line_, column_};
+}
+
 TextPlacer::TextPlacer(const std::vector<std::string_view>& texts) : texts_(texts), order_(texts.size()) {
   std::iota(order_.begin(), order_.end(), std::size_t{0});
   std::stable_sort(order_.begin(), order_.end(),

@@ -5,7 +5,9 @@
 // 16 MiB %TEXT costs one mark.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 #include <string_view>
 #include <vector>
 
@@ -44,6 +46,22 @@ class MarkedBuilder {
  private:
   void addMark(std::size_t begin, std::size_t end, std::uint32_t source);
   MarkedText out_;
+};
+
+// Line and column of offsets in one text (lines end at LF, CR LF or a lone CR), found by
+// moving from the offset asked for last: places come mostly in order, so a template's
+// places cost about one walk through it. `columns` counts the characters of a stretch
+// of one line (bytes when it is empty); stretches start and end at ASCII characters.
+class TextPosition {
+ public:
+  explicit TextPosition(std::string_view text = {}) : text_(text) {}
+  std::pair<std::size_t, std::size_t> at(std::size_t offset,
+                                         const std::function<std::size_t(std::string_view)>& columns);
+
+ private:
+  bool endsLine(std::size_t k) const;
+  std::string_view text_;
+  std::size_t offset_ = 0, line_ = 1, lineStart_ = 0, column_ = 1;
 };
 
 // Where each of several texts (a call's arguments, the items it read) stands in a text the

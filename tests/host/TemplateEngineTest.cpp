@@ -349,6 +349,22 @@ TEST(MessageText, PlacesAreWhereTheTemplateTakesTheText) {
   e.engine.expand("a\rb\r\n\xC3\xA4 %KVL_Loop(i, 1, \"\"\"\"\"%SUBJECT\")");
   ASSERT_EQ(e.findings.size(), 1u);
   EXPECT_EQ(e.findings[0].substr(0, 11), "my.tpl:3:24");
+  // Places cost about one walk through the template, even thousands on one line.
+  MarkedEngine many("s");
+  std::size_t counted = 0;
+  many.session.columns = [&counted](std::string_view stretch) {
+    counted += stretch.size();
+    return stretch.size();
+  };
+  std::string line;
+  for (int i = 0; i < 3000; ++i) line += "%KVL_Echo(%SUBJECT)";
+  EXPECT_EQ(many.engine.expand(line), std::string(3000, 's'));
+  EXPECT_LT(counted, 2 * line.size());
+  // Found again in any order: LF, CR LF and a lone CR end lines.
+  kvlhost::TextPosition position("ab\r\ncd\ref\ngh");
+  const std::vector<std::pair<std::size_t, std::pair<std::size_t, std::size_t>>> places{
+      {5, {2, 2}}, {1, {1, 2}}, {11, {4, 2}}, {7, {3, 1}}, {8, {3, 2}}, {4, {2, 1}}, {0, {1, 1}}, {10, {4, 1}}};
+  for (const auto& [offset, expected] : places) EXPECT_EQ(position.at(offset, nullptr), expected) << offset;
   // A call of its own (kvlhost call): the argument and its line and column.
   MarkedEngine call("s");
   call.engine.callMacro("KVL_Loop", {"i", "2", "x\n  %KVL_Loop(j, 1, \"%SUBJECT\")"});
