@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <set>
@@ -47,24 +48,44 @@ TEST_F(Exports, BufferProtocolCopiesWithoutTerminatorAndNeverOverruns) {
   EXPECT_EQ(untouched, std::string(8, 'X'));
 }
 
+// A page of memory followed by one that nobody may touch: a read or write past the first
+// faults and ends the test program.
+class PageBeforeAGuard {
+ public:
+  static constexpr std::size_t kPage = 4096;
+  PageBeforeAGuard()
+      : memory_(static_cast<char*>(VirtualAlloc(nullptr, 2 * kPage, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE))) {
+    DWORD old = 0;
+    if (memory_ == nullptr || !VirtualProtect(memory_ + kPage, kPage, PAGE_NOACCESS, &old)) std::abort();
+  }
+  ~PageBeforeAGuard() { VirtualFree(memory_, 0, MEM_RELEASE); }
+  PageBeforeAGuard(const PageBeforeAGuard&) = delete;
+  PageBeforeAGuard& operator=(const PageBeforeAGuard&) = delete;
+
+  char* begin() const { return memory_; }
+  char* end() const { return memory_ + kPage; }
+  bool makeReadOnly() const {
+    DWORD old = 0;
+    return VirtualProtect(memory_, kPage, PAGE_READONLY, &old);
+  }
+
+ private:
+  char* memory_;
+};
+
 TEST_F(Exports, UnwritableCallerBufferAnswersZeroInsteadOfCrashing) {
-  const DWORD page = 4096;
-  auto* memory = static_cast<char*>(VirtualAlloc(nullptr, 2 * page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
-  ASSERT_NE(memory, nullptr);
-  DWORD old = 0;
-  ASSERT_TRUE(VirtualProtect(memory + page, page, PAGE_NOACCESS, &old));
+  const PageBeforeAGuard memory;
   auto getInfo = plugin.module.getInfo();
 
   // The text would run from the writable page into the protected one: nothing is written.
-  char* straddling = memory + page - 4;
+  char* straddling = memory.end() - 4;
   std::memset(straddling, 'X', 4);
   EXPECT_EQ(getInfo(straddling, 100), 0);
   EXPECT_EQ(std::string(straddling, 4), "XXXX");
 
-  ASSERT_TRUE(VirtualProtect(memory, page, PAGE_READONLY, &old));
-  EXPECT_EQ(getInfo(memory, 10), 0);
+  ASSERT_TRUE(memory.makeReadOnly());
+  EXPECT_EQ(getInfo(memory.begin(), 10), 0);
   EXPECT_EQ(plugin.module.getMacroList()(reinterpret_cast<char*>(16), 10), 0);
-  VirtualFree(memory, 0, MEM_RELEASE);
 }
 
 TEST_F(Exports, FixedAnswersAndVersionTexts) {
@@ -141,14 +162,10 @@ TEST_F(Exports, DispatchFoldsAsciiOnlyAndRejectsOtherNames) {
 // The name in a buffer that ends at a page nobody may read: the lookup reads exactly the
 // length it was given (any read past it would fault and end the test program).
 TEST_F(Exports, NameIsReadNoFurtherThanItsLength) {
-  const DWORD page = 4096;
-  auto* memory = static_cast<char*>(VirtualAlloc(nullptr, 2 * page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
-  ASSERT_NE(memory, nullptr);
-  DWORD old = 0;
-  ASSERT_TRUE(VirtualProtect(memory + page, page, PAGE_NOACCESS, &old));
+  const PageBeforeAGuard memory;
   std::map<std::int32_t, std::string> items;
   auto execAtPageEnd = [&](std::string_view name) {
-    char* const at = memory + page - name.size();
+    char* const at = memory.end() - name.size();
     std::memcpy(at, name.data(), name.size());
     ArgumentProvider params({"abc"});
     ContextProvider context(items, nullptr);
@@ -162,7 +179,6 @@ TEST_F(Exports, NameIsReadNoFurtherThanItsLength) {
   EXPECT_EQ(execAtPageEnd("KVL_IsUserAdmin"), kCountError);  // the longest name (given one argument too many)...
   EXPECT_EQ(execAtPageEnd("KVL_IsUserAdminX"), "-1");  // ...and one character more finds nothing
   EXPECT_EQ(execAtPageEnd(std::string(3000, 'K')), "-1");
-  VirtualFree(memory, 0, MEM_RELEASE);
 }
 
 // Each macro's accepted argument counts as the macro list documents them, tried at both ends:
