@@ -102,8 +102,8 @@ TEST_F(RegexMacros, PatternsAndTextsStayInsideTheirQuotes) {
   // matches one of the text. The pattern ends at its NUL, as every PCRE pattern does.
   const std::string text = "1 \"q\" 50%\r\nx\x02y\0z\nno"s;
   plugin.session.processed.clear();
-  EXPECT_EQ(plugin.call("KVL_Grep", {text, "\"q\" 50%\r$|\x02y.z\0("s}), "1 \"q\" 50%\r\nx\x02y\0z\n"s);
-  const std::string hostPattern = "%SETPATTREGEXP=\"\x02q\x02 50%\r$|\x02y.z\0(\"%REGEXPMATCH="s;
+  EXPECT_EQ(plugin.call("KVL_Grep", {text, "\"q\" 50%\r\n|\x02y.z\0("s}), "1 \"q\" 50%\r\nx\x02y\0z\n"s);
+  const std::string hostPattern = "%SETPATTREGEXP=\"\x02q\x02 50%\r\n|\x02y.z\0(\"%REGEXPMATCH="s;
   ASSERT_EQ(plugin.session.processed.size(), 3u);
   EXPECT_EQ(plugin.session.processed[0], hostPattern + "\"1 \x02q\x02 50%\r\n\"");
   EXPECT_EQ(plugin.session.processed[1], hostPattern + "\"x\x02y\0z\n\""s);
