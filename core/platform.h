@@ -97,10 +97,6 @@ void ShellOpen(const std::string& file, bool hidden);
 // Low 32 bits of the performance counter, or the tick count when there is none.
 std::uint32_t ClockSeed();
 
-// Milliseconds of a monotonic clock, cheap enough to read once per match of a walk
-// (a few nanoseconds; the performance counter costs over a hundred under Wine).
-std::uint64_t MonotonicMilliseconds();
-
 // Case mapping by the user's locale (the system's ANSI mapping).
 std::string AnsiLowered(std::string_view text);
 std::string AnsiUppered(std::string_view text);

@@ -142,12 +142,6 @@ std::uint32_t ClockSeed() {
                                     static_cast<std::uint64_t>(now.tv_nsec));
 }
 
-std::uint64_t MonotonicMilliseconds() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
-  return static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
-}
-
 // The C locale: ASCII letters only.
 std::string AnsiLowered(std::string_view text) { return AsciiLowered(text); }
 

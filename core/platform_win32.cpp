@@ -197,8 +197,6 @@ std::uint32_t ClockSeed() {
   return GetTickCount();
 }
 
-std::uint64_t MonotonicMilliseconds() { return GetTickCount64(); }
-
 std::string AnsiLowered(std::string_view text) {
   std::string out(text);
   if (!out.empty()) CharLowerBuffA(out.data(), static_cast<DWORD>(out.size()));
