@@ -15,13 +15,14 @@ it reports, it does not fail.
 Usage: run_host_bench.py [--kvlhost EXE] [--plugin KVL.zrp] [--rounds N] [--skip-message]
 """
 import argparse
-import json
 import os
 import subprocess
 import sys
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(ROOT, "scripts"))
+from kvlbatch import fastest, timed_request  # noqa: E402
 RUN = os.path.join(ROOT, "scripts", "wine-run.sh")
 SIZE = 64 << 20
 
@@ -78,11 +79,7 @@ def main():
                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
 
     def ask(request):
-        start = time.perf_counter()
-        session.stdin.write((json.dumps(request) + "\n").encode())
-        session.stdin.flush()
-        reply = json.loads(session.stdout.readline())
-        return time.perf_counter() - start, reply
+        return timed_request(session, request)
 
     print(f"{'message text (batch, best of ' + str(options.rounds) + ')':56} {'seconds':>8}")
     for size, cases in ((2048, [
@@ -98,7 +95,7 @@ def main():
         try:
             ask({"template": "%TEXT", "message": path})  # the file in the page cache
             for template, name in cases:
-                seconds, reply = min(ask({"template": template, "message": path}) for _ in range(options.rounds))
+                seconds, reply = fastest(lambda: ask({"template": template, "message": path}), options.rounds)
                 print(f"{name:56} {seconds:8.3f} ({reply['result'][:20]!r})")
         finally:
             os.remove(path)

@@ -11,13 +11,13 @@ figure flat across N and S (the last column is each case against the smallest
 one of its shape). Wine's start-up is outside the timing. A benchmark, not a
 test: it reports, it does not fail.
 """
-import json
 import os
 import subprocess
 import sys
-import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(ROOT, "scripts"))
+from kvlbatch import fastest, timed_request  # noqa: E402
 HOST = os.path.join(ROOT, "build", "bin", "kvlhost.exe")
 RUN = os.path.join(ROOT, "scripts", "wine-run.sh")
 PASSES = (10000, 20000, 40000)
@@ -35,11 +35,7 @@ def main():
                                stderr=subprocess.DEVNULL)
 
     def ask(request):
-        start = time.perf_counter()
-        session.stdin.write((json.dumps(request) + "\n").encode())
-        session.stdin.flush()
-        reply = json.loads(session.stdout.readline())
-        return time.perf_counter() - start, reply
+        return timed_request(session, request)
 
     ask({"macro": "KVL_Test"})  # Wine and the plug-in are up before the first timing
     print(f"{'shape':8} {'passes':>7} {'size':>6} {'seconds':>8} {'ns/pass/KB':>11} {'vs first':>9}")
@@ -48,7 +44,7 @@ def main():
         for size in SIZES:
             for passes in PASSES:
                 request = {"macro": "KVL_For", "args": ["i", "1", str(passes), body(shape, size)]}
-                best, reply = min(ask(request) for _ in range(ROUNDS))
+                best, reply = fastest(lambda: ask(request), ROUNDS)
                 if reply.get("rc") != 0 or reply.get("result", "").startswith(" *** "):
                     print(f"{shape:8} {passes:7} {size:6}   failed: {reply.get('result', reply)!r:.60}")
                     continue

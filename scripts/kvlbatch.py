@@ -1,6 +1,7 @@
 """One kvlhost batch session driven from Python, and the shape every reply must have.
 
-Shared by scripts/storm.py (random requests) and tests/hostile.py (crafted ones):
+Shared by scripts/storm.py (random requests), tests/hostile.py (crafted ones) and the
+host benches (timed_request):
 Session starts `kvlhost batch` through scripts/wine-run.sh with a pinned locale and
 hands requests and replies through queues, so every wait has a limit; check_reply
 says whether a reply line keeps the promises of docs/host.md.
@@ -139,6 +140,21 @@ class Session:
         if code < 0:
             return f"killed by signal {-code}"
         return f"exit status {code}" + (" (0x%08X)" % (code & 0xFFFFFFFF) if code > 255 else "")
+
+
+def timed_request(process, request):
+    """Seconds from writing a request to a plain `kvlhost batch` Popen until its reply, and
+    the reply; for benches, which time one request at a time and need no limit on the wait."""
+    start = time.perf_counter()
+    process.stdin.write((json.dumps(request) + "\n").encode())
+    process.stdin.flush()
+    reply = json.loads(process.stdout.readline())
+    return time.perf_counter() - start, reply
+
+
+def fastest(ask, times):
+    """The quickest of `times` timed requests (seconds, reply) made by ask()."""
+    return min((ask() for _ in range(times)), key=lambda timed: timed[0])
 
 
 FIXED_ERRORS = [(" *** ERROR: Wrong parameter count *** ", "wrong count"),
