@@ -101,15 +101,24 @@ struct PrefixAt {
 
 // The end of a link whose characters run from `start` to `end`: trailing punctuation
 // is dropped, and so is a final ")" while the link holds more ")" than "(", as in
-// "(see https://example.com/x)". The prefix, which ends at `least`, stays whole.
+// "(see https://example.com/x)". The prefix, which ends at `least`, stays whole. The
+// parentheses are counted only for a link that ends in one.
 std::size_t LinkEnd(std::string_view text, std::size_t start, std::size_t least, std::size_t end) {
-  const std::string_view link = text.substr(start, end - start);
-  std::ptrdiff_t unmatched = std::count(link.begin(), link.end(), ')') - std::count(link.begin(), link.end(), '(');
+  bool counted = false;
+  std::ptrdiff_t unmatched = 0;
   for (; end > least; --end) {
-    if (text[end - 1] == ')' && unmatched > 0)
+    const char last = text[end - 1];
+    if (last == ')') {
+      if (!counted) {
+        const std::string_view link = text.substr(start, end - start);
+        unmatched = std::count(link.begin(), link.end(), ')') - std::count(link.begin(), link.end(), '(');
+        counted = true;
+      }
+      if (unmatched <= 0) break;
       --unmatched;
-    else if (!IsTrailingPunctuation(text[end - 1]))
+    } else if (!IsTrailingPunctuation(last)) {
       break;
+    }
   }
   return end;
 }
