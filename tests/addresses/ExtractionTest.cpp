@@ -65,7 +65,7 @@ TEST(ExtractUrls, LinkCharactersAndEnds) {
       {"https://e.com/a(", "https://e.com/a("},
       {"<https://a.b>, \"http://c.d/\" [https://e.f]", "https://a.b,http://c.d/,https://e.f"},
       {"https://. http://)", "https://,http://"},
-      {"http://a.b https://c.d hTTPs://e.f HTTP://g.h", "http://a.b,https://c.d,hTTPs://e.f,HTTP://g.h"},
+      {"http://a.b https://c.d hTTPS://e.f HTTP://g.h", "http://a.b,https://c.d,hTTPS://e.f,HTTP://g.h"},
       {"httphttps://a.b", "httphttps://a.b"},
       {"http:/x https:x httpsx https//x http", ""},
   };
