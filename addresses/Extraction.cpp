@@ -20,8 +20,14 @@ struct CharTable {
   }
   bool operator()(char c) const { return member[static_cast<unsigned char>(c)]; }
 };
-constexpr CharTable IsAddressChar("._-");
+constexpr CharTable IsAddressChar("0123456789._-+");
+// A link's characters before its prefix, and after it, where fragments, paths with
+// "~", "@", "!", parentheses and the like belong to the link too.
 constexpr CharTable IsUrlChar("0123456789.:_-=/%&?");
+constexpr CharTable IsUrlTailChar("0123456789.:_-=/%&?#~+@!*,;'()");
+
+// What ends a sentence more often than it ends the link before it.
+bool IsTrailingPunctuation(char c) { return std::string_view("?!.,:;*'").find(c) != std::string_view::npos; }
 
 // Appends one found piece, with the separator before every piece but the first.
 // The first one reserves room for `rest` more characters, so long lists of pieces
@@ -87,6 +93,58 @@ class CaselessFinder {
   std::vector<std::size_t> fallback_;
 };
 
+// Where a link's prefix was found: its start and its length.
+struct PrefixAt {
+  std::size_t at;
+  std::size_t length;
+};
+
+// The end of a link whose characters run from `start` to `end`: trailing punctuation
+// is dropped, and so is a final ")" while the link holds more ")" than "(", as in
+// "(see https://example.com/x)". The prefix, which ends at `least`, stays whole. The
+// parentheses are counted only for a link that ends in one.
+std::size_t LinkEnd(std::string_view text, std::size_t start, std::size_t least, std::size_t end) {
+  bool counted = false;
+  std::ptrdiff_t unmatched = 0;
+  for (; end > least; --end) {
+    const char last = text[end - 1];
+    if (last == ')') {
+      if (!counted) {
+        const std::string_view link = text.substr(start, end - start);
+        unmatched = std::count(link.begin(), link.end(), ')') - std::count(link.begin(), link.end(), '(');
+        counted = true;
+      }
+      if (unmatched <= 0) break;
+      --unmatched;
+    } else if (!IsTrailingPunctuation(last)) {
+      break;
+    }
+  }
+  return end;
+}
+
+// Every link at a prefix that `findPrefix(from)` finds at or after `from`, left to
+// right. A link's left part never reaches into the one before, and the search goes
+// on after the characters a link walked over (its dropped punctuation too), so each
+// character is looked at a bounded number of times.
+template <typename FindPrefix>
+std::string ListLinks(std::string_view text, std::string_view separator, FindPrefix&& findPrefix) {
+  std::string result;
+  bool first = true;
+  std::size_t taken = 0;  // end of the last link's walk: nothing before it is walked again
+  for (PrefixAt found = findPrefix(0); found.at != std::string_view::npos; found = findPrefix(taken)) {
+    std::size_t start = found.at;
+    while (start > taken && IsUrlChar(text[start - 1])) --start;
+    const std::size_t afterPrefix = found.at + found.length;  // the prefix's own characters are not tested
+    std::size_t end = afterPrefix;
+    while (end < text.size() && IsUrlTailChar(text[end])) ++end;
+    const std::size_t linkEnd = LinkEnd(text, start, afterPrefix, end);
+    AppendFound(result, first, separator, text.substr(start, linkEnd - start), text.size() - start);
+    taken = end;
+  }
+  return result;
+}
+
 }  // namespace
 
 std::string ExtractAddresses(std::string_view text, std::string_view separator) {
@@ -99,6 +157,7 @@ std::string ExtractAddresses(std::string_view text, std::string_view separator) 
     while (start > 0 && IsAddressChar(text[start - 1])) --start;
     std::size_t end = at + 1;
     while (end < text.size() && IsAddressChar(text[end])) ++end;
+    while (end > at + 1 && text[end - 1] == '.') --end;  // a sentence's final "." is no part of the domain
     if (AcceptableAddress(text.substr(start, at - start), text.substr(at + 1, end - at - 1)))
       AppendFound(result, first, separator, text.substr(start, end - start), text.size() - start);
   }
@@ -106,20 +165,23 @@ std::string ExtractAddresses(std::string_view text, std::string_view separator) 
 }
 
 std::string ExtractUrls(std::string_view text, std::string_view separator, std::string_view prefix) {
-  std::string result;
-  if (prefix.empty()) return result;
+  if (prefix.empty()) return std::string();
   const CaselessFinder finder(prefix);
-  bool first = true;
-  std::size_t taken = 0;  // end of the last link: nothing before it is walked again
-  for (std::size_t at = finder.find(text, 0); at != std::string_view::npos; at = finder.find(text, taken)) {
-    std::size_t start = at;
-    while (start > taken && IsUrlChar(text[start - 1])) --start;
-    std::size_t end = at + prefix.size();  // the prefix's own characters are not tested
-    while (end < text.size() && IsUrlChar(text[end])) ++end;
-    AppendFound(result, first, separator, text.substr(start, end - start), text.size() - start);
-    taken = end;
-  }
-  return result;
+  return ListLinks(text, separator, [&](std::size_t from) { return PrefixAt{finder.find(text, from), prefix.size()}; });
+}
+
+std::string ExtractWebLinks(std::string_view text, std::string_view separator) {
+  const CaselessFinder finder("http");
+  // "http" has no repeated beginning, so trying again one character on rescans at
+  // most three characters of each occurrence that is not a link.
+  return ListLinks(text, separator, [&](std::size_t from) {
+    for (std::size_t at = finder.find(text, from); at != std::string_view::npos; at = finder.find(text, at + 1)) {
+      const std::string_view rest = text.substr(at + 4);
+      if (rest.starts_with("://")) return PrefixAt{at, 7};
+      if ((rest.starts_with('s') || rest.starts_with('S')) && rest.substr(1).starts_with("://")) return PrefixAt{at, 8};
+    }
+    return PrefixAt{std::string_view::npos, 0};
+  });
 }
 
 }  // namespace kvl::addresses

@@ -8,8 +8,6 @@
 namespace kvl::macros {
 
 namespace {
-constexpr std::string_view kDefaultUrlPrefix = "http://";
-
 bool OnlyBlanks(std::string_view text) {
   const CharClassSet blanks = TrimClassSet(" ");
   return std::all_of(text.begin(), text.end(), [&](char c) { return InClasses(blanks, c); });
@@ -23,14 +21,16 @@ std::string XtrEMLs(Call& call) {
   return addresses::ExtractAddresses(text, call.textOr(2, "\r\n"));
 }
 
-// A text of blanks and control characters stands for the message text; an empty
-// prefix is the default one (an empty one would match everywhere).
+// A text of blanks and control characters stands for the message text. Without a
+// prefix (or with an empty one, which would match everywhere) both the plain and the
+// secure scheme are looked for: nearly all links in today's mail are secure ones.
 std::string XtrURLs(Call& call) {
   std::string text = call.textOr(1, "");
   if (OnlyBlanks(text)) text = call.item(items::kMessageText);
-  std::string prefix = call.textOr(3, kDefaultUrlPrefix);
-  if (prefix.empty()) prefix = kDefaultUrlPrefix;
-  return addresses::ExtractUrls(text, call.textOr(2, "\r\n"), prefix);
+  const std::string separator = call.textOr(2, "\r\n");
+  const std::string prefix = call.textOr(3, "");
+  return prefix.empty() ? addresses::ExtractWebLinks(text, separator)
+                        : addresses::ExtractUrls(text, separator, prefix);
 }
 
 }  // namespace kvl::macros

@@ -13,6 +13,11 @@ namespace {
 using kvl::addresses::ConvertDomainsWith;
 using kvl::addresses::ExtractAddresses;
 using kvl::addresses::ExtractUrls;
+using kvl::addresses::ExtractWebLinks;
+
+struct Case {
+  std::string_view text, found;
+};
 
 // NUL characters are ordinary non-address, non-URL characters; 8-bit letters too.
 TEST(Extraction, WalksStopAtNulAndAtTheEndOfTheText) {
@@ -21,6 +26,55 @@ TEST(Extraction, WalksStopAtNulAndAtTheEndOfTheText) {
   EXPECT_EQ(ExtractUrls(std::string("a\0bhttp://a\0b", 13), ",", "http://"), "bhttp://a");
   EXPECT_EQ(ExtractUrls("http://", ",", "http://"), "http://");
   EXPECT_EQ(ExtractUrls("anything", ",", ""), "");
+}
+
+// Letters, digits, ".", "_", "-" and "+" on both sides; the dots at the right end are
+// left out before the domain is measured (five characters, two after its last ".").
+TEST(ExtractAddresses, CharactersAndTheDomainRule) {
+  const Case cases[] = {
+      {"Write to john2smith@example.com or anna@web4you.de.", "john2smith@example.com,anna@web4you.de"},
+      {"a+news@example.org", "a+news@example.org"},
+      {"(info@shop24.com)", "info@shop24.com"},
+      {"tom@example.org... and 1@22.33", "tom@example.org,1@22.33"},
+      {"x@y.z", ""},
+      {"a@ b.cd", ""},
+      {"a@b.cde.", "a@b.cde"},
+      {"a@b.cd.", ""},
+      {"a@bcd.e.", ""},
+      {"a@....", ""},
+      {"+_.-@A-B_C.DE.", "+_.-@A-B_C.DE"},
+      {"a@b@cc.de", "b@cc.de"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ExtractAddresses(c.text, ","), c.found) << c.text;
+}
+
+// After the prefix a link takes paths, fragments and parentheses; punctuation that
+// ends a sentence goes, and a final ")" while the link has more ")" than "(", but
+// never a character of the prefix.
+TEST(ExtractUrls, LinkCharactersAndEnds) {
+  const Case webLinks[] = {
+      {"(see https://example.com/x)", "https://example.com/x"},
+      {"https://en.wikipedia.org/wiki/Mercury_(planet)", "https://en.wikipedia.org/wiki/Mercury_(planet)"},
+      {"https://example.com/a.", "https://example.com/a"},
+      {"https://example.com/~anna/?q=1#top", "https://example.com/~anna/?q=1#top"},
+      {"https://e.com/a#b~c+d@e!f*g,h;i'j", "https://e.com/a#b~c+d@e!f*g,h;i'j"},
+      {"'https://e.com/a?!.,:;*''", "https://e.com/a"},
+      {"https://e.com/(a)).", "https://e.com/(a)"},
+      {"https://e.com/(a).)", "https://e.com/(a)"},
+      {"((https://e.com/a))", "https://e.com/a"},
+      {"https://e.com/a(", "https://e.com/a("},
+      {"<https://a.b>, \"http://c.d/\" [https://e.f]", "https://a.b,http://c.d/,https://e.f"},
+      {"https://. http://)", "https://,http://"},
+      {"http://a.b https://c.d hTTPS://e.f HTTP://g.h", "http://a.b,https://c.d,hTTPS://e.f,HTTP://g.h"},
+      {"httphttps://a.b", "httphttps://a.b"},
+      {"http:/x https:x httpsx https//x http", ""},
+  };
+  for (const Case& c : webLinks) EXPECT_EQ(ExtractWebLinks(c.text, ","), c.found) << c.text;
+  EXPECT_EQ(ExtractUrls("http://a.b https://c.d.", ",", "https://"), "https://c.d");
+  EXPECT_EQ(ExtractUrls("(see #go1#go2)", ",", "#go"), "#go1#go2");
+  EXPECT_EQ(ExtractUrls("at www. and www.", ",", "www."), "www.,www.");
+  // The punctuation a link dropped is not searched again.
+  EXPECT_EQ(ExtractUrls("x... .", ",", "."), "x.,.");
 }
 
 // Overlapping beginnings of the prefix: the search does not skip past a match.
@@ -88,6 +142,11 @@ TEST(Extraction, TimeGrowsLinearlyWithTheText) {
   const auto urls = [](const std::string& text) { EXPECT_FALSE(ExtractUrls(text, ",", "http://").empty()); };
   EXPECT_LT(ratio([](std::size_t n) { return Repeated("http://", n); }, urls), kMostRatio);
   EXPECT_LT(ratio([](std::size_t n) { return Repeated("a", 7 * n) + Repeated(" http://", n); }, urls), kMostRatio);
+  EXPECT_LT(ratio([](std::size_t n) { return "http://" + Repeated(".)", 4 * n); }, urls), kMostRatio);
+  const auto webLinks = [](const std::string& text) { ExtractWebLinks(text, ","); };
+  EXPECT_LT(ratio([](std::size_t n) { return Repeated("httphttps:/", n) + "s://"; }, webLinks), kMostRatio);
+  const auto dots = [](const std::string& text) { EXPECT_EQ(ExtractUrls(text, ",", "."), "."); };
+  EXPECT_LT(ratio([](std::size_t n) { return Repeated(".", 8 * n); }, dots), kMostRatio);
   const auto caseless = [](const std::string& text) { EXPECT_TRUE(ExtractUrls(text, ",", "aaaaaaab").empty()); };
   EXPECT_LT(ratio([](std::size_t n) { return Repeated("a", 8 * n); }, caseless), kMostRatio);
   const auto addresses = [](const std::string& text) { ExtractAddresses(text, ","); };

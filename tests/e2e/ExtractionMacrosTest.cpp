@@ -16,16 +16,13 @@ class ExtractionMacros : public ::testing::Test {
 TEST_F(ExtractionMacros, AddressesOfASentence) {
   EXPECT_EQ(plugin.call("KVL_XtrEMLs", {"Write to Anna@Example.COM, bob@mail.example.org now"}),
             "Anna@Example.COM\r\nbob@mail.example.org");
-  // A "." that ends the sentence joins the domain, which then ends without two characters.
-  EXPECT_EQ(plugin.call("KVL_XtrEMLs", {"Write to bob@mail.example.org."}), "");
+  // The "." that ends a sentence is no part of the domain.
+  EXPECT_EQ(plugin.call("KVL_XtrEMLs", {"Write to bob@mail.example.org."}), "bob@mail.example.org");
   // Duplicates stay, in order; the separator joins them and follows none.
   EXPECT_EQ(plugin.call("KVL_XtrEMLs", {"a@bb.cc x@yy.zz a@bb.cc", "; "}), "a@bb.cc; x@yy.zz; a@bb.cc");
   EXPECT_EQ(plugin.call("KVL_XtrEMLs", {"a@bb.cc x@yy.zz", ""}), "a@bb.ccx@yy.zz");
-  // Digits are no address characters: one before the "@" leaves no local part,
-  // one earlier cuts it, one in the domain ends it there.
-  EXPECT_EQ(plugin.call("KVL_XtrEMLs", {"anna1@example.com"}), "");
-  EXPECT_EQ(plugin.call("KVL_XtrEMLs", {"an1na@example.com"}), "na@example.com");
-  EXPECT_EQ(plugin.call("KVL_XtrEMLs", {"anna@exam1ple.com"}), "");
+  // Digits and "+" belong to both parts.
+  EXPECT_EQ(plugin.call("KVL_XtrEMLs", {"anna1@example.com, a+news@web4you.de"}), "anna1@example.com\r\na+news@web4you.de");
   // The domain needs five characters, a "." and two characters after its last ".".
   EXPECT_EQ(plugin.call("KVL_XtrEMLs", {"a@b.cde"}), "a@b.cde");
   EXPECT_EQ(plugin.call("KVL_XtrEMLs", {"a@b.cd"}), "");
@@ -50,36 +47,36 @@ TEST_F(ExtractionMacros, AddressesOfTheMessageText) {
 }
 
 TEST_F(ExtractionMacros, LinksOfASentence) {
-  // Query strings stay whole; "#" ends the link; the secure scheme holds no "http://".
+  // Without a prefix both schemes, in order; query strings and fragments stay whole,
+  // the sentence's final "." goes.
   EXPECT_EQ(plugin.call("KVL_XtrURLs", {"See HTTP://Example.com/a?x=1&y=%20#top or https://example.org."}),
-            "HTTP://Example.com/a?x=1&y=%20");
-  EXPECT_EQ(plugin.call("KVL_XtrURLs", {"http://a.example http:// x http://a.example", " | "}),
-            "http://a.example | http:// | http://a.example");
+            "HTTP://Example.com/a?x=1&y=%20#top\r\nhttps://example.org");
+  EXPECT_EQ(plugin.call("KVL_XtrURLs", {"http://a.example http:// x https://a.example", " | "}),
+            "http://a.example | http:// | https://a.example");
   // URL characters right before the prefix belong to the link; a blank ends them.
   EXPECT_EQ(plugin.call("KVL_XtrURLs", {"go x-yhttp://a.example"}), "x-yhttp://a.example");
   // A link passed as a query value is inside the outer link: listed once, whole.
-  EXPECT_EQ(plugin.call("KVL_XtrURLs", {"<http://a.example/?u=http://b.example/x>"}),
-            "http://a.example/?u=http://b.example/x");
-  // Other prefixes, in any case; their own characters are not tested.
+  EXPECT_EQ(plugin.call("KVL_XtrURLs", {"<http://a.example/?u=https://b.example/x>"}),
+            "http://a.example/?u=https://b.example/x");
+  // An explicit prefix finds only itself, in any case; its own characters are not tested.
   EXPECT_EQ(plugin.call("KVL_XtrURLs", {"at WWW.example.com, www.example.org", ";", "www."}),
             "WWW.example.com;www.example.org");
-  EXPECT_EQ(plugin.call("KVL_XtrURLs", {"(see #go1#go2)", ",", "#go"}), "#go1,#go2");
-  // An empty prefix is the default one.
-  EXPECT_EQ(plugin.call("KVL_XtrURLs", {"x http://a.b y", ",", ""}), "http://a.b");
+  EXPECT_EQ(plugin.call("KVL_XtrURLs", {"(http://a.example/x) https://b.example", ",", "http://"}), "http://a.example/x");
+  EXPECT_EQ(plugin.call("KVL_XtrURLs", {"x http://a.b y https://c.d", ",", ""}), "http://a.b,https://c.d");
   EXPECT_EQ(plugin.call("KVL_XtrURLs", {"no links here"}), "");
   EXPECT_EQ(plugin.call("KVL_XtrURLs", {"a", "b", "c", "d"}), kCountError);
 }
 
 TEST_F(ExtractionMacros, LinksOfTheMessageText) {
-  plugin.session.items[241] = "Start at http://example.com/ and http://example.org/x";
-  const std::string both = "http://example.com/\r\nhttp://example.org/x";
+  plugin.session.items[241] = "Start at http://example.com/ and https://example.org/x.";
+  const std::string both = "http://example.com/\r\nhttps://example.org/x";
   EXPECT_EQ(plugin.call("KVL_XtrURLs"), both);
   EXPECT_EQ(plugin.call("KVL_XtrURLs", {""}), both);
   // Blanks and control characters stand for the message too; one other character does not.
   EXPECT_EQ(plugin.call("KVL_XtrURLs", {" \t\r\n"}), both);
   EXPECT_EQ(plugin.call("KVL_XtrURLs", {" x "}), "");
-  EXPECT_EQ(plugin.call("KVL_XtrURLs", {"", ","}), "http://example.com/,http://example.org/x");
-  EXPECT_EQ(plugin.call("KVL_XtrURLs", {"", ",", "http://example.o"}), "http://example.org/x");
+  EXPECT_EQ(plugin.call("KVL_XtrURLs", {"", ","}), "http://example.com/,https://example.org/x");
+  EXPECT_EQ(plugin.call("KVL_XtrURLs", {"", ",", "https://example.o"}), "https://example.org/x");
 }
 
 }  // namespace

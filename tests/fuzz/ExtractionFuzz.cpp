@@ -1,5 +1,7 @@
 // Address and link extraction on texts and prefixes from the input: every piece is
-// a piece of the text, links never share a character, and an address holds one "@".
+// a piece of the text, links never share a character, an address holds one "@" and
+// does not end in ".", and a web link ends neither in sentence punctuation nor in a
+// ")" without its "(".
 // The walk over address domains keeps every byte it does not convert.
 #include <algorithm>
 #include <cstdint>
@@ -37,9 +39,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ForEachPiece(kvl::addresses::ExtractAddresses(text, "\x01"), [&](std::string_view piece) {
     Expect(text.find(piece) != std::string::npos, "an address comes from the text");
     Expect(std::count(piece.begin(), piece.end(), '@') == 1, "an address holds one @");
+    Expect(piece.back() != '.' && piece.size() - piece.find('@') > 5, "an address has a domain of five characters");
     total += piece.size();
   });
   Expect(total <= 2 * text.size(), "addresses share characters only around one @");
+
+  total = 0;
+  ForEachPiece(kvl::addresses::ExtractWebLinks(text, "\x01"), [&](std::string_view piece) {
+    Expect(piece.find("://") != std::string_view::npos && text.find(piece) != std::string::npos,
+           "a web link comes from the text and holds its scheme");
+    Expect(std::string_view("?!.,:;*'").find(piece.back()) == std::string_view::npos,
+           "a web link does not end in sentence punctuation");
+    Expect(piece.back() != ')' || std::count(piece.begin(), piece.end(), ')') <= std::count(piece.begin(), piece.end(), '('),
+           "a web link's final ) has its (");
+    total += piece.size();
+  });
+  Expect(total <= text.size(), "web links never share a character");
 
   total = 0;
   ForEachPiece(kvl::addresses::ExtractUrls(text, "\x01", prefix), [&](std::string_view piece) {
