@@ -29,8 +29,8 @@ while [ $# -gt 0 ]; do
   esac
 done
 if [ ${#patches[@]} -eq 0 ]; then
-  shopt -s nullglob
-  patches=(tests/faults/*.patch)
+  # in number order: 9-, 10-, ..., 99-, 100- (a plain glob runs 110- between 11- and 12-)
+  mapfile -t patches < <(find tests/faults -maxdepth 1 -name '*.patch' | sort -V)
 fi
 [ ${#patches[@]} -gt 0 ] || { echo "plant-faults: no patches in tests/faults/" >&2; exit 2; }
 
