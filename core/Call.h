@@ -30,7 +30,8 @@ class TextBuffer {
  public:
   TextBuffer() = default;
   TextBuffer(std::unique_ptr<char[]> data, std::size_t size) : data_(std::move(data)), size_(size) {}
-  std::string_view view() const { return {data_.get(), size_}; }
+  // Never a null pointer, even when empty: PCRE refuses a null subject of any length.
+  std::string_view view() const { return {data_ ? data_.get() : "", size_}; }
 
  private:
   std::unique_ptr<char[]> data_;

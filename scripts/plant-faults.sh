@@ -91,7 +91,7 @@ suite() {
 failed_tests() {
   local names
   names=$(grep -o '^\[  FAILED  \] [A-Za-z0-9_/]*\.[A-Za-z0-9_./]*' "$1" | awk '{print $4}' | sort -u | head -3 | paste -sd' ' -)
-  [ -n "$names" ] || names=$(sed -n 's/^ *[0-9]* - \([A-Za-z0-9_]*\) (.*/\1/p' "$1" | sort -u | paste -sd' ' -)
+  [ -n "$names" ] || names=$(sed -n 's/^[[:space:]]*[0-9]* - \([A-Za-z0-9_]*\) (.*/\1/p' "$1" | sort -u | paste -sd' ' -)
   echo "${names:-?}"
 }
 

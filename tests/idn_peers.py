@@ -99,7 +99,9 @@ def names_for(locale):
             continue
         names.append(sample + ".example")
     if locale == "ja_JP.UTF-8":
-        names.append("例え。テスト")  # the ideographic full stop separates labels too
+        # The ideographic, full-width and half-width full stops separate labels as "."
+        # does; an ASCII label after one stays as written, as after ".".
+        names += ["例え。テスト"] + [f"日本語{dot}{tld}" for dot in "。．｡" for tld in ("jp", "JP")]
     for name in names:
         name.encode(codepage)  # a word outside the code page is a fault of this list
     return names

@@ -247,6 +247,32 @@ TEST_F(Exports, ArgumentsCopiedShortAreTakenAsCopied) {
   EXPECT_EQ(exec("KVL_StrLen", {"abcdef"}, 0), "0");
 }
 
+// The macros that read a whole text into storage of their own get nothing to copy for
+// an empty argument: an empty message body is still a text, "^$" matches it.
+TEST_F(Exports, EmptyWholeTextArgumentsAreEmptyTexts) {
+  const std::vector<std::tuple<std::string, std::vector<std::string>, std::string>> cases{
+      {"KVL_REIsMatch", {"", "^$"}, "1"},
+      {"KVL_REIsMatch", {"", "x*"}, "1"},
+      {"KVL_REIsMatch", {"", "x"}, "0"},
+      {"KVL_RERepl", {"", "x*", "-"}, "-"},
+      {"KVL_StrRERepl", {"", "^", "> "}, "> "},
+      {"KVL_Encode", {"", "B"}, ""},
+      {"KVL_Encode", {"", "Q"}, ""},
+      {"KVL_Decode", {"", "B"}, ""},
+      {"KVL_Decode", {"", "Q", "1"}, ""},
+      {"KVL_UrlEnc", {""}, ""},
+      {"KVL_UrlDec", {""}, ""},
+      {"KVL_StrRepl", {"", "a", "b"}, ""},
+      {"KVL_StrRepl", {"", "a", "ab", "1", "1"}, ""},
+      {"KVL_Rot13", {""}, ""},
+      {"KVL_QuoteAdd", {""}, "> \r\n"},  // one empty line
+      {"KVL_QuoteDel", {""}, "\r\n"},
+  };
+  for (const auto& [name, args, expected] : cases) {
+    EXPECT_EQ(plugin.call(name, args), expected) << name << " with " << args.size() << " arguments";
+  }
+}
+
 TEST_F(Exports, EmptyResultIsStillWritten) {
   std::map<std::int32_t, std::string> items;
   ArgumentProvider params({"", "x"});

@@ -118,6 +118,7 @@ TEST_F(TextMacros, EditingThroughTheExports) {
 TEST_F(TextMacros, ListsAndLines) {
   EXPECT_EQ(plugin.call("KVL_StrItem", {"a;b;;d", ";", "4"}), "d");
   EXPECT_EQ(plugin.call("KVL_StrItem", {"a<>b", "<>", "2"}), "b");
+  EXPECT_EQ(plugin.call("KVL_StrItem", {"aaa", "aa", "2"}), "a");  // the rest after the last delimiter, though short
   EXPECT_EQ(plugin.call("KVL_StrItemCnt", {"a;b;;d", ";"}), "4");
   EXPECT_EQ(plugin.call("KVL_StrItemCnt", {"abc", ""}), "0");
   EXPECT_EQ(plugin.call("KVL_StrItemCnt", {"", ";"}), "0");

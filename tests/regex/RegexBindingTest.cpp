@@ -296,6 +296,12 @@ TEST(RegexBinding, DeepRecursionGivesAnErrorInsteadOfOverflowingTheStack) {
     const std::string interpreted = ErrorOf([&] { CreateRegexWithoutJit(nested, {})->IsMatch(text); });
     EXPECT_EQ(ErrorOf([&] { EXPECT_FALSE(CreateRegex(nested, {})->IsMatch(text)); }), interpreted) << length;
   }
+  // Captures inside a lookahead of a repeated group take the JIT more than 32 bytes a
+  // character: its stack runs out on 1500 and the interpreter answers instead; on 8000
+  // the interpreter runs out of recursion as well, and that error stands.
+  const auto lookahead = CreateRegexOnJit("^(a(?=(b)?(c)?(d)?))*$", {});
+  EXPECT_EQ(ErrorOf([&] { EXPECT_TRUE(lookahead->IsMatch(std::string(1500, 'a'))); }), "");
+  EXPECT_EQ(ErrorOf([&] { lookahead->IsMatch(std::string(8000, 'a')); }), "Unknown PCRE error code -21");
 }
 
 TEST(RegexBinding, MachineCodeOnlyForLongSearches) {
