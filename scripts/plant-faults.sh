@@ -79,7 +79,7 @@ trap interrupted INT TERM
 
 build() {
   if [ ! -f build/build.ninja ]; then run cmake --preset default >>"$1" 2>&1 || return 1; fi
-  run cmake --build build -j1 >>"$1" 2>&1
+  run cmake --build build -j2 >>"$1" 2>&1
 }
 
 # Runs the suite; answers 0 when every test passed. A hang counts as a failure.
