@@ -1,7 +1,9 @@
 // The input box, the file-open dialog and the folder browser through the exports, as
 // real windows under Xvfb driven from a second thread; and their text rules.
 #include <windows.h>
+#include <commctrl.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 
@@ -128,11 +130,37 @@ TEST_F(Choosers, FileOpenDialogAnswersFullPaths) {
   EXPECT_EQ(plugin.call("KVL_DlgOpen", Strings(6, "1")), kCountError);
 }
 
+BOOL CALLBACK FindTreeView(HWND child, LPARAM found) {
+  std::array<char, 32> name{};
+  GetClassNameA(child, name.data(), static_cast<int>(name.size()));
+  if (std::string_view(name.data()) != WC_TREEVIEWA) return TRUE;
+  *reinterpret_cast<HWND*>(found) = child;
+  return FALSE;
+}
+
+// The name of the folder browser's selected tree entry ("" while there is none).
+std::string SelectedFolderName(HWND browser) {
+  HWND tree = nullptr;
+  EnumChildWindows(browser, FindTreeView, reinterpret_cast<LPARAM>(&tree));
+  const auto item = tree ? reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0)) : nullptr;
+  if (!item) return {};
+  std::array<char, MAX_PATH> text{};
+  TVITEMA entry{};
+  entry.mask = TVIF_TEXT;
+  entry.hItem = item;
+  entry.pszText = text.data();
+  entry.cchTextMax = static_cast<int>(text.size());
+  SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&entry));
+  return text.data();
+}
+
 // The browser has a title of its own; the preselected folder is the answer of OK.
+// The browser walks to it after it shows, slower on a busy machine: OK waits for it.
 TEST_F(Choosers, FolderBrowserPreselectsAndAnswers) {
   const std::string folderPath = files.string();
-  const auto pressOk = [](HWND browser) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const auto pressOk = [leaf = files.filename().string()](HWND browser) {
+    for (int i = 0; i < 500 && SelectedFolderName(browser) != leaf; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
     Press(browser, IDOK);
   };
   for (const char* style : {"0", "1", "7"})
