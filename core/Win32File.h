@@ -1,25 +1,21 @@
 #pragma once
-// A file handle that closes itself, for the Win32 parts of the plug-in.
+// Opening files for the Win32 parts of the plug-in: paths checked against the
+// platform's limit, devices, pipes and folders told apart from files.
 #include <windows.h>
 
-#include <memory>
 #include <string>
 
 #include "core/Limits.h"
+#include "core/Win32Owners.h"
 
 namespace kvl {
 
-struct HandleCloser {
-  void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using FileHandle = std::unique_ptr<void, HandleCloser>;
-
 // Empty when the file cannot be opened, and for a path the platform cannot take.
-inline FileHandle OpenFile(const std::string& path, DWORD access, DWORD share, DWORD disposition,
-                           DWORD flags = FILE_ATTRIBUTE_NORMAL) {
-  if (!FitsPathBuffer(path)) return FileHandle();
+inline UniqueHandle OpenFile(const std::string& path, DWORD access, DWORD share, DWORD disposition,
+                             DWORD flags = FILE_ATTRIBUTE_NORMAL) {
+  if (!FitsPathBuffer(path)) return UniqueHandle();
   const HANDLE handle = CreateFileA(path.c_str(), access, share, nullptr, disposition, flags, nullptr);
-  return FileHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
+  return UniqueHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
 }
 
 // Whether the handle is a file on a disk: devices (COM1 is a serial line, CON the
@@ -31,9 +27,9 @@ inline bool IsRegularFile(HANDLE handle) {
 }
 
 // As OpenFile, but empty for anything that is not a regular file.
-inline FileHandle OpenRegularFile(const std::string& path, DWORD access, DWORD share, DWORD disposition,
-                                  DWORD flags = FILE_ATTRIBUTE_NORMAL) {
-  FileHandle file = OpenFile(path, access, share, disposition, flags);
+inline UniqueHandle OpenRegularFile(const std::string& path, DWORD access, DWORD share, DWORD disposition,
+                                    DWORD flags = FILE_ATTRIBUTE_NORMAL) {
+  UniqueHandle file = OpenFile(path, access, share, disposition, flags);
   if (file && !IsRegularFile(file.get())) file.reset();
   return file;
 }

@@ -335,7 +335,7 @@ struct HashCloser {
 
 bool ReadFileInBlocks(const std::string& path, std::size_t blockSize,
                       const std::function<bool(std::string_view)>& consume) {
-  const FileHandle file = OpenRegularFile(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
+  const UniqueHandle file = OpenRegularFile(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
                                           FILE_FLAG_SEQUENTIAL_SCAN);
   if (!file) return false;
   std::unique_ptr<char[]> block = std::make_unique_for_overwrite<char[]>(blockSize);
@@ -347,7 +347,7 @@ bool ReadFileInBlocks(const std::string& path, std::size_t blockSize,
 }
 
 bool WriteTextFile(const std::string& path, std::string_view text) {
-  const FileHandle file = OpenRegularFile(path, GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
+  const UniqueHandle file = OpenRegularFile(path, GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
   if (!file) return false;
   constexpr std::size_t kPiece = 1 << 24;  // WriteFile counts in 32 bits; keep each write modest
   for (std::size_t at = 0; at < text.size(); at += kPiece) {
@@ -421,7 +421,7 @@ bool DownloadUrlToFile(const std::string& url, const std::string& path) {
     return false;
   bool complete = false;
   {
-    const FileHandle file = OpenRegularFile(partial, GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
+    const UniqueHandle file = OpenRegularFile(partial, GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
     if (!file) return false;
     std::vector<char> block(1 << 16);
     for (;;) {

@@ -13,6 +13,7 @@
 #include "dialogs/DialogMacros.h"
 #include "dialogs/WindowHandles.h"
 #include "system/FileSystem.h"
+#include "core/Win32Owners.h"
 
 namespace kvl::macros {
 
@@ -32,9 +33,6 @@ std::string CurrentFolder() {
   return length > 0 && length < MAX_PATH ? std::string(folder.data(), length) : std::string();
 }
 
-struct ItemListFree {
-  void operator()(ITEMIDLIST* list) const { CoTaskMemFree(list); }
-};
 
 int CALLBACK PreselectFolder(HWND browser, UINT message, LPARAM, LPARAM folder) {
   if (message == BFFM_INITIALIZED && folder != 0) SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, folder);
@@ -78,7 +76,7 @@ std::string DlgFolder(Call& call) {
   browse.ulFlags = static_cast<UINT>(style);
   browse.lpfn = PreselectFolder;
   browse.lParam = preselected.empty() ? 0 : reinterpret_cast<LPARAM>(preselected.c_str());
-  const std::unique_ptr<ITEMIDLIST, ItemListFree> chosen(SHBrowseForFolderA(&browse));
+  const UniqueCoTaskMem<ITEMIDLIST> chosen(SHBrowseForFolderA(&browse));
   if (!chosen) return {};
   std::array<char, MAX_PATH> path{};
   return SHGetPathFromIDListA(chosen.get(), path.data()) ? std::string(path.data()) : std::string();

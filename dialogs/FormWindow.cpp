@@ -13,6 +13,7 @@
 #include "core/platform.h"
 #include "dialogs/FormLogic.h"
 #include "dialogs/WindowHandles.h"
+#include "core/Win32Owners.h"
 
 namespace kvl::dialogs {
 
@@ -21,12 +22,6 @@ namespace {
 constexpr LONG kNavigateFlags = navNoHistory | navNoReadFromCache | navNoWriteToCache;  // 14
 constexpr UINT kReturnToFormMessage = WM_APP + 1;
 
-struct ComRelease {
-  void operator()(IUnknown* object) const { object->Release(); }
-};
-template <typename T>
-using ComPtr = std::unique_ptr<T, ComRelease>;
-
 template <typename T>
 ComPtr<T> QueryAs(IUnknown* from, REFIID iid) {
   void* out = nullptr;
@@ -34,14 +29,9 @@ ComPtr<T> QueryAs(IUnknown* from, REFIID iid) {
   return ComPtr<T>(static_cast<T*>(out));
 }
 
-struct BstrFree {
-  void operator()(BSTR text) const { SysFreeString(text); }
-};
-using Bstr = std::unique_ptr<OLECHAR, BstrFree>;
-
-Bstr ToBstr(const std::string& text) {
+UniqueBstr ToBstr(const std::string& text) {
   const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  Bstr out(SysAllocStringLen(nullptr, static_cast<UINT>(length)));
+  UniqueBstr out(SysAllocStringLen(nullptr, static_cast<UINT>(length)));
   if (out && length > 0)
     MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.get(), length);
   return out;
@@ -339,7 +329,7 @@ class FormWindow {
 
   void Navigate(const std::string& address) {
     if (!browser_) return;
-    const Bstr url = ToBstr(address);
+    const UniqueBstr url = ToBstr(address);
     VARIANT flags, empty;
     VariantInit(&flags);
     VariantInit(&empty);

@@ -19,6 +19,7 @@
 #include <utility>
 
 #include "core/TextUtil.h"
+#include "core/Win32Owners.h"
 
 namespace kvlhost {
 
@@ -145,22 +146,6 @@ std::wstring OwnCodePageToWide(std::string_view bytes, unsigned codePage) {
 // ---------------------------------------------------------------------------------------------
 // The platform's charset registry
 
-struct ComRelease {
-  void operator()(IUnknown* object) const { object->Release(); }
-};
-template <class Interface>
-using ComPtr = std::unique_ptr<Interface, ComRelease>;
-
-struct RegKeyClose {
-  void operator()(HKEY key) const { RegCloseKey(key); }
-};
-using RegKey = std::unique_ptr<std::remove_pointer_t<HKEY>, RegKeyClose>;
-
-struct BstrFree {
-  void operator()(BSTR text) const { SysFreeString(text); }
-};
-using Bstr = std::unique_ptr<OLECHAR, BstrFree>;
-
 // COM for the calling thread, uninitialised at the end only when this object initialised it.
 // A thread already in another apartment keeps it (RPC_E_CHANGED_MODE); COM is usable there too.
 class ComApartment {
@@ -208,7 +193,7 @@ std::optional<RegistryEntry> RegistryCharset(std::string_view name) {
   const std::wstring path = L"MIME\\Database\\Charset\\" + Widened(name);
   HKEY raw = nullptr;
   if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &raw) != ERROR_SUCCESS) return std::nullopt;
-  const RegKey key(raw);
+  const kvl::UniqueHKey key(raw);
   for (const wchar_t* valueName : {L"InternetEncoding", L"Codepage"}) {
     DWORD type = 0;
     DWORD value = 0;
@@ -351,7 +336,7 @@ class CharsetRegistry {
     IMultiLanguage2* multiLanguage = MultiLanguage();
     if (!multiLanguage) return 0;
     const std::wstring wide = Widened(name);
-    const Bstr charset(SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size())));
+    const kvl::UniqueBstr charset(SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size())));
     MIMECSETINFO info{};
     if (!charset || multiLanguage->GetCharsetInfo(charset.get(), &info) != S_OK) return 0;
     return info.uiInternetEncoding;
@@ -371,7 +356,7 @@ class CharsetRegistry {
 
   // Declared before the MLang object, so the object is released before COM ends.
   std::optional<ComApartment> apartment_;
-  ComPtr<IMultiLanguage2> multiLanguage_;
+  kvl::ComPtr<IMultiLanguage2> multiLanguage_;
   std::map<std::string, Resolved> resolved_;
 };
 

@@ -7,17 +7,13 @@
 #include <vector>
 
 #include "host/MessageReader.h"
+#include "core/Win32Owners.h"
 
 namespace kvlhost {
 
 namespace {
 
 constexpr DWORD kReadBlock = 1u << 20;
-
-struct HandleCloser {
-  void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using FileHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleCloser>;
 
 std::wstring CurrentFolder() {
   const DWORD length = GetCurrentDirectoryW(0, nullptr);
@@ -45,8 +41,8 @@ std::wstring ResolvedDots(std::wstring_view path, std::size_t rootParts) {
   return out;
 }
 
-FileHandle OpenRegularFile(const std::wstring& path) {
-  FileHandle file(CreateFileW(LiteralPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+kvl::UniqueHandle OpenRegularFile(const std::wstring& path) {
+  kvl::UniqueHandle file(CreateFileW(LiteralPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (file.get() == INVALID_HANDLE_VALUE) {
     file.release();
@@ -99,7 +95,7 @@ std::wstring LiteralPath(std::wstring_view path) {
 }
 
 std::string ReadRegularFile(const std::wstring& path) {
-  const FileHandle file = OpenRegularFile(path);
+  const kvl::UniqueHandle file = OpenRegularFile(path);
   std::string text;
   text.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(FileSize(file.get()), kMaxMessageFileBytes)));
   ReadBlocks(file.get(), [&](std::string_view block) { text.append(block); });
@@ -107,7 +103,7 @@ std::string ReadRegularFile(const std::wstring& path) {
 }
 
 FileBytes ReadMessageFile(const std::wstring& path) {
-  const FileHandle file = OpenRegularFile(path);
+  const kvl::UniqueHandle file = OpenRegularFile(path);
   const std::uint64_t size = FileSize(file.get());
   if (size > kMaxMessageFileBytes)
     throw FileReadError("it is larger than 1 GiB, the largest message kvlhost reads");

@@ -18,6 +18,7 @@
 #include "core/MacroTable.h"
 #include "core/Numbers.h"
 #include "core/TextUtil.h"
+#include "core/Win32Owners.h"
 #include "host/Charset.h"
 #include "host/FileInput.h"
 #include "host/JsonText.h"
@@ -459,7 +460,7 @@ int RunHelpOrVersion(const std::vector<std::wstring>& args) {
 
 std::vector<std::wstring> CommandLineArguments() {
   int count = 0;
-  std::unique_ptr<LPWSTR, decltype(&LocalFree)> argv(CommandLineToArgvW(GetCommandLineW(), &count), &LocalFree);
+  const kvl::UniqueLocalMem<LPWSTR> argv(CommandLineToArgvW(GetCommandLineW(), &count));
   std::vector<std::wstring> args;
   for (int i = 1; argv && i < count; ++i) args.emplace_back(argv.get()[i]);
   return args;

@@ -15,6 +15,7 @@
 #include "core/WorkBudget.h"
 #include "system/KeyStrings.h"
 #include "system/KeyboardLayouts.h"
+#include "core/Win32Owners.h"
 
 namespace kvl::macros {
 
@@ -64,14 +65,6 @@ void SendKeyEvent(const keys::KeyAction& action, bool wait) {
   }
 }
 
-struct ClipboardCloser {
-  void operator()(void*) const { CloseClipboard(); }
-};
-
-struct GlobalFreer {
-  void operator()(void* block) const { GlobalFree(block); }
-};
-using GlobalBlock = std::unique_ptr<std::remove_pointer_t<HGLOBAL>, GlobalFreer>;
 
 // Another program may hold the clipboard for a moment: a few short retries.
 bool OpenClipboardBriefly() {
@@ -83,8 +76,8 @@ bool OpenClipboardBriefly() {
 }
 
 // A movable shared block holding the text and its NUL.
-GlobalBlock TextBlock(const std::string& text) {
-  GlobalBlock block(GlobalAlloc(GMEM_MOVEABLE | GMEM_SHARE, text.size() + 1));
+UniqueGlobalMem TextBlock(const std::string& text) {
+  UniqueGlobalMem block(GlobalAlloc(GMEM_MOVEABLE | GMEM_SHARE, text.size() + 1));
   if (!block) return block;
   void* bytes = GlobalLock(block.get());
   if (!bytes) return nullptr;
@@ -113,9 +106,10 @@ std::string SendKeys(Call& call) {
 // Empty when the text is on the clipboard; the clipboard held by another program or
 // no memory for the text answers "not successful" rather than pretending.
 std::string SetClipB(Call& call) {
-  GlobalBlock block = TextBlock(call.text(1));
-  if (!block || !OpenClipboardBriefly()) return std::string(ErrNoSuccess);
-  const std::unique_ptr<void, ClipboardCloser> open(reinterpret_cast<void*>(1));
+  UniqueGlobalMem block = TextBlock(call.text(1));
+  if (!block) return std::string(ErrNoSuccess);
+  const OpenedClipboard open(OpenClipboardBriefly());
+  if (!open) return std::string(ErrNoSuccess);
   if (!EmptyClipboard() || !SetClipboardData(CF_TEXT, block.get())) return std::string(ErrNoSuccess);
   block.release();  // the clipboard owns it now
   return {};

@@ -19,13 +19,9 @@ namespace kvl::files {
 
 namespace {
 // Regular files only: a device such as COM1 has no size or times of its own.
-FileHandle OpenForReading(const std::string& file) {
+UniqueHandle OpenForReading(const std::string& file) {
   return OpenRegularFile(file, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
 }
-
-struct LocalFreer {
-  void operator()(void* memory) const { LocalFree(memory); }
-};
 
 // Temporary names carry a number of four hex digits, as the platform's do; with the
 // folder nine tenths full, 100 draws all miss with a chance of 1 in 38 000.
@@ -49,7 +45,7 @@ bool CreateFolderPath(const std::string& path) {
 }
 
 std::optional<FileTimes> ReadFileTimes(const std::string& file) {
-  const FileHandle handle = OpenForReading(file);
+  const UniqueHandle handle = OpenForReading(file);
   if (!handle) return std::nullopt;
   TIME_ZONE_INFORMATION zone{};
   const DWORD state = GetTimeZoneInformation(&zone);
@@ -88,7 +84,7 @@ std::string FileOwnerName(const std::string& file) {
     return std::string(domain.data()) + "\\" + name.data();
   wchar_t* text = nullptr;
   if (!ConvertSidToStringSidW(owner, &text)) return {};
-  const std::unique_ptr<wchar_t, LocalFreer> owned(text);
+  const UniqueLocalMem<wchar_t> owned(text);
   std::string sid;
   for (const wchar_t* c = owned.get(); *c; ++c) sid += static_cast<char>(*c);  // a SID text is ASCII
   return sid;
@@ -113,7 +109,7 @@ std::string MakeTempFile(const std::string& prefix, const std::string& extension
 }
 
 std::optional<std::uint64_t> FileSizeOf(const std::string& file) {
-  const FileHandle handle = OpenForReading(file);
+  const UniqueHandle handle = OpenForReading(file);
   LARGE_INTEGER size{};
   if (!handle || !GetFileSizeEx(handle.get(), &size)) return std::nullopt;
   return static_cast<std::uint64_t>(size.QuadPart);
@@ -149,7 +145,7 @@ bool ForEachFileLine(const std::string& file, const std::function<bool(std::stri
 
 bool AppendLine(const std::string& file, std::string_view line) {
   // A device would take the line somewhere else (COM1, LPT1) or block the write.
-  const FileHandle handle = OpenRegularFile(file, FILE_APPEND_DATA, FILE_SHARE_READ, OPEN_ALWAYS);
+  const UniqueHandle handle = OpenRegularFile(file, FILE_APPEND_DATA, FILE_SHARE_READ, OPEN_ALWAYS);
   if (!handle) return false;
   const std::string text = std::string(line) + "\r\n";
   DWORD written = 0;

@@ -73,7 +73,7 @@ std::vector<programs::ProcessEntry> ProcessSnapshot() {
   if (!snapshot || !first || !next) return entries;
   const HANDLE taken = snapshot(TH32CS_SNAPPROCESS, 0);
   if (taken == INVALID_HANDLE_VALUE) return entries;
-  const FileHandle owned(taken);
+  const UniqueHandle owned(taken);
   PROCESSENTRY32 entry{};
   entry.dwSize = sizeof(entry);
   for (BOOL more = first(taken, &entry); more; more = next(taken, &entry)) {
@@ -138,7 +138,7 @@ std::string RunCmd(Call& call) {
   }
   bool ended = true;
   if (execute.hProcess != nullptr) {
-    const FileHandle process(execute.hProcess);
+    const UniqueHandle process(execute.hProcess);
     ended = WaitForSingleObject(process.get(), static_cast<DWORD>(limit)) == WAIT_OBJECT_0;
   }
   std::string output = ReadCapture(capture);

@@ -8,6 +8,7 @@
 
 #include "core/Numbers.h"
 #include "core/TextUtil.h"
+#include "core/Win32Owners.h"
 
 namespace kvl {
 
@@ -44,19 +45,15 @@ class OpenKey {
   OpenKey(const RegistryPath& path, REGSAM access) {
     const HKEY root = RootKey(path.root);
     if (!root || path.keyPath.find('\0') != std::string::npos || path.valueName.find('\0') != std::string::npos) return;
-    if (RegOpenKeyExA(root, path.keyPath.c_str(), 0, access, &key_) != ERROR_SUCCESS) key_ = nullptr;
+    HKEY opened = nullptr;
+    if (RegOpenKeyExA(root, path.keyPath.c_str(), 0, access, &opened) == ERROR_SUCCESS) key_.reset(opened);
   }
-  ~OpenKey() {
-    if (key_) RegCloseKey(key_);
-  }
-  OpenKey(const OpenKey&) = delete;
-  OpenKey& operator=(const OpenKey&) = delete;
 
-  HKEY get() const { return key_; }
+  HKEY get() const { return key_.get(); }
   explicit operator bool() const { return key_ != nullptr; }
 
  private:
-  HKEY key_ = nullptr;
+  UniqueHKey key_;
 };
 
 // A string value loses its terminating NUL; one stored without it keeps every character.

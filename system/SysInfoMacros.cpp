@@ -137,7 +137,7 @@ std::string IsUserAdmin(Call&) {
   if (!OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token) &&
       (GetLastError() != ERROR_NO_TOKEN || !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)))
     return "0";
-  const FileHandle tokenHandle(token);
+  const UniqueHandle tokenHandle(token);
   DWORD size = 0;
   GetTokenInformation(token, TokenGroups, nullptr, 0, &size);
   if (size < sizeof(TOKEN_GROUPS)) return "0";

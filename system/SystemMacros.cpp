@@ -11,6 +11,7 @@
 #include "core/TextUtil.h"
 #include "core/platform.h"
 #include "system/Registry.h"
+#include "core/Win32Owners.h"
 
 namespace kvl::macros {
 
@@ -24,15 +25,12 @@ std::string EndingInBackslash(std::string folder) {
   return folder;
 }
 
-struct ItemListFree {
-  void operator()(ITEMIDLIST* list) const { CoTaskMemFree(list); }
-};
 
 // A shell special folder (CSIDL); empty when the shell does not know it.
 std::string SpecialFolder(int csidl) {
   ITEMIDLIST* found = nullptr;
   if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &found)) || !found) return {};
-  const std::unique_ptr<ITEMIDLIST, ItemListFree> list(found);
+  const UniqueCoTaskMem<ITEMIDLIST> list(found);
   std::array<char, MAX_PATH + 1> path{};
   if (!SHGetPathFromIDListA(list.get(), path.data())) return {};
   const std::string folder(Trimmed(path.data()));
