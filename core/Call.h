@@ -6,23 +6,11 @@
 #include <string>
 #include <string_view>
 
+#include "core/ZorbelItems.h"
+
 struct IZRPDataProvider;
 
 namespace kvl {
-
-// The host's data items that macros read, by what the plug-in takes them to be.
-namespace items {
-inline constexpr std::int32_t kCorrespondentName = 218;
-inline constexpr std::int32_t kCorrespondentAddress = 219;
-inline constexpr std::int32_t kSubjectAsReceived = 222;
-inline constexpr std::int32_t kSubject = 223;
-inline constexpr std::int32_t kMessageId = 235;
-inline constexpr std::int32_t kMessageText = 241;
-inline constexpr std::int32_t kHeaderBlock = 243;
-inline constexpr std::int32_t kBody = 254;
-inline constexpr std::int32_t kInReplyTo = 265;
-inline constexpr std::int32_t kReferences = 266;
-}  // namespace items
 
 // Text read from the host into storage of its own, not zero-filled first: a whole
 // message (16 MiB and more) is then copied once and nothing else touches it.

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <unknwn.h>
 
+#include "core/ZorbelItems.h"
+
 // {9DD91B89-A551-4180-8A81-2CCF584CD4BF}
 inline constexpr IID IID_IZRPDataProvider = {
     0x9DD91B89, 0xA551, 0x4180, {0x8A, 0x81, 0x2C, 0xCF, 0x58, 0x4C, 0xD4, 0xBF}};

@@ -11,6 +11,7 @@
 
 #include "core/Limits.h"
 #include "core/TextUtil.h"
+#include "core/ZorbelItems.h"
 #include "host/Charset.h"
 
 namespace kvlhost {
@@ -831,16 +832,16 @@ Message ParseMessage(std::string_view raw) {
 
 std::map<std::int32_t, std::string> MessageItems(Message&& message) {
   std::map<std::int32_t, std::string> items;
-  items[222] = message.subject;
-  items[223] = std::move(message.subject);
-  items[218] = std::move(message.fromName);
-  items[219] = std::move(message.fromAddress);
-  items[235] = std::move(message.messageId);
-  items[241] = std::move(message.text);
-  items[243] = std::move(message.headers);
-  items[254] = std::move(message.body);
-  items[265] = std::move(message.inReplyTo);
-  items[266] = std::move(message.references);
+  items[kvl::items::kSubjectAsReceived] = message.subject;
+  items[kvl::items::kSubject] = std::move(message.subject);
+  items[kvl::items::kCorrespondentName] = std::move(message.fromName);
+  items[kvl::items::kCorrespondentAddress] = std::move(message.fromAddress);
+  items[kvl::items::kMessageId] = std::move(message.messageId);
+  items[kvl::items::kMessageText] = std::move(message.text);
+  items[kvl::items::kHeaderBlock] = std::move(message.headers);
+  items[kvl::items::kBody] = std::move(message.body);
+  items[kvl::items::kInReplyTo] = std::move(message.inReplyTo);
+  items[kvl::items::kReferences] = std::move(message.references);
   return items;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/TextUtil.h"
+#include "core/ZorbelItems.h"
 
 namespace kvlhost {
 
@@ -272,7 +273,9 @@ constexpr char kInert = '\x7F';  // not a name, not a delimiter, not trimmed
 
 // Message data macros and the items they answer.
 constexpr std::pair<std::string_view, std::int32_t> kMessageItems[] = {
-    {"SUBJECT", 223}, {"TEXT", 241}, {"HEADERS", 243}, {"FROMNAME", 218}, {"FROMADDR", 219}, {"MSGID", 235}};
+    {"SUBJECT", kvl::items::kSubject}, {"TEXT", kvl::items::kMessageText}, {"HEADERS", kvl::items::kHeaderBlock},
+    {"FROMNAME", kvl::items::kCorrespondentName}, {"FROMADDR", kvl::items::kCorrespondentAddress},
+    {"MSGID", kvl::items::kMessageId}};
 
 std::optional<std::uint32_t> FirstSource(const Marks& marks) {
   if (marks.empty()) return std::nullopt;
