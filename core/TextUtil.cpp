@@ -264,6 +264,22 @@ char HexPairToChar(std::string_view pair) {
   return static_cast<char>(high * 16 + low);
 }
 
+bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (AsciiUpper(c) >= 'A' && AsciiUpper(c) <= 'F'); }
+
+std::string PercentDecoded(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    if (text[at] == '%' && at + 2 < text.size() && IsHexDigit(text[at + 1]) && IsHexDigit(text[at + 2])) {
+      out += HexPairToChar(text.substr(at + 1, 2));
+      at += 2;
+    } else {
+      out += text[at];
+    }
+  }
+  return out;
+}
+
 std::string UnescapeText(std::string_view text) {
   std::string out;
   out.reserve(text.size());

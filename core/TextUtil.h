@@ -57,6 +57,12 @@ std::string UnescapeText(std::string_view text);
 // Two hexadecimal digits to one character; "0" and non-digits count as 0.
 char HexPairToChar(std::string_view pair);
 
+bool IsHexDigit(char c);
+
+// Percent escapes ("%41") of a URL or an RFC 2231 value read back; a "%" without two
+// hexadecimal digits after it, and "+", stay as they are.
+std::string PercentDecoded(std::string_view text);
+
 char AsciiUpper(char c);
 char AsciiLower(char c);
 std::string AsciiLowered(std::string_view text);

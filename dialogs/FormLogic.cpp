@@ -32,22 +32,6 @@ std::string WithoutAttribute(std::string_view text, std::string_view attribute) 
   return out;
 }
 
-// Percent escapes of a file: URL read back ("%20" is a blank; "+" stays "+").
-std::string PercentDecoded(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t at = 0; at < text.size(); ++at) {
-    if (text[at] == '%' && at + 2 < text.size() && std::isxdigit(static_cast<unsigned char>(text[at + 1])) &&
-        std::isxdigit(static_cast<unsigned char>(text[at + 2]))) {
-      out += HexPairToChar(text.substr(at + 1, 2));
-      at += 2;
-    } else {
-      out += text[at];
-    }
-  }
-  return out;
-}
-
 }  // namespace
 
 BrowserWait NextBrowserWait(int readyState, std::uint32_t elapsedMs, std::uint32_t idleMs) {

@@ -29,7 +29,7 @@ constexpr int kMaxPartDepth = 256;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool IsWhitespace(char c) { return IsBlank(c) || c == '\r' || c == '\n'; }
-bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (kvl::AsciiUpper(c) >= 'A' && kvl::AsciiUpper(c) <= 'F'); }
+using kvl::IsHexDigit;
 
 bool IsAllWhitespace(std::string_view text) { return std::all_of(text.begin(), text.end(), IsWhitespace); }
 
@@ -470,20 +470,6 @@ const Parameter* FindParameter(const Parameters& parameters, std::string_view na
   return nullptr;
 }
 
-std::string PercentDecoded(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t at = 0; at < text.size(); ++at) {
-    if (text[at] == '%' && at + 2 < text.size() && IsHexDigit(text[at + 1]) && IsHexDigit(text[at + 2])) {
-      out += kvl::HexPairToChar(text.substr(at + 1, 2));
-      at += 2;
-    } else {
-      out += text[at];
-    }
-  }
-  return out;
-}
-
 // One piece of an RFC 2231 parameter: name*=..., name*N=... or name*N*=...
 struct ExtendedSegment {
   int index = 0;
@@ -533,7 +519,7 @@ std::optional<ExtendedValue> ExtendedParameter(const Parameters& parameters, std
       extended.charset = value.substr(0, charsetEnd);
       value.remove_prefix(languageEnd + 1);
     }
-    extended.bytes += PercentDecoded(value);
+    extended.bytes += kvl::PercentDecoded(value);
   }
   return extended;
 }

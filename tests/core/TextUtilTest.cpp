@@ -184,6 +184,13 @@ TEST(HexPairToChar, ZeroAndNonDigitsCountAsNothing) {
   EXPECT_EQ(HexPairToChar("4"), '\x40');
 }
 
+TEST(PercentDecoded, EscapesNeedTwoHexDigits) {
+  EXPECT_EQ(PercentDecoded("a%20b+c%2Fd%2f"), "a b+c/d/");
+  EXPECT_EQ(PercentDecoded("%41"), "A");    // an escape that ends the text
+  EXPECT_EQ(PercentDecoded("x%4"), "x%4");  // one digit short
+  EXPECT_EQ(PercentDecoded("%G1%%41"), "%G1%A");
+}
+
 TEST(Numbers, DecimalAndHexadecimalForms) {
   EXPECT_EQ(ReadInteger("42"), 42);
   EXPECT_EQ(ReadInteger("-42"), -42);
