@@ -1,7 +1,5 @@
 #include "dialogs/FormLogic.h"
 
-#include <cctype>
-
 #include "core/TextUtil.h"
 #include "text/Encoding.h"
 
