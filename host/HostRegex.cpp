@@ -15,9 +15,13 @@ unsigned long StepLimit(std::size_t subjectBytes) {
   return static_cast<unsigned long>(std::min<std::uint64_t>(kMost, kBase + kPerByte * std::uint64_t{subjectBytes}));
 }
 
-// The machine code keeps its backtracking on a stack of its own, at most 64 MB; the
-// interpreter (used where PCRE made no machine code) recurses on the thread's stack, so
-// it gets a depth that fits half of kvlhost's 2 MB.
+// The engines as the plug-in chooses them, so that a search the plug-in made first
+// (KVL_Grep, KVL_ReX) runs here on the same engine with the same limits: the
+// interpreter below 16 KB of subject, the machine code from there on and where the
+// interpreter runs out of depth. The machine code keeps its backtracking on a stack of
+// its own, at most 64 MB; the interpreter recurses on the thread's stack, so it gets
+// a depth that fits half of kvlhost's 2 MB.
+constexpr std::size_t kMachineCodeFrom = 16u << 10;
 constexpr int kJitStackFirst = 64 << 10;
 constexpr int kJitStackMost = 64 << 20;
 constexpr std::size_t kInterpreterStack = 1u << 20;
@@ -70,11 +74,23 @@ bool HostRegex::match(std::string_view subject) {
   extra.flags |= PCRE_EXTRA_MATCH_LIMIT | PCRE_EXTRA_MATCH_LIMIT_RECURSION;
   extra.match_limit = StepLimit(subject.size());
   extra.match_limit_recursion = InterpreterDepthLimit();
+  const bool hasMachineCode = (extra.flags & PCRE_EXTRA_EXECUTABLE_JIT) != 0;
+  if (subject.size() < kMachineCodeFrom) extra.flags &= ~PCRE_EXTRA_EXECUTABLE_JIT;
   int captures = 0;
   pcre_fullinfo(code_.get(), nullptr, PCRE_INFO_CAPTURECOUNT, &captures);
   std::vector<int> offsets(static_cast<std::size_t>(captures + 1) * 3);
-  const int rc = pcre_exec(code_.get(), &extra, subject.data(), static_cast<int>(subject.size()), 0, 0,
-                           offsets.data(), static_cast<int>(offsets.size()));
+  const auto search = [&] {
+    return pcre_exec(code_.get(), &extra, subject.data(), static_cast<int>(subject.size()), 0, 0, offsets.data(),
+                     static_cast<int>(offsets.size()));
+  };
+  int rc = search();
+  if (rc == PCRE_ERROR_RECURSIONLIMIT && hasMachineCode && !(extra.flags & PCRE_EXTRA_EXECUTABLE_JIT)) {
+    extra.flags |= PCRE_EXTRA_EXECUTABLE_JIT;
+    rc = search();
+  } else if (rc == PCRE_ERROR_JIT_STACKLIMIT) {
+    extra.flags &= ~PCRE_EXTRA_EXECUTABLE_JIT;
+    rc = search();
+  }
   // No match, and every search PCRE gave up on, count as no match.
   if (rc <= 0) return false;
   // \K inside a lookahead can set a match's start beyond its end: no part of the subject.
