@@ -79,9 +79,9 @@ def windows_lines(data):
     return data.replace(b"\r\n", b"\n").replace(b"\n", b"\r\n")
 
 
-def run(args):
+def run(args, env=None):
     try:
-        done = subprocess.run(args, capture_output=True, timeout=300)
+        done = subprocess.run(args, capture_output=True, timeout=300, env=env)
     except (OSError, subprocess.TimeoutExpired) as error:
         raise DistError(f"{args[0]}: {error}")
     if done.returncode != 0:
@@ -104,11 +104,15 @@ def released_binary(build, name):
     os.makedirs(debug_dir, exist_ok=True)
     debug = os.path.join(debug_dir, name + ".debug")
     stripped = os.path.join(debug_dir, name)
-    run([TOOLS + "objcopy", "--only-keep-debug", source, debug])
-    # Run in the debug folder, so that the link holds the file's name and not a path.
+    stamped = dict(os.environ, SOURCE_DATE_EPOCH=str(source_seconds()))
+    run([TOOLS + "objcopy", "--only-keep-debug", source, debug], env=stamped)
+    # Run in the debug folder, so that the link holds the file's name and not a path. objcopy
+    # stamps the PE headers with SOURCE_DATE_EPOCH (else with the present time), also the
+    # debug file's, whose CRC goes into the link.
     try:
         subprocess.run([TOOLS + "objcopy", "--strip-all", f"--add-gnu-debuglink={name}.debug", source, stripped],
-                       cwd=debug_dir, check=True, capture_output=True, timeout=300)
+                       cwd=debug_dir, check=True, capture_output=True, timeout=300,
+                       env=stamped)
         data = read(stripped)
     except (OSError, subprocess.SubprocessError) as error:
         raise DistError(f"stripping {name}: {error}")
@@ -316,13 +320,17 @@ def package_files(build, version):
     return sorted(files.items())
 
 
-def entry_time():
+def source_seconds():
+    """The time the package claims: SOURCE_DATE_EPOCH, else the last commit's time."""
     stamp = os.environ.get("SOURCE_DATE_EPOCH")
     if not stamp:
         done = subprocess.run(["git", "-C", ROOT, "log", "-1", "--format=%ct"], capture_output=True, text=True)
         stamp = done.stdout.strip() if done.returncode == 0 else ""
-    seconds = int(stamp) if stamp.isdigit() else int(time.time())
-    return time.gmtime(max(seconds, 315532800))[:6]  # zip times start in 1980
+    return max(int(stamp) if stamp.isdigit() else int(time.time()), 315532800)  # zip times start in 1980
+
+
+def entry_time():
+    return time.gmtime(source_seconds())[:6]
 
 
 def write_zip(target, top, files):
