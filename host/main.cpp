@@ -6,11 +6,14 @@
 #include <io.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -41,6 +44,7 @@ constexpr const char* kUsage =
     "       kvlhost info [--plugin PATH]            name, version and the HTML About text\n"
     "       kvlhost check TEMPLATE...               read templates without running them, report mistakes\n"
     "       kvlhost help | --help | -h              this text\n"
+    "       kvlhost COMMAND --help                  that command's usage and options\n"
     "       kvlhost --version                       kvlhost's version\n"
     "options:\n"
     "  --message MSG.eml      the message being answered\n"
@@ -52,6 +56,39 @@ constexpr const char* kUsage =
     "  --raw                  call: the result alone, without the line end after it\n"
     "  --strict               expand, call: message text expanded as a template is an error\n"
     "  --                     ends the options of call: everything after it is an argument\n";
+
+// The options each command takes, for `kvlhost COMMAND --help`.
+constexpr std::pair<std::string_view, std::string_view> kCommandOptions[] = {
+    {"expand", "--message --item --var --addressbook --plugin --encoding --strict"},
+    {"call", "--message --item --var --addressbook --plugin --encoding --raw --strict --"},
+    {"batch", "--plugin"},
+    {"list", "--plugin"},
+    {"info", "--plugin"},
+    {"check", "--encoding"},
+};
+
+// One command's usage line and its options, cut from the whole usage text.
+std::optional<std::string> CommandUsage(std::string_view command) {
+  const auto entry = std::find_if(std::begin(kCommandOptions), std::end(kCommandOptions),
+                                  [&](const auto& pair) { return pair.first == command; });
+  if (entry == std::end(kCommandOptions)) return std::nullopt;
+  std::string usage, options;
+  std::string_view text = kUsage;
+  const std::string start = "kvlhost " + std::string(command) + " ";
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n') + 1;
+    const std::string_view line = text.substr(0, end);
+    text.remove_prefix(end);
+    const std::string_view trimmed = line.substr(line.find_first_not_of(' '));
+    const std::string_view rest = trimmed.starts_with("usage: ") ? trimmed.substr(7) : trimmed;
+    if (rest.starts_with(start)) usage = "usage: " + std::string(rest);
+    const std::string_view option = trimmed.substr(0, trimmed.find(' '));
+    if (trimmed.starts_with("-") && (" " + std::string(entry->second) + " ").find(" " + std::string(option) + " ") !=
+                                        std::string::npos)
+      options += line;
+  }
+  return usage + (options.empty() ? "" : "options:\n" + options);
+}
 
 struct UsageError : std::runtime_error {
   using std::runtime_error::runtime_error;
@@ -71,6 +108,7 @@ struct Options {
   bool ansi = false;
   bool raw = false;     // call: no line end after the result
   bool strict = false;  // message text expanded as a template is an error
+  bool help = false;    // COMMAND --help
 };
 
 void WriteOut(std::string_view bytes) {
@@ -140,6 +178,10 @@ Options ParseOptions(const std::vector<std::wstring>& args) {
     }
     if (arg == L"--strict") {
       options.strict = true;
+      continue;
+    }
+    if (arg == L"--help") {
+      options.help = true;
       continue;
     }
     if (i + 1 >= args.size()) throw UsageError(kvlhost::WideToUtf8(arg) + " needs a value");
@@ -475,6 +517,12 @@ int main() {
     if (!args.empty() && (args[0] == L"help" || args[0] == L"--help" || args[0] == L"-h" || args[0] == L"--version"))
       return RunHelpOrVersion(args);
     const Options options = ParseOptions(args);
+    if (options.help) {
+      const std::optional<std::string> usage = CommandUsage(options.command);
+      if (!usage) throw UsageError("unknown command " + options.command);
+      WriteOut(*usage);
+      return 0;
+    }
     if (options.raw && options.command != "call") throw UsageError("--raw is an option of call");
     if (options.strict && options.command != "call" && options.command != "expand")
       throw UsageError("--strict is an option of expand and call");
