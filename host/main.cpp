@@ -215,9 +215,18 @@ std::string PluginPath(const Options& options) {
 // Reads the message file into the session; warnings about its charsets are the session's.
 void FillFromMessage(kvlhost::HostSession& session, const std::wstring& path) {
   const kvlhost::CharsetWarningScope charsetWarnings([&session](const std::string& text) { session.giveWarning(text); });
-  kvlhost::Message message = ReadNamedFile(path, "message", [](const std::wstring& file) {
-    return kvlhost::ParseMessage(kvlhost::ReadMessageFile(file).view());
+  bool binary = false;
+  kvlhost::Message message = ReadNamedFile(path, "message", [&binary](const std::wstring& file) {
+    const kvlhost::FileBytes bytes = kvlhost::ReadMessageFile(file);
+    binary = bytes.view().substr(0, 1024).find('\0') != std::string_view::npos;
+    return kvlhost::ParseMessage(bytes.view());
   });
+  // A file that is no message still gives a body to try the template on, with a word why
+  // the header items are empty.
+  if (binary || message.headers.empty())
+    session.giveWarning(kvlhost::WideToAnsi(path) +
+                        (binary ? " has NUL bytes in its first 1 KB, which no mail holds; it is read as a message all the same"
+                                : " has no header fields; it is read as a message body"));
   for (const std::string& warning : message.warnings) session.giveWarning(warning);
   session.messageFields["TONAME"] = std::move(message.toName);
   session.messageFields["TOADDR"] = std::move(message.toAddress);

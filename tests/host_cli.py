@@ -79,8 +79,36 @@ def main():
     with tempfile.TemporaryDirectory() as folder:
         with open(os.path.join(folder, "nul.eml"), "wb") as message:
             message.write(b"Subject: s\x00ub\r\n\r\nbefore\x00after\r\n")
-        expect(["expand", "-", "--message", os.path.join(folder, "nul.eml")], 0, "[s\x00ub][before\x00after\r\n]", "",
+        expect(["expand", "-", "--message", os.path.join(folder, "nul.eml")], 0, "[s\x00ub][before\x00after\r\n]",
+               r"kvlhost: warning: \S*nul.eml has NUL bytes in its first 1 KB, which no mail holds; it is read as a "
+               r"message all the same\n", stdin=b"[%SUBJECT][%TEXT]")
+        # A file with no header field, and one holding NUL bytes at once: one warning each, and
+        # the expansion goes on.
+        with open(os.path.join(folder, "note.txt"), "wb") as note:
+            note.write(b"just a note\r\n\r\nSubject: no\r\n")
+        expect(["expand", "-", "--message", os.path.join(folder, "note.txt")], 0,
+               "[][just a note\r\n\r\nSubject: no\r\n]",
+               r"kvlhost: warning: \S*note.txt has no header fields; it is read as a message body\n",
                stdin=b"[%SUBJECT][%TEXT]")
+        with open(os.path.join(folder, "binary.bin"), "wb") as binary:
+            binary.write(b"MZ\x90\x00" + bytes(range(256)) * 3)
+        expect(["expand", "-", "--message", os.path.join(folder, "binary.bin")], 0, "[]",
+               r"kvlhost: warning: \S*binary.bin has NUL bytes in its first 1 KB, which no mail holds; it is read as "
+               r"a message all the same\n", stdin=b"[%SUBJECT]")
+
+    # COMMAND --help: that command's usage line and its options, as the usage has them; after
+    # -- it is an argument of call.
+    def command_help(command, options):
+        lines = [line.lstrip().removeprefix("usage: ") for line in usage.splitlines(keepends=True)]
+        head = next(line for line in lines if line.startswith(f"kvlhost {command} "))
+        return "usage: " + head + "options:\n" + "".join(
+            "  " + line for line in lines if line.startswith("-") and line.split()[0] in options.split())
+    expect(["call", "--help"], 0, command_help("call", "--message --item --var --addressbook --plugin --encoding "
+                                                       "--raw --strict --"))
+    expect(["check", "--help"], 0, command_help("check", "--encoding"))
+    expect(["list", "--help"], 0, command_help("list", "--plugin"))
+    expect(["call", "KVL_StrLen", "--", "--help"], 0, "6\n")
+    expect(["nosuch", "--help"], 2, "", r"kvlhost: unknown command nosuch" + hint)
 
     # Message text that the plug-in hands back as a template: a finding per place, an error
     # with --strict (copied as plain text, exit status 1), silent when the body has %%.
