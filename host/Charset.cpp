@@ -17,6 +17,7 @@
 #include <set>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 #include "core/TextUtil.h"
 #include "core/Win32Owners.h"
@@ -505,6 +506,73 @@ std::string Utf8ToAnsi(std::string_view utf8) {
 std::string WideToAnsi(std::wstring_view wide) { return FromWide(wide, CP_ACP); }
 std::string WideToUtf8(std::wstring_view wide) { return FromWide(wide, CP_UTF8); }
 std::wstring Utf8ToWide(std::string_view utf8) { return ToWide(utf8, CP_UTF8); }
+
+std::size_t Utf8SequenceLength(unsigned char lead) {
+  if (lead >= 0xC2 && lead <= 0xDF) return 2;
+  if (lead >= 0xE0 && lead <= 0xEF) return 3;
+  if (lead >= 0xF0 && lead <= 0xF4) return 4;
+  return 0;
+}
+
+namespace {
+// Whether each UTF-16 unit has a form of its own in the ANSI code page (no default
+// character, no best-fit letter): asked once per unit, the first time a text needs it.
+class AnsiForms {
+ public:
+  bool has(wchar_t unit) {
+    const auto index = static_cast<std::size_t>(unit);
+    if (!known_[index]) {
+      BOOL usedDefault = FALSE;
+      char bytes[8];
+      const int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, &unit, 1, bytes, sizeof bytes, nullptr,
+                                             &usedDefault);
+      has_[index] = length > 0 && !usedDefault;
+      known_[index] = true;
+    }
+    return has_[index];
+  }
+
+ private:
+  std::vector<bool> known_ = std::vector<bool>(0x10000), has_ = std::vector<bool>(0x10000);
+};
+}  // namespace
+
+std::optional<LostCharacter> FirstLostCharacter(std::string_view utf8) {
+  static AnsiForms forms;
+  std::optional<LostCharacter> first;
+  std::size_t count = 0;
+  for (std::size_t at = 0; at < utf8.size();) {
+    const auto lead = static_cast<unsigned char>(utf8[at]);
+    if (lead < 0x80) {
+      ++at;
+      continue;
+    }
+    std::size_t length = Utf8SequenceLength(lead);
+    for (std::size_t i = 1; length != 0 && i < length; ++i)
+      if (at + i >= utf8.size() || (static_cast<unsigned char>(utf8[at + i]) & 0xC0) != 0x80) length = 0;
+    const std::string_view sequence = utf8.substr(at, length == 0 ? 1 : length);
+    const std::wstring wide = length == 0 ? std::wstring() : ToWide(sequence, CP_UTF8);
+    const bool lost = wide.empty() || wide.size() > 1 || !forms.has(wide[0]);
+    if (lost && ++count == 1) {
+      static const char kHex[] = "0123456789ABCDEF";
+      first = LostCharacter{at, length == 0 ? std::string("byte 0x") + kHex[lead >> 4] + kHex[lead & 15]
+                                            : std::string(sequence),
+                            wide.empty() ? "?" : AnsiToUtf8(FromWide(wide, CP_ACP)), 0};
+    }
+    at += sequence.size();
+  }
+  if (first) first->count = count;
+  return first;
+}
+
+std::string LostCharacterMessage(const LostCharacter& lost) {
+  std::string message = lost.shown.starts_with("byte 0x")
+                            ? lost.shown + " is no UTF-8 and becomes \"?\" (--encoding ansi reads ANSI text)"
+                            : "\"" + lost.shown + "\" has no form in code page " + std::to_string(GetACP()) +
+                                  " and becomes \"" + lost.becomes + "\"";
+  if (lost.count > 1) message += "; " + std::to_string(lost.count) + " such places in all";
+  return message;
+}
 
 unsigned CodePageOfCharset(std::string_view charset) noexcept {
   const Resolved resolved = ResolveCharset(charset);

@@ -1,7 +1,9 @@
 #pragma once
 // Text conversions at kvlhost's edges: the plug-in speaks the ANSI code page,
 // files and the terminal speak UTF-8, messages speak whatever charset they declare.
+#include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,6 +17,23 @@ void AnsiToUtf8InPieces(std::string_view ansi, const std::function<void(std::str
 std::string WideToAnsi(std::wstring_view wide);
 std::string WideToUtf8(std::wstring_view wide);
 std::wstring Utf8ToWide(std::string_view utf8);
+
+// The length of the UTF-8 sequence a lead byte starts (2 to 4); 0 for ASCII and for bytes
+// that start none.
+std::size_t Utf8SequenceLength(unsigned char lead);
+
+// The first character of a UTF-8 text that the ANSI code page cannot hold (nor take a
+// best-fit letter for), or a byte that is no UTF-8; with what the text becomes there and the
+// count of all such places. Nothing when every character converts as it is.
+struct LostCharacter {
+  std::size_t offset = 0;  // of the first, in bytes
+  std::string shown;       // the character in UTF-8, or "byte 0xDF"
+  std::string becomes;     // in UTF-8
+  std::size_t count = 0;
+};
+std::optional<LostCharacter> FirstLostCharacter(std::string_view utf8);
+// "\"🎉\" has no form in code page 1252 and becomes \"??\"", with the count when there are more.
+std::string LostCharacterMessage(const LostCharacter& lost);
 
 // Windows code page for a MIME charset name or alias ("utf-8", "x-sjis", "ks_c_5601-1987", ...),
 // found in the platform's charset registry (MLang, then HKCR\MIME\Database\Charset), then in a

@@ -44,13 +44,6 @@ std::string WithCrLfLineEnds(std::string_view text) {
   return out;
 }
 
-std::size_t Utf8SequenceLength(unsigned char lead) {
-  if (lead >= 0xC2 && lead <= 0xDF) return 2;
-  if (lead >= 0xE0 && lead <= 0xEF) return 3;
-  if (lead >= 0xF0 && lead <= 0xF4) return 4;
-  return 0;
-}
-
 // Undeclared 8-bit text is UTF-8 in modern mail; legacy text almost never forms valid UTF-8.
 bool IsUtf8WithNonAscii(std::string_view text) {
   bool nonAscii = false;

@@ -13,6 +13,7 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -28,6 +29,7 @@
 #include "host/PluginModule.h"
 #include "host/TemplateCheck.h"
 #include "host/TemplateEngine.h"
+#include "host/TextMarks.h"
 #include "KvlVersion.h"
 
 namespace {
@@ -249,13 +251,36 @@ kvlhost::HostSession NewSession() {
   return session;
 }
 
+// A value from the command line that the ANSI code page cannot hold whole: one warning.
+void WarnOfLostCharacters(const std::string& source, const std::wstring& value) {
+  if (const auto lost = kvlhost::FirstLostCharacter(kvlhost::WideToUtf8(value)))
+    WriteErr("kvlhost: warning: " + source + ": " + kvlhost::LostCharacterMessage(*lost));
+}
+
+// The first place of a UTF-8 template that the ANSI code page cannot hold, as a warning.
+std::optional<kvlhost::Diagnostic> LostCharacterWarning(std::string_view utf8) {
+  const auto lost = kvlhost::FirstLostCharacter(utf8);
+  if (!lost) return std::nullopt;
+  const auto [line, column] = kvlhost::TextPosition(utf8).at(lost->offset, [](std::string_view stretch) {
+    return static_cast<std::size_t>(std::count_if(stretch.begin(), stretch.end(),
+                                                  [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+  });
+  return kvlhost::Diagnostic{kvlhost::Diagnostic::Severity::Warning, line, column, kvlhost::LostCharacterMessage(*lost)};
+}
+
 kvlhost::HostSession MakeSession(const Options& options) {
   kvlhost::HostSession session = NewSession();
   session.strict = options.strict;
   if (!options.ansi) session.columns = Utf8Columns;
   if (options.message) FillFromMessage(session, *options.message);
-  for (const auto& [id, text] : options.items) session.items[id] = kvlhost::WideToAnsi(text);
-  for (const auto& [name, text] : options.vars) session.setVariable(name, kvlhost::WideToAnsi(text));
+  for (const auto& [id, text] : options.items) {
+    WarnOfLostCharacters("--item " + std::to_string(id), text);
+    session.items[id] = kvlhost::WideToAnsi(text);
+  }
+  for (const auto& [name, text] : options.vars) {
+    WarnOfLostCharacters("--var " + name, text);
+    session.setVariable(name, kvlhost::WideToAnsi(text));
+  }
   if (options.addressBook) {
     try {
       session.addressBook = kvlhost::AddressBook::Parse(Utf8ToAnsi(StripBom(ReadFileBytes(*options.addressBook, "address book"))));
@@ -285,7 +310,13 @@ int RunExpand(const Options& options) {
   if (options.positional.size() != 1) throw UsageError("expand takes one TEMPLATE file, or - for standard input");
   std::string text =
       options.positional[0] == L"-" ? ReadStandardInput() : ReadFileBytes(options.positional[0], "template");
-  if (!options.ansi) text = Utf8ToAnsi(StripBom(text));
+  if (!options.ansi) {
+    text = StripBom(text);
+    if (const auto warning = LostCharacterWarning(text))
+      WriteErr(kvlhost::FormatDiagnostic(
+          options.positional[0] == L"-" ? "<stdin>" : kvlhost::WideToUtf8(options.positional[0]), *warning));
+    text = Utf8ToAnsi(text);
+  }
   kvlhost::HostSession session = MakeSession(options);
   session.templateName = options.positional[0] == L"-" ? "<stdin>" : kvlhost::WideToAnsi(options.positional[0]);
   kvlhost::PluginModule plugin(PluginPath(options));
@@ -340,8 +371,15 @@ int RunCheck(const Options& options) {
       continue;
     }
     std::string lines;
-    for (const kvlhost::Diagnostic& diagnostic :
-         kvlhost::CheckTemplate(options.ansi ? text : StripBom(text), tables, !options.ansi)) {
+    if (!options.ansi) text = StripBom(text);
+    std::vector<kvlhost::Diagnostic> diagnostics = kvlhost::CheckTemplate(text, tables, !options.ansi);
+    if (const auto warning = options.ansi ? std::nullopt : LostCharacterWarning(text)) {
+      diagnostics.push_back(*warning);
+      std::stable_sort(diagnostics.begin(), diagnostics.end(), [](const auto& a, const auto& b) {
+        return std::tie(a.line, a.column) < std::tie(b.line, b.column);
+      });
+    }
+    for (const kvlhost::Diagnostic& diagnostic : diagnostics) {
       ++(diagnostic.severity == kvlhost::Diagnostic::Severity::Error ? errors : warnings);
       lines.append(kvlhost::FormatDiagnostic(file, diagnostic)).append("\n");
     }

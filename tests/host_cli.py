@@ -30,13 +30,14 @@ def main():
     host, version = sys.argv[1], sys.argv[2]
     failures = []
 
-    def run(*args, stdin=b""):
-        done = subprocess.run([RUN, host, *args], input=stdin, capture_output=True, timeout=60)
+    def run(*args, stdin=b"", locale=None):
+        env = dict(os.environ, KVL_LOCALE=locale) if locale else None
+        done = subprocess.run([RUN, host, *args], input=stdin, capture_output=True, timeout=60, env=env)
         # stderr is a text stream on Windows: its line ends are CR LF.
         return done.returncode, done.stdout.decode("utf-8"), done.stderr.decode("utf-8").replace("\r\n", "\n")
 
-    def expect(args, rc, out, err=None, stdin=b""):
-        got = run(*args, stdin=stdin)
+    def expect(args, rc, out, err=None, stdin=b"", locale=None):
+        got = run(*args, stdin=stdin, locale=locale)
         if got[0] != rc or got[1] != out or (err is not None and not re.fullmatch(err, got[2])):
             failures.append(f"kvlhost {' '.join(args)}: rc {got[0]}, stdout {got[1]!r}, stderr {got[2]!r}; "
                             f"expected rc {rc}, stdout {out!r}, stderr matching {err!r}")
@@ -95,6 +96,25 @@ def main():
         expect(["expand", "-", "--message", os.path.join(folder, "binary.bin")], 0, "[]",
                r"kvlhost: warning: \S*binary.bin has NUL bytes in its first 1 KB, which no mail holds; it is read as "
                r"a message all the same\n", stdin=b"[%SUBJECT]")
+
+    # Characters the ANSI code page cannot hold: one warning per source, at the first place,
+    # in the code page in force; the text goes on with what the code page made of them.
+    with tempfile.TemporaryDirectory() as folder:
+        template = os.path.join(folder, "t.tpl")
+        with open(template, "wb") as file:
+            file.write("ab\n\u00e4 \U0001F389 %KVL_StrLen(\u00e4\U0001F389)".encode("utf-8"))
+        lost = r'"\U0001F389" has no form in code page 1252 and becomes "\?\?"; 2 such places in all\n'
+        expect(["expand", template, "--var", "v=\u0141\u00f3d\u017a"], 0, "ab\n\u00e4 ?? 3",
+               r"\S*t.tpl:2:3: warning: " + lost + r'kvlhost: warning: --var v: "\u0141" has no form in code page '
+               r'1252 and becomes "L"; 2 such places in all\n')
+        expect(["check", template], 0, template + ':2:3: warning: "\U0001F389" has no form in code page 1252 and '
+               'becomes "??"; 2 such places in all\n', r"kvlhost: checked 1 template: 0 errors, 1 warning\n")
+        expect(["expand", template], 0, "ab\na ?? 3", r'\S*t.tpl:2:1: warning: "\u00e4" has no form in code page '
+               r'1251 and becomes "a"; 4 such places in all\n', locale="ru_RU.UTF-8")
+        with open(template, "wb") as file:
+            file.write(b"Gr\xfc\xdfe")
+        expect(["expand", template], 0, "Gr??e", r'\S*t.tpl:1:3: warning: byte 0xFC is no UTF-8 and becomes "\?" '
+               r"\(--encoding ansi reads ANSI text\); 2 such places in all\n")
 
     # COMMAND --help: that command's usage line and its options, as the usage has them; after
     # -- it is an argument of call.
