@@ -159,8 +159,7 @@ std::string SelectedFolderName(HWND browser) {
 TEST_F(Choosers, FolderBrowserPreselectsAndAnswers) {
   const std::string folderPath = files.string();
   const auto pressOk = [leaf = files.filename().string()](HWND browser) {
-    for (int i = 0; i < 500 && SelectedFolderName(browser) != leaf; ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    kvltest::WaitUntil([&] { return SelectedFolderName(browser) == leaf; }, 10);
     Press(browser, IDOK);
   };
   for (const char* style : {"0", "1", "7"})
