@@ -77,19 +77,17 @@ TEST(DateEngine, CalendarDaysAndTheLinearCount) {
 }
 
 TEST(DateEngine, WeekRulesAndDayOfYear) {
-  EXPECT_EQ(IsoWeek({2027, 1, 1}), 53);
-  EXPECT_EQ(IsoWeek({2026, 12, 31}), 53);
-  EXPECT_EQ(IsoWeek({2026, 1, 1}), 1);
-  EXPECT_EQ(IsoWeek({2024, 12, 30}), 1);
+  using Cases = std::initializer_list<std::pair<CivilDate, int>>;
+  for (const auto& [date, week] : Cases{{{2027, 1, 1}, 53}, {{2026, 12, 31}, 53}, {{2026, 1, 1}, 1}, {{2024, 12, 30}, 1}})
+    EXPECT_EQ(IsoWeek(date), week) << date.year << "-" << date.month << "-" << date.day;
   EXPECT_EQ(DayOfYear({2026, 12, 31}), 365);
   EXPECT_EQ(DayOfYear({2024, 12, 31}), 366);
-  // 1 January 2027 is a Friday: its week's Thursday is 31 December, so week 5 of December.
-  EXPECT_EQ(WeekOfMonth({2027, 1, 1}), 5);
-  EXPECT_EQ(WeekOfMonth({2027, 1, 4}), 1);
-  // 30 November 2026 is a Monday whose Thursday is 3 December: week 1 of December.
-  EXPECT_EQ(WeekOfMonth({2026, 11, 30}), 1);
-  EXPECT_EQ(WeekOfMonth({2026, 12, 5}), 1);
-  EXPECT_EQ(WeekOfMonth({2026, 12, 7}), 2);
+  // A week belongs to the month of its Thursday: 1 January 2027 is a Friday whose Thursday
+  // is 31 December (week 5 of December), 30 November 2026 a Monday whose Thursday is
+  // 3 December (week 1), 31 December 2025 a Wednesday whose Thursday is 1 January.
+  for (const auto& [date, week] : Cases{{{2027, 1, 1}, 5}, {{2027, 1, 4}, 1}, {{2026, 11, 30}, 1}, {{2026, 12, 5}, 1},
+                                         {{2026, 12, 7}, 2}, {{2025, 12, 31}, 1}, {{2026, 1, 1}, 1}})
+    EXPECT_EQ(WeekOfMonth(date), week) << date.year << "-" << date.month << "-" << date.day;
 }
 
 TEST(DateEngine, MonthShiftsKeepTheDayOrTakeTheLastOne) {
@@ -128,25 +126,12 @@ TEST(DateEngine, MailDatesAndZones) {
   EXPECT_EQ(ParseMailDate("31 Dec 9999 00:00:00 +0000", zone), At(9999, 12, 31));
   EXPECT_EQ(ParseMailDate("1 Jan 10000 00:00:00 +0000", zone), 0.0);
 
-  EXPECT_EQ(ZoneOffsetMinutes("(MEZ)"), 60);
-  EXPECT_EQ(ZoneOffsetMinutes("CEST)"), 120);
-  EXPECT_EQ(ZoneOffsetMinutes("+0530"), 330);
-  EXPECT_EQ(ZoneOffsetMinutes("-0230"), -150);
-  EXPECT_EQ(ZoneOffsetMinutes("+0100 (CET)"), 60);
-  EXPECT_EQ(ZoneOffsetMinutes("+01"), 0);
-  EXPECT_EQ(ZoneOffsetMinutes("+010"), 0);
-  EXPECT_EQ(ZoneOffsetMinutes("-0100"), -60);
-  EXPECT_EQ(ZoneOffsetMinutes("+01:00"), 0);
-  EXPECT_EQ(ZoneOffsetMinutes("+0-10"), 0);
-  EXPECT_EQ(ZoneOffsetMinutes("bst"), -180);
-  EXPECT_EQ(ZoneOffsetMinutes("GST"), -180);
-  EXPECT_EQ(ZoneOffsetMinutes("nst"), -210);
-  EXPECT_EQ(ZoneOffsetMinutes("hst"), -600);
-  EXPECT_EQ(ZoneOffsetMinutes("nzdt"), 780);
-  EXPECT_EQ(ZoneOffsetMinutes("be.t"), -660);
-  EXPECT_EQ(ZoneOffsetMinutes("idlw"), -720);
-  for (const char* zero : {"gmt", "utc", "ut", "z", "cet (central)", "( cet)", ""})
-    EXPECT_EQ(ZoneOffsetMinutes(zero), 0) << zero;
+  const std::pair<const char*, std::int32_t> zones[] = {
+      {"(MEZ)", 60},  {"CEST)", 120}, {"+0530", 330}, {"-0230", -150}, {"+0100 (CET)", 60}, {"+01", 0},
+      {"+010", 0},    {"-0100", -60}, {"+01:00", 0},  {"+0-10", 0},    {"bst", -180},        {"GST", -180},
+      {"nst", -210},  {"hst", -600},  {"nzdt", 780},  {"be.t", -660},  {"idlw", -720},       {"gmt", 0},
+      {"utc", 0},     {"ut", 0},      {"z", 0},       {"cet (central)", 0}, {"( cet)", 0},   {"", 0}};
+  for (const auto& [zone, minutes] : zones) EXPECT_EQ(ZoneOffsetMinutes(zone), minutes) << zone;
 }
 
 TEST(DateEngine, LocalDatesFollowTheLocaleOrderAndWindow) {
@@ -279,13 +264,11 @@ TEST(DateEngine, BeatsBiasSeasons) {
   EXPECT_EQ(BiasText({300, -60, false}), "-0500");
   EXPECT_EQ(BiasText({-330, 0, false}), "+0530");
   EXPECT_EQ(BiasText({0, -60, false}), "+0000");
-  EXPECT_EQ(SeasonName({2026, 3, 20}), "Winter");
-  EXPECT_EQ(SeasonName({2026, 3, 21}), "Fr\xFChling");
-  EXPECT_EQ(SeasonName({2026, 6, 21}), "Sommer");
-  EXPECT_EQ(SeasonName({2026, 9, 22}), "Sommer");
-  EXPECT_EQ(SeasonName({2026, 9, 23}), "Herbst");
-  EXPECT_EQ(SeasonName({2026, 12, 20}), "Herbst");
-  EXPECT_EQ(SeasonName({2026, 12, 21}), "Winter");
+  // Each season's first day and the day before it.
+  const std::pair<CivilDate, const char*> seasons[] = {
+      {{2026, 3, 20}, "Winter"}, {{2026, 3, 21}, "Fr\xFChling"}, {{2026, 6, 21}, "Sommer"}, {{2026, 9, 22}, "Sommer"},
+      {{2026, 9, 23}, "Herbst"}, {{2026, 12, 20}, "Herbst"},    {{2026, 12, 21}, "Winter"}};
+  for (const auto& [date, season] : seasons) EXPECT_EQ(SeasonName(date), season) << date.month << "/" << date.day;
   EXPECT_EQ(QuarterOf({2026, 3, 31}), "1");
   EXPECT_EQ(QuarterOf({2026, 4, 1}), "2");
 }
