@@ -71,10 +71,10 @@ std::size_t EditDistanceIgnoringCase(std::string_view a, std::string_view b) {
   return previous[b.size()];
 }
 
-std::string AcceptedCounts(const kvl::MacroRow& row) {
+std::string AcceptedCounts(const MacroCounts& row) {
   const std::string least = std::to_string(row.minArgs);
   const char* plural = row.maxArgs == 1 ? " argument" : " arguments";
-  if (row.maxArgs == kvl::kAnyCount) return "at least " + least + (row.minArgs == 1 ? " argument" : " arguments");
+  if (row.maxArgs == kAnyCount) return "at least " + least + (row.minArgs == 1 ? " argument" : " arguments");
   if (row.minArgs == row.maxArgs) return "exactly " + least + plural;
   return least + " to " + std::to_string(row.maxArgs) + plural;
 }
@@ -155,8 +155,8 @@ class Checker {
     return nameEnd;
   }
 
-  const kvl::MacroRow* findPluginMacro(std::string_view name) const {
-    for (const kvl::MacroRow& row : tables_.pluginMacros)
+  const MacroCounts* findPluginMacro(std::string_view name) const {
+    for (const MacroCounts& row : tables_.pluginMacros)
       if (kvl::EqualsIgnoringAsciiCase(row.name, name)) return &row;
     return nullptr;
   }
@@ -164,7 +164,7 @@ class Checker {
   std::size_t scanPluginCall(View view, std::size_t percent, std::size_t nameEnd, int depth) {
     const std::string_view text = view.text;
     const std::string call(text.substr(percent, nameEnd - percent));
-    const kvl::MacroRow* row = findPluginMacro(call.substr(1));
+    const MacroCounts* row = findPluginMacro(call.substr(1));
     if (row == nullptr) reportUnknownPluginMacro(view.origin[percent], call);
 
     std::vector<ArgumentSpan> args;
@@ -209,7 +209,7 @@ class Checker {
   void reportUnknownPluginMacro(std::size_t offset, const std::string& call) {
     std::vector<std::string_view> names;
     names.reserve(tables_.pluginMacros.size());
-    for (const kvl::MacroRow& row : tables_.pluginMacros) names.push_back(row.name);
+    for (const MacroCounts& row : tables_.pluginMacros) names.push_back(row.name);
     std::string message = "unknown macro " + call;
     if (const std::string_view close = ClosestName(std::string_view(call).substr(1), names); !close.empty())
       message.append("; did you mean ").append(close).append("?");

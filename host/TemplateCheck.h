@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/MacroTable.h"
+#include "host/MacroCounts.h"
 
 namespace kvlhost {
 
@@ -22,7 +22,7 @@ struct Diagnostic {
 };
 
 struct CheckTables {
-  std::span<const kvl::MacroRow> pluginMacros;      // names and argument counts
+  std::span<const MacroCounts> pluginMacros;        // names and argument counts
   std::span<const std::string_view> hostMacros;     // upper case
 };
 

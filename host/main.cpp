@@ -15,7 +15,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include "core/MacroTable.h"
 #include "core/Numbers.h"
 #include "core/TextUtil.h"
 #include "core/Win32Owners.h"
@@ -277,7 +276,7 @@ int RunList(const Options& options, bool withInfo) {
 // with: diagnostics on stdout (an unreadable file is one error line), a count on stderr.
 int RunCheck(const Options& options) {
   if (options.positional.empty()) throw UsageError("check needs at least one TEMPLATE file");
-  const kvlhost::CheckTables tables{kvl::MacroTable(), kvlhost::HostMacroNames()};
+  const kvlhost::CheckTables tables{kvlhost::PluginMacroCounts(), kvlhost::HostMacroNames()};
   std::size_t errors = 0, warnings = 0;
   for (const std::wstring& path : options.positional) {
     const std::string file = kvlhost::WideToUtf8(path);

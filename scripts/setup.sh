@@ -28,6 +28,9 @@ packages=(
   xclip
   # unpacks the user package in tests/dist_package.py
   unzip
+  # make dist renders the user docs to HTML with GitHub's Markdown renderer;
+  # tests/dist_package.py checks every link and image of the result
+  cmark-gfm linkchecker
   # the native build under the sanitizers: clang, its runtimes (libFuzzer included),
   # llvm-symbolizer for readable reports, and googletest built for the host
   clang llvm libclang-rt-14-dev libgtest-dev

@@ -10,6 +10,7 @@ Usage: dist_package.py KVLHOST.exe BUILD_DIR PROJECT_VERSION. Exits 1 on any dif
 """
 import html.entities
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -18,6 +19,102 @@ import tempfile
 from kvlhost import ROOT, RUN, batch, windows_path
 
 IDN_MISSING = " *** ERROR: IDN.dll not found *** "
+
+
+def tool(*args):
+    return subprocess.run(["i686-w64-mingw32-" + args[0], *args[1:]], capture_output=True, text=True,
+                          timeout=120).stdout
+
+
+def cache_value(build, key):
+    with open(os.path.join(build, "CMakeCache.txt"), encoding="utf-8") as cache:
+        return next(line.split("=", 1)[1].strip() for line in cache if line.startswith(key + ":"))
+
+
+def release_checks(build, package, out, zip_name, version):
+    """What a release must be beyond a working plug-in: stripped binaries whose debug
+    information resolves addresses, licences, kvlhost and the examples, the HTML docs."""
+    failures = []
+    # No debug sections ship; the kept debug file resolves an address inside ZRP_ExecMacro.
+    for name in ("KVL.zrp", "idn.dll", "kvlhost.exe"):
+        if ".debug_" in tool("objdump", "-h", os.path.join(package, name)):
+            failures.append(f"{name} ships with debug sections")
+        if not os.path.isfile(os.path.join(build, "dist", "debug", name + ".debug")):
+            failures.append(f"no {name}.debug in {build}/dist/debug")
+    headers = tool("objdump", "-p", os.path.join(package, "KVL.zrp"))
+    base = int(re.search(r"^ImageBase\s+([0-9a-fA-F]+)", headers, re.M).group(1), 16)
+    names = re.findall(r"^\s*\[\s*(\d+)\] (ZRP_\w+)$", headers, re.M)
+    rvas = re.findall(r"^\s*\[\s*(\d+)\] \+base\[\s*\d+\]\s+([0-9a-f]+) Export RVA", headers, re.M)
+    rva = dict(rvas).get(dict((name, index) for index, name in names).get("ZRP_ExecMacro"))
+    where = tool("addr2line", "-f", "-e", os.path.join(build, "dist", "debug", "KVL.zrp.debug"),
+                 hex(base + int(rva or "0", 16) + 8)) if rva else ""
+    if "ZRP_ExecMacro" not in where or "Exports.cpp:" not in where or "Exports.cpp:?" in where:
+        failures.append(f"addr2line did not resolve ZRP_ExecMacro through the debug file: {where!r}")
+
+    # The notices: PCRE's licence as in the source the build used, and an entry for every
+    # library the binaries link (found by symbols of the unstripped binaries).
+    with open(os.path.join(package, "THIRD-PARTY-NOTICES.txt"), encoding="utf-8", newline="") as file:
+        notices = file.read()
+    with open(os.path.join(cache_value(build, "KVL_PCRE_SOURCE"), "LICENCE"), encoding="utf-8") as file:
+        pcre_licence = file.read().strip().replace("\n", "\r\n")
+    if pcre_licence not in notices:
+        failures.append("THIRD-PARTY-NOTICES.txt lacks PCRE's LICENCE text")
+    symbols = {name: tool("nm", os.path.join(build, "bin", name)) for name in ("KVL.zrp", "idn.dll", "kvlhost.exe")}
+    for library, symbol in (("PCRE", " _pcre_compile"), ("GCC runtime", " ___gxx_personality_v0"),
+                            ("mingw-w64 runtime", " __pei386_runtime_relocator"),
+                            ("winpthreads", " _pthread_mutex_lock"), ("zlib", " _inflate\n")):
+        holders = [name for name, table in symbols.items() if symbol in table]
+        entry = re.search(rf"^\d+\. {re.escape(library)}[^:]*: in (.*)\r$", notices, re.M)
+        if holders and (not entry or entry.group(1) != ", ".join(holders)):
+            failures.append(f"THIRD-PARTY-NOTICES.txt: {library} is in {holders}; the entry says "
+                            f"{entry.group(1) if entry else 'nothing'}")
+        if not holders and entry:
+            failures.append(f"THIRD-PARTY-NOTICES.txt names {library}, which no binary links")
+    with open(os.path.join(package, "README.txt"), "rb") as file:
+        readme = file.read()
+    if readme.count(b"\n") != readme.count(b"\r\n") or f"Korvel {version}".encode() not in readme:
+        failures.append("README.txt needs Windows line ends and the version")
+
+    # kvlhost from the package, in the package's folder: the plug-in beside it and an example.
+    def unpacked_kvlhost(*args):
+        return subprocess.run([RUN, os.path.join(package, "kvlhost.exe"), *args], capture_output=True,
+                              timeout=120, cwd=package)
+    check = unpacked_kvlhost("check", "examples\\meeting.tpl")
+    expand = unpacked_kvlhost("expand", "examples\\meeting.tpl", "--message", "examples\\meeting.eml")
+    with open(os.path.join(package, "examples", "meeting.out"), "rb") as file:
+        expected = file.read()
+    if check.returncode != 0 or (expand.returncode, expand.stdout) != (0, expected):
+        failures.append(f"kvlhost from the package: check {check.returncode} {check.stderr!r}, expand "
+                        f"{expand.returncode} {expand.stderr!r}")
+
+    # The HTML docs: every link and image resolves, every anchor of the macro index reaches
+    # an entry, and the index names every macro the plug-in lists.
+    # linkchecker run by root reads as nobody: the folders must be readable to others.
+    for folder, _, _ in os.walk(os.path.dirname(os.path.dirname(package))):
+        os.chmod(folder, 0o755)
+    links = subprocess.run(["linkchecker", "--no-status", "--no-warnings", os.path.join(package, "docs", "index.html")],
+                           capture_output=True, text=True, timeout=300)
+    if links.returncode != 0:
+        failures.append(f"linkchecker: {links.stdout[-2000:]}")
+    with open(os.path.join(package, "docs", "macros.html"), encoding="utf-8") as file:
+        page = file.read()
+    ids = set(re.findall(r' id="([^"]+)"', page))
+    index = page[page.find('id="macros-by-task"'):page.find('id="the-work-budget-of-one-macro-call"')]
+    targets = re.findall(r'<a href="#([^"]+)">(KVL_\w+)</a>', index)
+    listed = unpacked_kvlhost("list").stdout.decode("ascii").split()
+    if len(listed) != 131 or set(listed) - {name for _, name in targets}:
+        failures.append(f"the macro index lacks {sorted(set(listed) - {name for _, name in targets})}")
+    if [anchor for anchor, name in targets if anchor not in ids or anchor != name.lower()]:
+        failures.append("an anchor of the macro index reaches no entry")
+
+    # The same tree packs to the same bytes.
+    again = os.path.join(os.path.dirname(out), "again")
+    subprocess.run([sys.executable, os.path.join(ROOT, "scripts", "make-dist.py"), "--build", build, "--out", again],
+                   capture_output=True, timeout=300)
+    with open(os.path.join(out, zip_name), "rb") as first, open(os.path.join(again, zip_name), "rb") as second:
+        if first.read() != second.read():
+            failures.append("packing the same tree twice gave different bytes")
+    return failures
 
 
 def main():
@@ -43,14 +140,18 @@ def main():
                    for folder, _, names in os.walk(package) for name in names} - {"SHA256SUMS"}
         with open(os.path.join(package, "SHA256SUMS"), encoding="ascii") as sums:
             listed = {line.split("  ", 1)[1].rstrip("\n") for line in sums}
-        wanted = {"KVL.zrp", "idn.dll", "KVL.ini", "SpecialChars.lst", "docs/macros.md", "docs/host.md",
-                  "docs/images/msgbox.png"}
-        if listed != present or not wanted <= present:
+        wanted = {"KVL.zrp", "idn.dll", "kvlhost.exe", "KVL.ini", "SpecialChars.lst", "README.txt", "LICENSE.txt",
+                  "THIRD-PARTY-NOTICES.txt", "CHANGELOG.md", "docs/index.html", "docs/macros.html", "docs/host.html",
+                  "docs/dialogs.html", "docs/style.css", "docs/images/msgbox.png", "examples/meeting.tpl"}
+        if listed != present or not wanted <= present or any(name.endswith((".md", "building.html"))
+                                                             for name in present - {"CHANGELOG.md"}):
             failures.append(f"SHA256SUMS lists {sorted(listed)}; the package holds {sorted(present)}")
         check = subprocess.run(["sha256sum", "--strict", "-c", "SHA256SUMS"], cwd=package, capture_output=True,
                                text=True, timeout=60)
         if check.returncode != 0:
             failures.append(f"sha256sum -c: {check.stdout}{check.stderr}")
+
+        failures += release_checks(build, package, out, zips[0], version)
 
         program = os.path.join(scratch, "program")
         os.mkdir(program)

@@ -7,16 +7,17 @@
 #include <vector>
 
 #include "host/TemplateEngine.h"
+#include "plugin/MacroList.h"
 
 namespace {
 
-using kvl::kAnyCount;
-using kvl::MacroRow;
+using kvlhost::kAnyCount;
+using kvlhost::MacroCounts;
 
-constexpr MacroRow kRows[] = {
-    {"KVL_For", nullptr, 4, 4},         {"KVL_Until", nullptr, 3, 3},      {"KVL_StrLen", nullptr, 1, 1},
-    {"KVL_ArgItem", nullptr, 2, 4},     {"KVL_FirstNE", nullptr, 2, kAnyCount},
-    {"KVL_PlugVer", nullptr, 0, kAnyCount}, {"KVL_Accounts", nullptr, 0, 2}, {"KVL_StrRERepl", nullptr, 3, 5}};
+constexpr MacroCounts kRows[] = {
+    {"KVL_For", 4, 4},         {"KVL_Until", 3, 3},      {"KVL_StrLen", 1, 1},
+    {"KVL_ArgItem", 2, 4},     {"KVL_FirstNE", 2, kAnyCount},
+    {"KVL_PlugVer", 0, kAnyCount}, {"KVL_Accounts", 0, 2}, {"KVL_StrRERepl", 3, 5}};
 constexpr std::string_view kHostMacros[] = {"SUBJECT", "ATTACHFILE", "FROMNAME"};
 const kvlhost::CheckTables kTables{kRows, kHostMacros};
 
@@ -37,7 +38,20 @@ TEST(TemplateCheck, CorrectTemplatesAreClean) {
   // The real tables: every host macro the engine knows passes.
   std::string hostMacros;
   for (const std::string_view name : kvlhost::HostMacroNames()) hostMacros.append("%").append(name).append(" ");
-  EXPECT_EQ(kvlhost::CheckTemplate(hostMacros, {kvl::MacroTable(), kvlhost::HostMacroNames()}).size(), 0u);
+  EXPECT_EQ(kvlhost::CheckTemplate(hostMacros, {kvlhost::PluginMacroCounts(), kvlhost::HostMacroNames()}).size(), 0u);
+}
+
+// kvlhost's counts are written from the families' rows at build time: the same rows,
+// in the same order, as the plug-in's table.
+TEST(TemplateCheck, CountsFollowThePluginsTable) {
+  const auto plugin = kvl::MacroTable();
+  const auto host = kvlhost::PluginMacroCounts();
+  ASSERT_EQ(host.size(), plugin.size());
+  for (std::size_t i = 0; i < host.size(); ++i) {
+    EXPECT_EQ(host[i].name, plugin[i].name);
+    EXPECT_EQ(host[i].minArgs, plugin[i].minArgs) << host[i].name;
+    EXPECT_EQ(host[i].maxArgs, plugin[i].maxArgs) << host[i].name;
+  }
 }
 
 TEST(TemplateCheck, ArgumentCountsOnBothSidesOfEachBound) {

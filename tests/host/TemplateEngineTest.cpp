@@ -177,6 +177,23 @@ TEST(TemplateEngine, RegexPatternSetAgainIsKept) {
   EXPECT_TRUE(regex.match("ccc"));
 }
 
+// kvlhost's own PCRE binding: a search too deep for the interpreter takes the machine
+// code (the subject just below and at 16 KB, where the machine code takes over), and a
+// search that would backtrack for hours gives up as no match within its steps.
+TEST(TemplateEngine, RegexSearchesEndWithinTheirDepthAndSteps) {
+  kvlhost::HostRegex regex;
+  ASSERT_EQ(regex.setPattern("(a|b)*c"), "");
+  for (const std::size_t length : {std::size_t{16383}, std::size_t{16384}}) {
+    const std::string subject = std::string(length - 1, 'a') + "c";
+    ASSERT_TRUE(regex.match(subject)) << length;
+    EXPECT_EQ(regex.group(0).size(), length);
+    EXPECT_EQ(regex.group(1), "a");
+  }
+  ASSERT_EQ(regex.setPattern("(a+)+b"), "");
+  EXPECT_FALSE(regex.match(std::string(40, 'a')));
+  EXPECT_EQ(regex.group(0), "");
+}
+
 TEST(TemplateEngine, RegexPatternsAndWarningsAreBounded) {
   Engine e;
   // A pattern of exactly the largest length still compiles (a comment takes most of it).

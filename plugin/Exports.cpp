@@ -10,11 +10,11 @@
 
 #include "core/Call.h"
 #include "core/Errors.h"
-#include "core/LargeBlocks.h"
-#include "core/MacroTable.h"
 #include "core/Plugin.h"
 #include "core/WorkBudget.h"
 #include "core/ZorbelAPI.h"
+#include "plugin/LargeBlocks.h"
+#include "plugin/MacroList.h"
 
 namespace {
 
@@ -111,7 +111,7 @@ void WINAPI ZRP_Finalize() {
 }
 
 std::int32_t WINAPI ZRP_GetMacroList(char* buffer, std::int32_t size) {
-  return HandOut(buffer, size, [] { return kvl::MacroListText(); });
+  return HandOut(buffer, size, [] { return kvl::Macros().listText(); });
 }
 
 std::int32_t WINAPI ZRP_ExecMacro(const char* name, std::int32_t nameLength, IZRPDataProvider* context,
@@ -121,7 +121,7 @@ std::int32_t WINAPI ZRP_ExecMacro(const char* name, std::int32_t nameLength, IZR
     ProviderRef contextRef(context);
     ProviderRef paramsRef(params);
     if (context == nullptr || params == nullptr) return -1;
-    const kvl::MacroRow* row = kvl::FindMacro(name, nameLength);
+    const kvl::MacroRow* row = kvl::Macros().find(name, nameLength);
     if (row == nullptr) return -1;
     kvl::Call call(context, params);
     const std::string result =

@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "core/LargeBlocks.h"
+#include "plugin/LargeBlocks.h"
 
 namespace {
 
