@@ -16,7 +16,6 @@ Prints every failure and a closing line; exits 1 on any failure.
 import functools
 import hashlib
 import http.server
-import json
 import os
 import random
 import shutil
@@ -27,8 +26,8 @@ import tempfile
 import threading
 import zlib
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-RUN = os.path.join(ROOT, "scripts", "wine-run.sh")
+from kvlhost import HOST, ROOT, Session, windows_path
+
 PREFIX = os.environ.get("WINEPREFIX", os.path.join(ROOT, "build", "wine"))
 failures = []
 
@@ -39,27 +38,9 @@ def check(ok, what):
         print("FAIL:", what)
 
 
-def wine_path(unix):
-    return "Z:" + unix.replace("/", "\\")
-
-
 def unix_path(windows):
     drive, rest = windows[0].upper(), windows[2:].replace("\\", "/")
     return rest if drive == "Z" else os.path.join(PREFIX, "drive_" + drive.lower()) + rest
-
-
-class Session:
-    def __init__(self, host):
-        self.proc = subprocess.Popen([RUN, host, "batch"], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
-
-    def call(self, macro, *args):
-        self.proc.stdin.write((json.dumps({"macro": macro, "args": list(args)}) + "\n").encode())
-        self.proc.stdin.flush()
-        return json.loads(self.proc.stdout.readline())
-
-    def close(self):
-        self.proc.stdin.close()
-        return self.proc.wait(timeout=120)
 
 
 class QuietHandler(http.server.SimpleHTTPRequestHandler):
@@ -97,7 +78,7 @@ def file_mode(session, folder):
     for name, size in zip(names, sizes):
         with open(os.path.join(folder, name), "wb") as out:
             out.write(rng.randbytes(size))
-    paths = [wine_path(os.path.join(folder, name)) for name in names]
+    paths = [windows_path(os.path.join(folder, name)) for name in names]
     for name, path in zip(names, paths):
         with open(os.path.join(folder, name), "rb") as data:
             expected = peers(data.read())
@@ -114,7 +95,7 @@ def file_mode(session, folder):
     with open(huge, "rb") as data:
         while chunk := data.read(64 << 20):
             crc = zlib.crc32(chunk, crc)
-    got = session.call("KVL_CRC32", "FN", wine_path(huge), "{H}")["result"]
+    got = session.call("KVL_CRC32", "FN", windows_path(huge), "{H}")["result"]
     check(got == "%08X\r\n" % crc, f"KVL_CRC32 of 3 GiB: {got!r} instead of {crc:08X}")
     os.remove(huge)
 
@@ -170,30 +151,30 @@ def downloads(session, folder):
     try:
         base = f"http://127.0.0.1:{server.server_address[1]}/"
         target = os.path.join(folder, "down.bin")
-        reply = session.call("KVL_UrlDldFile", base + "file.bin", wine_path(target))
+        reply = session.call("KVL_UrlDldFile", base + "file.bin", windows_path(target))
         check(reply["result"] == "1", f"download: {reply}")
         with open(target, "rb") as got:
             check(got.read() == body, "download: other bytes")
         with open(target, "wb") as keep:
             keep.write(b"kept")
-        reply = session.call("KVL_UrlDldFile", base + "missing.bin", wine_path(target))
+        reply = session.call("KVL_UrlDldFile", base + "missing.bin", windows_path(target))
         check(reply["result"] == "0", f"404: {reply}")
         with open(target, "rb") as kept:
             check(kept.read() == b"kept", "404: the existing file was overwritten")
         missing = os.path.join(folder, "never.bin")
-        reply = session.call("KVL_UrlDldFile", base + "missing.bin", wine_path(missing))
+        reply = session.call("KVL_UrlDldFile", base + "missing.bin", windows_path(missing))
         check(reply["result"] == "0" and not os.path.exists(missing), f"404 to a new file: {reply}")
         refused = f"http://127.0.0.1:{free_port()}/file.bin"
-        reply = session.call("KVL_UrlDldFile", refused, wine_path(missing))
+        reply = session.call("KVL_UrlDldFile", refused, windows_path(missing))
         check(reply["result"] == "0" and not os.path.exists(missing), f"refused port: {reply}")
         # The longest URL WinINet takes (2 083 characters; the server ignores the query)
         # and the longest target whose sibling PATH.kvl-download fits a path buffer.
         for length, expected in ((2083, "1"), (2084, "0")):
             url = base + "file.bin?" + "q" * (length - len(base) - len("file.bin?"))
-            reply = session.call("KVL_UrlDldFile", url, wine_path(os.path.join(folder, f"url{length}.bin")))
+            reply = session.call("KVL_UrlDldFile", url, windows_path(os.path.join(folder, f"url{length}.bin")))
             check(reply["result"] == expected, f"URL of {length} characters: {reply}")
         for length, expected in ((246, "1"), (247, "0")):
-            prefix = wine_path(folder) + "\\"
+            prefix = windows_path(folder) + "\\"
             name = str(length) + "t" * (length - len(prefix) - 3)
             reply = session.call("KVL_UrlDldFile", base + "file.bin", prefix + name)
             check(len(prefix + name) == length and reply["result"] == expected, f"target of {length} characters: {reply}")
@@ -207,7 +188,7 @@ def downloads(session, folder):
 
 
 def main():
-    host = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build", "bin", "kvlhost.exe")
+    host = sys.argv[1] if len(sys.argv) > 1 else HOST
     folder = tempfile.mkdtemp(prefix="kvl-checksums-")
     session = Session(host)
     try:
@@ -221,8 +202,8 @@ def main():
         for path in made:
             check(not os.path.exists(path), f"{path} is still there after the plug-in was unloaded")
     finally:
-        if session.proc.poll() is None:
-            session.proc.kill()
+        if session.process.poll() is None:
+            session.process.kill()
         shutil.rmtree(folder, ignore_errors=True)
     print(f"checksum_peers: {len(failures)} failures")
     return 1 if failures else 0

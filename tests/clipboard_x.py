@@ -3,26 +3,20 @@
 `xclip -o` reads what the macro put there, as UTF-8 and as Latin-1 text (Wine hands
 X the lines with LF ends). Runs under the suite's Xvfb display. Exits 1 on a difference.
 """
-import json
-import os
 import subprocess
 import sys
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-RUN = os.path.join(ROOT, "scripts", "wine-run.sh")
+from kvlhost import HOST, Session
+
 TEXTS = ["Grüße aus Korvel\r\nZeile 2", "x", "é" * 70000]
 
 
 def main():
-    host = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build", "bin", "kvlhost.exe")
-    session = subprocess.Popen([RUN, host, "batch"], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                               env=dict(os.environ, KVL_LOCALE="en_US.UTF-8"))
+    host = sys.argv[1] if len(sys.argv) > 1 else HOST
     failures = []
-    try:
+    with Session(host, locale="en_US.UTF-8") as session:
         for text in TEXTS:
-            session.stdin.write((json.dumps({"macro": "KVL_SetClipB", "args": [text]}) + "\n").encode())
-            session.stdin.flush()
-            reply = json.loads(session.stdout.readline())
+            reply = session.call("KVL_SetClipB", text)
             if reply.get("result") != "":
                 failures.append(f"KVL_SetClipB answered {reply!r}")
             expected = text.replace("\r\n", "\n")
@@ -31,9 +25,6 @@ def main():
                                      capture_output=True, timeout=30)
                 if got.returncode != 0 or got.stdout.decode(encoding) != expected:
                     failures.append(f"{target} of {text[:20]!r}: {got.stdout[:40]!r} {got.stderr[:80]!r}")
-    finally:
-        session.stdin.close()
-        session.wait(timeout=60)
     for failure in failures:
         print("FAIL", failure)
     print(f"{len(TEXTS) * 2 - len(failures)} passed, {len(failures)} failed")

@@ -21,15 +21,13 @@ import email
 import email.policy
 import email.utils
 import glob
-import json
 import os
 import random
 import re
-import subprocess
 import sys
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-RUN = os.path.join(ROOT, "scripts", "wine-run.sh")
+from kvlhost import HOST, ROOT, batch, windows_path
+
 STAMP_FORMAT = "yyyy-mm-dd hh:nn:ss bbbb"
 COMMON_ZONES = {"ut", "utc", "gmt", "z", "ast", "adt", "est", "edt", "cst", "cdt", "mst", "mdt", "pst", "pdt"}
 
@@ -102,16 +100,6 @@ DIFFERENCES = {
     "Oct 15 2024 10:00:00 +0100": "month before the day: not read here, Python swaps them",
     "Tue,15 Oct 2024 10:00:00 +0100": "no blank after the day name: 'Tue,15' is dropped as a day name here",
 }
-
-
-def batch(host, templates):
-    """Each template's expansion, through one kvlhost batch session."""
-    requests = "\n".join(json.dumps(request) for request in templates)
-    done = subprocess.run([RUN, host, "batch"], input=requests.encode(), capture_output=True, timeout=900)
-    replies = [json.loads(line) for line in done.stdout.decode().splitlines()]
-    if len(replies) != len(templates):
-        raise SystemExit(f"datetime_peers: {len(replies)} replies for {len(templates)} requests")
-    return [reply.get("result") for reply in replies]
 
 
 def us_date(day, time=None):
@@ -252,13 +240,9 @@ def received_expectations(path):
     return cases
 
 
-def windows_path(path):
-    return "Z:" + path.replace("/", "\\")
-
-
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("kvlhost", nargs="?", default=os.path.join(ROOT, "build", "bin", "kvlhost.exe"))
+    parser.add_argument("kvlhost", nargs="?", default=HOST)
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--count", type=int, default=10000, help="random dates, and as many date pairs")
     parser.add_argument("--stamps", type=int, default=300, help="generated mail-date stamps")
@@ -279,7 +263,7 @@ def main():
     requests += [{"template": f'%KVL_TimeParse("{stamp}",0,"{STAMP_FORMAT}")'} for stamp in stamps]
     requests += [{"template": f'%KVL_HdrRcvTime({which},{mode},"{STAMP_FORMAT}")', "message": windows_path(path)}
                  for path, which, mode, _ in received]
-    results = batch(options.kvlhost, requests)
+    results = batch(options.kvlhost, requests, timeout=900)
 
     failures = []
     for (template, expected, what), result in zip(calendar_list, results):

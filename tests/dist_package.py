@@ -9,7 +9,6 @@ KVL.ini's [Const] and [CountryLanguage].
 Usage: dist_package.py KVLHOST.exe BUILD_DIR PROJECT_VERSION. Exits 1 on any difference.
 """
 import html.entities
-import json
 import os
 import re
 import shutil
@@ -17,13 +16,9 @@ import subprocess
 import sys
 import tempfile
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-RUN = os.path.join(ROOT, "scripts", "wine-run.sh")
+from kvlhost import ROOT, RUN, batch, windows_path
+
 IDN_MISSING = " *** ERROR: IDN.dll not found *** "
-
-
-def windows_path(path):
-    return "Z:" + path.replace("/", "\\")
 
 
 def tool(*args):
@@ -192,14 +187,12 @@ def main():
             ("KVL_GetLang", [], "English", {"241": "Hello Anna,\r\nthanks.\r\n"}),
         ]
 
-        def batch(requests):
-            lines = "".join(json.dumps(request) + "\n" for request in requests)
-            done = kvlhost("batch", "--plugin", plugin, stdin=lines.encode("utf-8"))
-            return [json.loads(line).get("result") for line in done.stdout.decode("utf-8").splitlines()]
+        def package_batch(requests):
+            return batch(lone_host, requests, "--plugin", plugin, cwd=program, timeout=120)
 
-        results = batch([{"macro": case[0], "args": case[1], "items": case[3] if len(case) > 3 else {}}
-                         for case in cases])
-        for case, result in zip(cases, results + [None] * (len(cases) - len(results))):
+        results = package_batch([{"macro": case[0], "args": case[1], "items": case[3] if len(case) > 3 else {}}
+                                 for case in cases])
+        for case, result in zip(cases, results):
             expected = case[2]
             same = result.lower() == expected.lower() if case[0] == "KVL_PlugPath" and result else result == expected
             if not same:
@@ -207,7 +200,7 @@ def main():
 
         # Without the package's idn.dll nothing else is found: the result above was its work.
         os.remove(os.path.join(package, "idn.dll"))
-        if batch([{"macro": "KVL_DomToACE", "args": ["b\u00fccher.de"]}]) != [IDN_MISSING]:
+        if package_batch([{"macro": "KVL_DomToACE", "args": ["b\u00fccher.de"]}]) != [IDN_MISSING]:
             failures.append("KVL_DomToACE found an idn.dll outside the package")
     finally:
         shutil.rmtree(scratch, ignore_errors=True)

@@ -9,15 +9,13 @@ that say "depends" or "for instance", and templates that read the message
 (%TEXT, %SUBJECT, %FROMNAME, %FROMADDR, %HEADERS). Prints each failure and a
 closing "N passed, N failed, N skipped" line; exits 1 on any failure.
 """
-import json
 import os
 import re
-import subprocess
 import sys
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+from kvlhost import HOST, ROOT, batch
+
 DOCS = os.path.join(ROOT, "docs", "macros.md")
-RUN = os.path.join(ROOT, "scripts", "wine-run.sh")
 MESSAGE_MACROS = ("%TEXT", "%SUBJECT", "%FROMNAME", "%FROMADDR", "%HEADERS")
 EXAMPLE = re.compile(r"^- Example: `(?P<template>[^`]+)` → (?P<result>.*)$")
 PIECE = re.compile(r"\s*(`(?P<text>[^`]*)`|(?P<crlf>CR LF))")
@@ -53,21 +51,14 @@ def examples():
 
 
 def main():
-    host = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build", "bin", "kvlhost.exe")
+    host = sys.argv[1] if len(sys.argv) > 1 else HOST
     cases = [(n, t, r) for n, t, r in examples() if t is not None and r is not None]
     skipped = sum(1 for _ in examples()) - len(cases)
-    # The last request has no line end: kvlhost answers what stands before the end of input too.
-    requests = "\n".join(json.dumps({"template": template}) for _, template, _ in cases)
-    done = subprocess.run([RUN, host, "batch"], input=requests.encode(), capture_output=True, timeout=300)
-    replies = [json.loads(line) for line in done.stdout.decode().splitlines()]
-    if len(replies) != len(cases):
-        print(f"docs_examples: {len(replies)} replies for {len(cases)} examples", file=sys.stderr)
-        return 1
     failed = 0
-    for (number, template, expected), reply in zip(cases, replies):
-        if reply.get("result") != expected:
+    for (number, template, expected), result in zip(cases, batch(host, [{"template": t} for _, t, _ in cases])):
+        if result != expected:
             failed += 1
-            print(f"docs/macros.md:{number}: {template} gave {reply.get('result')!r}, documented {expected!r}")
+            print(f"docs/macros.md:{number}: {template} gave {result!r}, documented {expected!r}")
     print(f"{len(cases) - failed} passed, {failed} failed, {skipped} skipped")
     return 1 if failed else 0
 

@@ -30,7 +30,6 @@ import email.policy
 import email.utils
 import glob
 import itertools
-import json
 import os
 import re
 import subprocess
@@ -40,8 +39,8 @@ import time
 import unicodedata
 from concurrent.futures import ThreadPoolExecutor
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-RUN = os.path.join(ROOT, "scripts", "wine-run.sh")
+from kvlhost import HOST, ROOT, batch, windows_path
+
 PYTHON_CORPUS = "/usr/lib/python3.11/test/test_email/data"  # Debian's libpython3.11-testsuite
 
 # Field name -> the host macro that answers it.
@@ -278,22 +277,6 @@ def generated_message(charset, subject, body, transfer):
 # kvlhost
 
 
-def windows_path(path):
-    return "Z:" + path.replace("/", "\\")
-
-
-def batch(host, locale, requests):
-    """Each request's result, through one kvlhost batch session in the locale."""
-    lines = "\n".join(json.dumps(request) for request in requests) + "\n"
-    env = dict(os.environ, KVL_LOCALE=locale)
-    done = subprocess.run([RUN, host, "batch"], input=lines.encode(), capture_output=True, timeout=300, env=env)
-    replies = [json.loads(line) for line in done.stdout.decode().splitlines()]
-    if len(replies) != len(requests):
-        raise SystemExit(f"email_peers: {len(replies)} replies for {len(requests)} requests under {locale}: "
-                         f"{done.stderr.decode()[-500:]}")
-    return [reply.get("result") for reply in replies]
-
-
 def corpus_files():
     files = sorted(glob.glob(os.path.join(PYTHON_CORPUS, "msg_*.txt")))
     if not files:
@@ -316,7 +299,7 @@ def message_name(path):
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("kvlhost", nargs="?", default=os.path.join(ROOT, "build", "bin", "kvlhost.exe"))
+    parser.add_argument("kvlhost", nargs="?", default=HOST)
     parser.add_argument("--list", action="store_true", help="print every difference found, listed or not")
     options = parser.parse_args()
     started = time.monotonic()
@@ -356,7 +339,7 @@ def main():
             requests = [{"template": FIELDS[field], "message": windows_path(path)}
                         for _, field, _, path in sessions[locale]]
             requests += [{"template": "%%".join(text.split("%"))} for text in probes[locale]]
-            return locale, batch(options.kvlhost, locale, requests)
+            return locale, batch(options.kvlhost, requests, locale=locale)
 
         subprocess.run([os.path.join(ROOT, "scripts", "wine-prefix.sh")], check=True, stdout=sys.stderr)
         with ThreadPoolExecutor(max_workers=2) as pool:  # sessions share the prefix made just now

@@ -20,14 +20,12 @@ Usage: extraction_peers.py [KVLHOST] [--list]
 import argparse
 import collections
 import glob
-import json
 import os
 import re
-import subprocess
 import sys
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-RUN = os.path.join(ROOT, "scripts", "wine-run.sh")
+from kvlhost import HOST, ROOT, batch_replies, windows_path
+
 BENCH_TEXT_SIZE = 1024 * 1024
 
 ADDRESS = re.compile(rb"(?<![A-Za-z0-9._+-])[A-Za-z0-9._+-]+@[A-Za-z0-9-]+(?:\.[A-Za-z0-9-]+)*\.[A-Za-z]{2,}"
@@ -80,13 +78,9 @@ def corpus():
     return texts
 
 
-def windows_path(path):
-    return "Z:" + path.replace("/", "\\")
-
-
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("kvlhost", nargs="?", default=os.path.join(ROOT, "build", "bin", "kvlhost.exe"))
+    parser.add_argument("kvlhost", nargs="?", default=HOST)
     parser.add_argument("--list", action="store_true", help="print every difference as a DIFFERENCES entry")
     options = parser.parse_args()
 
@@ -101,13 +95,7 @@ def main():
             argument = text.decode("latin-1")
             requests += [{"macro": "KVL_StrLen", "args": [argument]}]
             requests += [{"macro": macro, "args": [argument]} for macro in ("KVL_XtrEMLs", "KVL_XtrURLs")]
-    done = subprocess.run([RUN, options.kvlhost, "batch"], input="\n".join(map(json.dumps, requests)).encode(),
-                          capture_output=True, timeout=600)
-    replies = [json.loads(line) for line in done.stdout.decode().splitlines()]
-    if len(replies) != len(requests):
-        print(f"extraction_peers: {len(replies)} replies for {len(requests)} requests", file=sys.stderr)
-        print(done.stderr.decode(errors="replace")[-2000:], file=sys.stderr)
-        return 1
+    replies = batch_replies(options.kvlhost, requests, timeout=600)
 
     failures, compared, seen = 0, 0, set()
     for index, (name, text, _) in enumerate(texts):

@@ -10,9 +10,9 @@ import os
 import subprocess
 import sys
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+from kvlhost import HOST, ROOT, RUN
+
 EXAMPLES = os.path.join(ROOT, "examples")
-RUN = os.path.join(ROOT, "scripts", "wine-run.sh")
 
 # template -> the message it answers
 GALLERY = {
@@ -39,7 +39,7 @@ def main():
     args = sys.argv[1:]
     update = "--update" in args
     args = [a for a in args if a != "--update"]
-    host = args[0] if args else os.path.join(ROOT, "build", "bin", "kvlhost.exe")
+    host = args[0] if args else HOST
     failures = []
     for template, message in GALLERY.items():
         rc, out, err = expand(host, template, message)

@@ -15,7 +15,6 @@ import email
 import email.policy
 import email.utils
 import glob
-import json
 import os
 import re
 import shutil
@@ -23,8 +22,8 @@ import subprocess
 import sys
 import tempfile
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-RUN = os.path.join(ROOT, "scripts", "wine-run.sh")
+from kvlhost import HOST, ROOT, RUN, batch, windows_path
+
 MESSAGES = os.path.join(ROOT, "tests", "data", "messages")
 
 LANGUAGE_TABLE = (
@@ -42,10 +41,6 @@ LANGUAGES = {
     "webmail.eml": "",                       # no language header, no pattern matches
     "list-reply.eml": "",
 }
-
-
-def windows_path(path):
-    return "Z:" + path.replace("/", "\\")
 
 
 def unfolded(value):
@@ -105,7 +100,7 @@ def list_expectations(path):
 
 
 def main():
-    host = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build", "bin", "kvlhost.exe")
+    host = sys.argv[1] if len(sys.argv) > 1 else HOST
     plugin_dir = tempfile.mkdtemp(prefix="kvl-headers-")
     failures, checked = [], 0
     try:
@@ -119,18 +114,12 @@ def main():
         cases += [(os.path.join(MESSAGES, name), "KVL_GetLang", [], language) for name, language in LANGUAGES.items()]
         cases += [(path, "template", [template], expected) for path in paths
                   for template, expected in list_expectations(path)]
-        requests = "\n".join(json.dumps(({"template": args[0]} if macro == "template" else {"macro": macro, "args": args})
-                                        | {"message": windows_path(path)})
-                             for path, macro, args, _ in cases)
-        done = subprocess.run([RUN, host, "batch", "--plugin", plugin], input=requests.encode(),
-                              capture_output=True, timeout=300)
-        replies = [json.loads(line) for line in done.stdout.decode().splitlines()]
-        if len(replies) != len(cases):
-            raise SystemExit(f"header_messages: {len(replies)} replies for {len(cases)} requests")
-        for (path, macro, args, expected), reply in zip(cases, replies):
+        requests = [({"template": args[0]} if macro == "template" else {"macro": macro, "args": args})
+                    | {"message": windows_path(path)} for path, macro, args, _ in cases]
+        for (path, macro, args, expected), result in zip(cases, batch(host, requests, "--plugin", plugin)):
             checked += 1
-            if reply.get("result") != expected:
-                failures.append(f"{os.path.basename(path)} {macro}{args}: {reply.get('result')!r}, expected {expected!r}")
+            if result != expected:
+                failures.append(f"{os.path.basename(path)} {macro}{args}: {result!r}, expected {expected!r}")
 
         # The correspondent's country from a real address book, on a message without language headers.
         book = os.path.join(plugin_dir, "book.csv")

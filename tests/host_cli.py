@@ -13,8 +13,8 @@ import subprocess
 import sys
 import tempfile
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-RUN = os.path.join(ROOT, "scripts", "wine-run.sh")
+from kvlhost import ROOT, RUN
+
 DOCS = os.path.join(ROOT, "docs", "host.md")
 
 

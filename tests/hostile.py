@@ -29,6 +29,7 @@ from pathlib import Path
 REPO = Path(__file__).resolve().parent.parent
 sys.path.insert(0, str(REPO / "scripts"))
 from kvlbatch import Session, check_reply  # noqa: E402
+from kvlhost import windows_path  # noqa: E402
 
 COUNT_ERROR = " *** ERROR: Wrong parameter count *** "
 VALUE_ERROR = " *** ERROR: Wrong parameter value *** "
@@ -61,10 +62,6 @@ def result_is(*allowed):
 def nothing_expanded(reply):
     """The template ends in [%_a]: the Subject's %_a=" must not have set it."""
     return None if reply["result"].endswith("[]") else f"message text ran as a template: {reply['result'][-200:]!r}"
-
-
-def windows_path(path):
-    return "Z:" + str(path).replace("/", "\\")
 
 
 def cases(work):

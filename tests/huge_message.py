@@ -20,8 +20,8 @@ import sys
 import tempfile
 import time
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-RUN = os.path.join(ROOT, "scripts", "wine-run.sh")
+from kvlhost import ROOT, RUN
+
 CAP = 64 << 20
 LARGEST = 1 << 30  # the largest message file kvlhost reads
 LINE = b"All work and no play makes a long message, line after line of it. 0123456789"

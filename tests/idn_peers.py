@@ -14,7 +14,6 @@ text still the empty text); after idn.dll is put beside the plug-in, the next ca
 same session finds it; and a plug-in in a folder without idn.dll finds the one beside
 the program by the system's library search. Exits 1 on any difference.
 """
-import json
 import os
 import shutil
 import subprocess
@@ -23,8 +22,8 @@ import tempfile
 
 from test.test_codecs import punycode_testcases
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-RUN = os.path.join(ROOT, "scripts", "wine-run.sh")
+from kvlhost import HOST, RUN, Session, batch, windows_path
+
 MISSING = " *** ERROR: IDN.dll not found *** "
 DOMAIN_ENDS = '> ,<:/\\()"*#;[]{}|@'
 
@@ -128,20 +127,11 @@ def cases_for(locale):
     return cases
 
 
-def run_batch(host, requests, locale, cwd=None):
-    lines = "\n".join(json.dumps(request) for request in requests)
-    done = subprocess.run([RUN, host, "batch"], input=lines.encode(), capture_output=True, timeout=300, cwd=cwd,
-                          env=dict(os.environ, KVL_LOCALE=locale))
-    return [json.loads(line).get("result") for line in done.stdout.decode().splitlines()]
-
-
 def peer_check(host):
     failures, count = [], 0
     for locale in WORDS:
         cases = cases_for(locale)
-        results = run_batch(host, [{"macro": macro, "args": [text]} for macro, text, _ in cases], locale)
-        if len(results) != len(cases):
-            return [f"{locale}: {len(results)} replies for {len(cases)} requests"], count
+        results = batch(host, [{"macro": macro, "args": [text]} for macro, text, _ in cases], locale=locale)
         names = sum(1 for macro, _, _ in cases if macro == "KVL_DomToACE")
         print(f"{locale}: {names} names, {len(cases)} conversions")
         count += names
@@ -165,16 +155,8 @@ def loading_check(host):
         shutil.copy(host, program)
         shutil.copy(os.path.join(os.path.dirname(host), "KVL.zrp"), plugin)
         copied_host = os.path.join(program, os.path.basename(host))
-        plugin_path = "Z:" + os.path.join(plugin, "KVL.zrp").replace("/", "\\")
-        session = subprocess.Popen([RUN, copied_host, "batch", "--plugin", plugin_path], cwd=folder,
-                                   stdin=subprocess.PIPE, stdout=subprocess.PIPE, env=dict(os.environ, KVL_LOCALE="en_US.UTF-8"))
-
-        def ask(macro, text):
-            session.stdin.write((json.dumps({"macro": macro, "args": [text]}) + "\n").encode())
-            session.stdin.flush()
-            return json.loads(session.stdout.readline()).get("result")
-
-        try:
+        plugin_path = windows_path(os.path.join(plugin, "KVL.zrp"))
+        with Session(copied_host, "--plugin", plugin_path, cwd=folder, locale="en_US.UTF-8") as session:
             expectations = [
                 ("KVL_DomToACE", "bücher.de", MISSING),
                 ("KVL_DomToIDN", "xn--bcher-kva.de", MISSING),
@@ -183,16 +165,13 @@ def loading_check(host):
                 ("KVL_IDNList", "Anna <a@bücher.de>", f'"Anna" <a@{MISSING}>'),
             ]
             for macro, text, expected in expectations:
-                result = ask(macro, text)
+                result = session.call(macro, text).get("result")
                 if result != expected:
                     failures.append(f"without idn.dll {macro}({text!r}): {result!r}, expected {expected!r}")
             shutil.copy(os.path.join(os.path.dirname(host), "idn.dll"), plugin)
-            result = ask("KVL_DomToACE", "bücher.de")
+            result = session.call("KVL_DomToACE", "bücher.de").get("result")
             if result != "xn--bcher-kva.de":
                 failures.append(f"after idn.dll was put beside the plug-in: {result!r}")
-        finally:
-            session.stdin.close()
-            session.wait(timeout=60)
         # idn.dll beside the program only: the system's library search finds it.
         os.remove(os.path.join(plugin, "idn.dll"))
         shutil.copy(os.path.join(os.path.dirname(host), "idn.dll"), program)
@@ -206,7 +185,7 @@ def loading_check(host):
 
 
 def main():
-    host = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build", "bin", "kvlhost.exe"))
+    host = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else HOST)
     failures, count = peer_check(host)
     loading = loading_check(host)
     for failure in failures + loading:

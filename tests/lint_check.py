@@ -13,10 +13,10 @@ import os
 import subprocess
 import sys
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+from kvlhost import HOST, ROOT, RUN
+
 LINT = os.path.join(ROOT, "tests", "data", "lint")
 EXAMPLES = os.path.join(ROOT, "examples")
-RUN = os.path.join(ROOT, "scripts", "wine-run.sh")
 
 
 def check(host, folder, *files):
@@ -25,7 +25,7 @@ def check(host, folder, *files):
 
 
 def main():
-    host = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build", "bin", "kvlhost.exe"))
+    host = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else HOST)
     failures, cases = [], 0
 
     def expect(what, actual, wanted):

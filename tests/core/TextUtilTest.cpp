@@ -14,17 +14,15 @@ namespace {
 using namespace kvl;
 
 TEST(FieldAt, EmptyItemsCountAndDelimitersMayBeLong) {
-  EXPECT_EQ(FieldAt("a,b,c", ",", 1), "a");
-  EXPECT_EQ(FieldAt("a,b,c", ",", 3), "c");
-  EXPECT_EQ(FieldAt("a,b,c", ",", 0), "");
-  EXPECT_EQ(FieldAt("a,b,c", ",", 4), "");
-  EXPECT_EQ(FieldAt("x||y", "||", 2), "y");
-  EXPECT_EQ(FieldAt("a||b", "|", 2), "");
-  EXPECT_EQ(FieldAt("a||b", "|", 3), "b");
-  EXPECT_EQ(FieldAt("a,", ",", 2), "");
-  EXPECT_EQ(FieldAt("a,", ",", 3), "");
-  EXPECT_EQ(FieldAt("abc", "", 1), "");
-  EXPECT_EQ(FieldAt("", ",", 1), "");
+  struct Case {
+    const char *text, *delimiter;
+    int n;
+    const char* field;
+  };
+  for (const Case& c : {Case{"a,b,c", ",", 1, "a"}, {"a,b,c", ",", 3, "c"}, {"a,b,c", ",", 0, ""}, {"a,b,c", ",", 4, ""},
+                        {"x||y", "||", 2, "y"}, {"a||b", "|", 2, ""}, {"a||b", "|", 3, "b"}, {"a,", ",", 2, ""},
+                        {"a,", ",", 3, ""}, {"abc", "", 1, ""}, {"", ",", 1, ""}})
+    EXPECT_EQ(FieldAt(c.text, c.delimiter, c.n), c.field) << c.text << " " << c.delimiter << " " << c.n;
 }
 
 TEST(FindText, SingleBytesInEveryBlockPosition) {
@@ -160,28 +158,19 @@ TEST(TrimClasses, EachClassHoldsExactlyItsCodes) {
 }
 
 TEST(UnescapeText, EscapesAndTheirFailures) {
-  EXPECT_EQ(UnescapeText("a\\tb\\\\c\\w"), "a\tb\\c\r\n");
-  EXPECT_EQ(UnescapeText("\\n\\r\\N\\q"), "\n\rNq");
-  EXPECT_EQ(UnescapeText("\\c065\\x41"), "AA");
-  EXPECT_EQ(UnescapeText("\\c255"), "\xFF");
-  EXPECT_EQ(UnescapeText("\\c256"), "c256");
-  EXPECT_EQ(UnescapeText("\\c999"), "c999");
-  EXPECT_EQ(UnescapeText("\\cab1x"), "cab1x");
-  EXPECT_EQ(UnescapeText("\\c65"), "A");  // fewer digits at the end of the text
-  EXPECT_EQ(UnescapeText("end\\"), "end\\");
-  EXPECT_EQ(UnescapeText("\\x"), "x");
-  EXPECT_EQ(UnescapeText("\\x4"), "@");
-  EXPECT_EQ(UnescapeText("\\x4a!"), "J!");
+  // \c65: fewer digits at the end of the text.
+  const std::pair<const char*, const char*> cases[] = {
+      {"a\\tb\\\\c\\w", "a\tb\\c\r\n"}, {"\\n\\r\\N\\q", "\n\rNq"}, {"\\c065\\x41", "AA"}, {"\\c255", "\xFF"},
+      {"\\c256", "c256"},   {"\\c999", "c999"},  {"\\cab1x", "cab1x"}, {"\\c65", "A"},    {"end\\", "end\\"},
+      {"\\x", "x"},         {"\\x4", "@"},       {"\\x4a!", "J!"}};
+  for (const auto& [text, unescaped] : cases) EXPECT_EQ(UnescapeText(text), unescaped) << text;
   EXPECT_EQ(UnescapeText("\\c000").size(), 1u);
 }
 
 TEST(HexPairToChar, ZeroAndNonDigitsCountAsNothing) {
-  EXPECT_EQ(HexPairToChar("4a"), 'J');
-  EXPECT_EQ(HexPairToChar("4A"), 'J');
-  EXPECT_EQ(HexPairToChar("G1"), '\x01');
-  EXPECT_EQ(HexPairToChar("0F"), '\x0F');
-  EXPECT_EQ(HexPairToChar("FF"), '\xFF');
-  EXPECT_EQ(HexPairToChar("4"), '\x40');
+  const std::pair<const char*, char> cases[] = {{"4a", 'J'},      {"4A", 'J'},      {"G1", '\x01'},
+                                                {"0F", '\x0F'}, {"FF", '\xFF'}, {"4", '\x40'}};
+  for (const auto& [pair, c] : cases) EXPECT_EQ(HexPairToChar(pair), c) << pair;
 }
 
 TEST(PercentDecoded, EscapesNeedTwoHexDigits) {
@@ -192,20 +181,11 @@ TEST(PercentDecoded, EscapesNeedTwoHexDigits) {
 }
 
 TEST(Numbers, DecimalAndHexadecimalForms) {
-  EXPECT_EQ(ReadInteger("42"), 42);
-  EXPECT_EQ(ReadInteger("-42"), -42);
-  EXPECT_EQ(ReadInteger("$1F"), 31);
-  EXPECT_EQ(ReadInteger("x1f"), 31);
-  EXPECT_EQ(ReadInteger("0X10"), 16);
-  EXPECT_EQ(ReadInteger("$FFFFFFFF"), -1);
-  EXPECT_EQ(ReadInteger("2147483647"), 2147483647);
-  EXPECT_EQ(ReadInteger("-2147483648"), INT32_MIN);
-  EXPECT_FALSE(ReadInteger("2147483648"));
-  EXPECT_FALSE(ReadInteger("12a"));
-  EXPECT_FALSE(ReadInteger(" 1"));
-  EXPECT_FALSE(ReadInteger(""));
-  EXPECT_FALSE(ReadInteger("-"));
-  EXPECT_FALSE(ReadInteger("$"));
+  const std::pair<const char*, std::int32_t> numbers[] = {
+      {"42", 42},         {"-42", -42},          {"$1F", 31},          {"x1f", 31},
+      {"0X10", 16},       {"$FFFFFFFF", -1},     {"2147483647", 2147483647}, {"-2147483648", INT32_MIN}};
+  for (const auto& [text, value] : numbers) EXPECT_EQ(ReadInteger(text), value) << text;
+  for (const char* text : {"2147483648", "12a", " 1", "", "-", "$"}) EXPECT_FALSE(ReadInteger(text)) << text;
   EXPECT_EQ(ReadIntegerOr("abc", -1), -1);
 }
 

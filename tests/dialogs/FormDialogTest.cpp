@@ -164,7 +164,7 @@ class FormDialogs : public ::testing::Test {
   // macro's result.
   std::string show(const Strings& args, const std::string& caption, std::function<void(HWND)> act) {
     auto driven = DriveWindow(kClass, caption, [act = std::move(act)](HWND window) {
-      for (int i = 0; i < 750 && !IsWindowVisible(window); ++i) Sleep(20);
+      kvltest::WaitUntil([window] { return IsWindowVisible(window) != FALSE; }, 15);
       EXPECT_TRUE(IsWindowVisible(window)) << "the form window was never shown";
       act(window);
     });

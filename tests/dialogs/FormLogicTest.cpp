@@ -16,30 +16,26 @@ std::string ValueOf(const TFrmDlgResult& result, const std::string& name) {
   return value ? *value : "<none>";
 }
 
+// "document|caption|width x height|R(esizable) M(aximize button)", as one text to compare.
+std::string Shown(const TFrmDlgParams& p) {
+  return p.document + "|" + p.caption + "|" + std::to_string(p.width) + "x" + std::to_string(p.height) + "|" +
+         (p.resizable ? "R" : "-") + (p.maximizeButton ? "M" : "-");
+}
+
+// The caption is set on every call, an absent size or flag is kept, a size below the
+// least one takes the default.
 TEST(FormLogic, SettingsCarryOverAndSizesAreCorrectedAtTheirBounds) {
   TFrmDlgParams params;
   ApplyFormArguments(params, {"a.html", "", {}, {}, {}, {}});
-  EXPECT_EQ(params.caption, "KVL Input Form");
-  EXPECT_EQ(params.width, 300);
-  EXPECT_EQ(params.height, 250);
-  EXPECT_FALSE(params.resizable);
-  EXPECT_FALSE(params.maximizeButton);
+  EXPECT_EQ(Shown(params), "a.html|KVL Input Form|300x250|--");
   ApplyFormArguments(params, {"b.html", "Order", 600, 150, true, true});
-  EXPECT_EQ(params.document, "b.html");
-  EXPECT_EQ(params.caption, "Order");
-  EXPECT_EQ(params.width, 600);
-  EXPECT_EQ(params.height, 150);
+  EXPECT_EQ(Shown(params), "b.html|Order|600x150|RM");
   ApplyFormArguments(params, {"c.html", "", {}, {}, {}, false});
-  EXPECT_EQ(params.caption, "KVL Input Form");  // set on every call
-  EXPECT_EQ(params.width, 600);                 // kept
-  EXPECT_TRUE(params.resizable);
-  EXPECT_FALSE(params.maximizeButton);
+  EXPECT_EQ(Shown(params), "c.html|KVL Input Form|600x150|R-");
   ApplyFormArguments(params, {"c.html", "", 200, 149, {}, {}});
-  EXPECT_EQ(params.width, 200);
-  EXPECT_EQ(params.height, 250);
+  EXPECT_EQ(Shown(params), "c.html|KVL Input Form|200x250|R-");
   ApplyFormArguments(params, {"c.html", "", 199, -5, {}, {}});
-  EXPECT_EQ(params.width, 300);
-  EXPECT_EQ(params.height, 250);
+  EXPECT_EQ(Shown(params), "c.html|KVL Input Form|300x250|R-");
 }
 
 TEST(FormLogic, TheWaitForANewBrowserIsBounded) {
@@ -91,34 +87,25 @@ TEST(FormLogic, NavigationsOnlyStayOnTheDocument) {
 }
 
 TEST(FormLogic, PostedBodiesAreDecoded) {
+  using Entries = std::vector<std::pair<std::string, std::string>>;
   TFrmDlgResult result;
   EXPECT_EQ(ReadFormPost("name=Anna+Smith&code=x%2By&kvl_frmdlg_ok=OK", result), NavigationStep::Accept);
   EXPECT_EQ(result.postedText, "name=Anna+Smith&code=x%2By&kvl_frmdlg_ok=OK");
+  EXPECT_EQ(result.values.entries, (Entries{{"name", "Anna Smith"}, {"code", "x+y"}}));
   EXPECT_EQ(ValueOf(result, "NAME"), "Anna Smith");
-  EXPECT_EQ(ValueOf(result, "code"), "x+y");
-  EXPECT_EQ(ValueOf(result, "kvl_frmdlg_ok"), "<none>");
   // Names are decoded and lowered; a value keeps every "=" after the first; a later
   // field replaces an earlier one; empty fields are not stored, and neither are
   // fields without "=".
   EXPECT_EQ(ReadFormPost("My%20Name=a=b%3D&x=1&X=2&city=&flag&%01sep=v%01w&=anon", result), NavigationStep::Stay);
-  EXPECT_EQ(ValueOf(result, "my name"), "a=b=");
-  EXPECT_EQ(ValueOf(result, "x"), "2");
-  EXPECT_EQ(ValueOf(result, "city"), "<none>");
-  EXPECT_EQ(ValueOf(result, "flag"), "<none>");
-  EXPECT_EQ(ValueOf(result, "\x01sep"), "v\x01w");
-  EXPECT_EQ(ValueOf(result, ""), "anon");
-  EXPECT_EQ(result.values.entries.size(), 4u);
+  EXPECT_EQ(result.values.entries, (Entries{{"my name", "a=b="}, {"x", "2"}, {"\x01sep", "v\x01w"}, {"", "anon"}}));
   // A new submission starts a new list.
   EXPECT_EQ(ReadFormPost("a=1", result), NavigationStep::Stay);
-  EXPECT_EQ(ValueOf(result, "x"), "<none>");
-  EXPECT_EQ(ValueOf(result, "a"), "1");
+  EXPECT_EQ(result.values.entries, (Entries{{"a", "1"}}));
   // Cancel stops the reading; after an earlier OK it still accepts what came before.
   EXPECT_EQ(ReadFormPost("a=1&KVL_FrmDlg_Cancel=Cancel&b=2&kvl_frmdlg_ok=OK", result), NavigationStep::Cancel);
-  EXPECT_EQ(ValueOf(result, "a"), "1");
-  EXPECT_EQ(ValueOf(result, "b"), "<none>");
+  EXPECT_EQ(result.values.entries, (Entries{{"a", "1"}}));
   EXPECT_EQ(ReadFormPost("kvl%5Ffrmdlg%5Fok=1&a=1&kvl_frmdlg_cancel=&b=2", result), NavigationStep::Accept);
-  EXPECT_EQ(ValueOf(result, "a"), "1");
-  EXPECT_EQ(ValueOf(result, "b"), "<none>");
+  EXPECT_EQ(result.values.entries, (Entries{{"a", "1"}}));
   EXPECT_EQ(ReadFormPost("&&", result), NavigationStep::Stay);
   EXPECT_TRUE(result.values.entries.empty());
 }

@@ -17,17 +17,18 @@ using Strings = std::vector<std::string>;
 
 TEST(MessageBoxRules, OptionCodesAndOwnCaptions) {
   using kvl::dialogs::MessageBoxStyle;
-  EXPECT_EQ(MessageBoxStyle("iq,ync,b2", 0), 0x20u | 3u | 0x100u);
-  EXPECT_EQ(MessageBoxStyle(" YNC,IQ,B2 ", 0), 0x20u | 3u | 0x100u);
-  EXPECT_EQ(MessageBoxStyle("yn, b2", 0), 4u);  // " b2" is no code
-  EXPECT_EQ(MessageBoxStyle("", 0), 0u);
-  EXPECT_EQ(MessageBoxStyle("iw,ari,b3,ms,tm", 0), 0x30u | 2u | 0x200u | 0x1000u | 0x40000u);
-  EXPECT_EQ(MessageBoxStyle("is,rc,b4,mt", 0), 0x10u | 5u | 0x300u | 0x2000u);
-  EXPECT_EQ(MessageBoxStyle("ii,oc,b1,ma", 0), 0x40u | 1u);
-  // Own captions choose the buttons by their number; the button codes are passed over.
-  EXPECT_EQ(MessageBoxStyle("oc,ii", 1), 0x40u);
-  EXPECT_EQ(MessageBoxStyle("ari", 2), 4u);
-  EXPECT_EQ(MessageBoxStyle("o", 3), 3u);
+  // " b2" is no code. Own captions choose the buttons by their number (the last
+  // argument); the button codes are passed over.
+  struct Case {
+    const char* codes;
+    int ownCaptions;
+    unsigned style;
+  };
+  for (const Case& c : {Case{"iq,ync,b2", 0, 0x20u | 3u | 0x100u}, {" YNC,IQ,B2 ", 0, 0x20u | 3u | 0x100u},
+                        {"yn, b2", 0, 4u}, {"", 0, 0u}, {"iw,ari,b3,ms,tm", 0, 0x30u | 2u | 0x200u | 0x1000u | 0x40000u},
+                        {"is,rc,b4,mt", 0, 0x10u | 5u | 0x300u | 0x2000u}, {"ii,oc,b1,ma", 0, 0x40u | 1u},
+                        {"oc,ii", 1, 0x40u}, {"ari", 2, 4u}, {"o", 3, 3u}})
+    EXPECT_EQ(MessageBoxStyle(c.codes, c.ownCaptions), c.style) << c.codes << " " << c.ownCaptions;
   using kvl::dialogs::MessageBoxResult;
   EXPECT_EQ(MessageBoxResult(1, false), "");
   EXPECT_EQ(MessageBoxResult(1, true), "O");

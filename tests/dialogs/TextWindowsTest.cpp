@@ -16,57 +16,18 @@ namespace {
 using kvl::dialogs::kBodyControlId;
 using kvl::dialogs::kCounterControlId;
 using kvl::dialogs::kPromptControlId;
+using kvl::dialogs::LayOutWindow;
 using kvl::dialogs::PixelRect;
-using kvltest::ControlText;
-using kvltest::DriveWindow;
+using kvl::dialogs::WindowKind;
+using kvl::dialogs::WindowLayout;
+using namespace kvltest;
 using Strings = std::vector<std::string>;
 
 constexpr char kCountError[] = " *** ERROR: Wrong parameter count *** ";
 const std::string kItems = "a$X$Apple|b$$Banana|c$x$Cherry";
 
-// A control's rectangle in its window's client area.
-PixelRect PlaceOf(HWND window, int id) {
-  RECT rect{};
-  GetWindowRect(GetDlgItem(window, id), &rect);
-  MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
-  return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
-}
-
-SIZE ClientSize(HWND window) {
-  RECT rect{};
-  GetClientRect(window, &rect);
-  return {rect.right, rect.bottom};
-}
-
-LOGFONTA FontOf(HWND control) {
-  LOGFONTA font{};
-  GetObjectA(reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)), sizeof font, &font);
-  return font;
-}
-
-HWND FocusOf(HWND window) {
-  GUITHREADINFO info{};
-  info.cbSize = sizeof info;
-  GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
-  return info.hwndFocus;
-}
-
-bool WaitUntil(const std::function<bool()>& ready) {
-  for (int i = 0; i < 250; ++i) {
-    if (ready()) return true;
-    Sleep(20);
-  }
-  return false;
-}
-
 void Type(HWND window, const std::string& text) {
   for (char c : text) SendMessageA(GetDlgItem(window, kBodyControlId), WM_CHAR, static_cast<unsigned char>(c), 1);
-}
-
-// A key pressed on a control: through the window's own message loop, as a user's key comes.
-void PressKey(HWND window, int id, WPARAM key) {
-  PostMessageA(GetDlgItem(window, id), WM_KEYDOWN, key, 1);
-  PostMessageA(GetDlgItem(window, id), WM_KEYUP, key, 0xC0000001);
 }
 
 void Click(HWND window, int button) { PostMessageA(GetDlgItem(window, button), BM_CLICK, 0, 0); }
@@ -94,10 +55,8 @@ class TextWindows : public ::testing::Test {
  protected:
   std::string show(const char* macro, const Strings& args, const char* windowClass, const std::string& title,
                    std::function<void(HWND)> act) {
-    const DWORD t0 = GetTickCount();
-    auto driven = DriveWindow(windowClass, title, [&, act](HWND w) { fprintf(stderr, "found %lu\n", GetTickCount() - t0); act(w); fprintf(stderr, "acted %lu\n", GetTickCount() - t0); });
+    auto driven = DriveWindow(windowClass, title, std::move(act));
     const std::string result = plugin.call(macro, args);
-    fprintf(stderr, "returned %lu\n", GetTickCount() - t0);
     EXPECT_TRUE(driven.get()) << "no " << windowClass << " titled " << title;
     return result;
   }
@@ -111,19 +70,20 @@ class TextWindows : public ::testing::Test {
   kvltest::LoadedPlugin plugin{folder.pluginPath()};
 };
 
-// Checks the layout rules on the live window; answers the prompt label's height.
-int CheckLayout(HWND window, int clientWidth, int bodyWidth, int cancelLeft) {
+// The live window laid out as LayOutWindow places it around the prompt it measured,
+// centred, in Tahoma, fixed in size and owned by nobody; answers the prompt's height.
+int CheckLayout(HWND window, WindowKind kind) {
   const PixelRect label = PlaceOf(window, kPromptControlId);
-  EXPECT_EQ(label.left, 6);
-  EXPECT_EQ(label.top, 6);
-  EXPECT_EQ(label.width, 388);
-  const PixelRect body = PlaceOf(window, kBodyControlId);
-  EXPECT_EQ(body, (PixelRect{6, label.bottom() + 6, bodyWidth, 136}));
-  const PixelRect ok = PlaceOf(window, IDOK);
-  EXPECT_EQ(ok, (PixelRect{6, body.bottom() + 6, 148, 28}));
-  EXPECT_EQ(PlaceOf(window, IDCANCEL), (PixelRect{cancelLeft, ok.top, 148, 28}));
-  EXPECT_EQ(ClientSize(window).cx, clientWidth);
-  EXPECT_EQ(ClientSize(window).cy, ok.bottom() + 6);
+  const WindowLayout expected = LayOutWindow(kind, label.height, 100000);  // no prompt here is cut
+  EXPECT_EQ(label, expected.label);
+  EXPECT_EQ(PlaceOf(window, kBodyControlId), expected.body);
+  EXPECT_EQ(PlaceOf(window, IDOK), expected.ok);
+  EXPECT_EQ(PlaceOf(window, IDCANCEL), expected.cancel);
+  if (kind == WindowKind::Text) {
+    EXPECT_EQ(PlaceOf(window, kCounterControlId), expected.counter);
+  }
+  EXPECT_EQ(ClientSize(window).cx, expected.clientWidth);
+  EXPECT_EQ(ClientSize(window).cy, expected.clientHeight);
   RECT frame{};
   GetWindowRect(window, &frame);
   EXPECT_NEAR((frame.left + frame.right) / 2, GetSystemMetrics(SM_CXSCREEN) / 2, 1);
@@ -137,13 +97,12 @@ int CheckLayout(HWND window, int clientWidth, int bodyWidth, int cancelLeft) {
 TEST_F(TextWindows, TextWindowLayoutCounterAndTheMaximum) {
   int shortPrompt = 0;
   EXPECT_EQ(text({"Korvel notes", "Your text:", "Hello", "10"}, "Korvel notes", [&](HWND window) {
-              shortPrompt = CheckLayout(window, 511, 499, 357);
+              shortPrompt = CheckLayout(window, WindowKind::Text);
               EXPECT_EQ(ControlText(window, kPromptControlId), "Your text:");
               EXPECT_EQ(ControlText(window, kBodyControlId), "Hello");
               EXPECT_EQ(ControlText(window, IDOK) + "|" + ControlText(window, IDCANCEL), "Ok|Cancel");
               EXPECT_EQ(ControlText(window, kCounterControlId), "5 / 10 (5)");
               const HWND counter = GetDlgItem(window, kCounterControlId);
-              EXPECT_EQ(PlaceOf(window, kCounterControlId), (PixelRect{159, PlaceOf(window, IDOK).top + 9, 193, 16}));
               EXPECT_EQ(GetWindowLongA(counter, GWL_STYLE) & SS_TYPEMASK, SS_CENTER);
               EXPECT_EQ(FontOf(counter).lfWeight, FW_BOLD);
               EXPECT_EQ(FocusOf(window), GetDlgItem(window, kBodyControlId));
@@ -161,7 +120,7 @@ TEST_F(TextWindows, TextWindowLayoutCounterAndTheMaximum) {
   for (int word = 0; word < 40; ++word) longPrompt += "wrapping ";
   int tallPrompt = 0;
   EXPECT_EQ(text({"Korvel notes", longPrompt, ""}, "Korvel notes", [&](HWND window) {
-              tallPrompt = CheckLayout(window, 511, 499, 357);
+              tallPrompt = CheckLayout(window, WindowKind::Text);
               EXPECT_EQ(ControlText(window, kCounterControlId), "0 / 100000 (100000)");
               Click(window, IDCANCEL);
             }), "");
@@ -221,15 +180,14 @@ TEST_F(TextWindows, CancelEscapeAndTheCloseBoxAnswerNothing) {
             }), "");
   EXPECT_TRUE(IsWindowEnabled(client));
   DestroyWindow(client);
-  EXPECT_EQ(text({"Korvel esc", "p", "kept?"}, "Korvel esc",
-                 [](HWND window) { PressKey(window, kBodyControlId, VK_ESCAPE); }), "");
-  EXPECT_EQ(text({"Korvel close", "p", "kept?"}, "Korvel close",
-                 [](HWND window) { PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0); }), "");
+  const std::pair<const char*, void (*)(HWND)> closings[] = {
+      {"Korvel esc", [](HWND window) { PressKey(window, kBodyControlId, VK_ESCAPE); }},
+      {"Korvel close", [](HWND window) { PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0); }}};
+  for (const auto& [title, close] : closings)
+    EXPECT_EQ(text({title, "p", "kept?"}, title, close), "") << title;
   EXPECT_EQ(choice({"", "p", "0", kItems, "0"}, "KVL - Korvel", [](HWND window) { Click(window, IDCANCEL); }), "");
-  EXPECT_EQ(choice({"Korvel esc", "p", "0", kItems, "0"}, "Korvel esc",
-                   [](HWND window) { PressKey(window, kBodyControlId, VK_ESCAPE); }), "");
-  EXPECT_EQ(choice({"Korvel close", "p", "0", kItems, "0"}, "Korvel close",
-                   [](HWND window) { PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0); }), "");
+  for (const auto& [title, close] : closings)
+    EXPECT_EQ(choice({title, "p", "0", kItems, "0"}, title, close), "") << title;
 
   EXPECT_EQ(plugin.call("KVL_TextDlg", {"Korvel count", "p"}), kCountError);
   EXPECT_EQ(plugin.call("KVL_TextDlg", Strings(7, "Korvel count")), kCountError);
@@ -243,7 +201,7 @@ TEST_F(TextWindows, SeveralChoicesAnswerByMode) {
   for (const auto& [mode, answer] : {std::pair{"2", "a|c"}, std::pair{"1", "1|3"}, std::pair{"0", "Apple|Cherry"},
                                      std::pair{"3", "|"}}) {
     EXPECT_EQ(choice({"Korvel fruit", "Pick some:", "0", kItems, mode}, "Korvel fruit", [&](HWND window) {
-                CheckLayout(window, 457, 445, 303);
+                CheckLayout(window, WindowKind::Choice);
                 EXPECT_EQ(ControlText(window, kPromptControlId), "Pick some:");
                 EXPECT_EQ(EntryText(window, 0) + "," + EntryText(window, 1) + "," + EntryText(window, 2),
                           "Apple,Banana,Cherry");

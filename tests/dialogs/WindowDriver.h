@@ -10,6 +10,8 @@
 #include <string>
 #include <thread>
 
+#include "dialogs/WindowLayout.h"
+
 namespace kvltest {
 
 // The window once it is visible and its thread is back in its message loop (a window is
@@ -48,6 +50,49 @@ inline std::string WindowText(HWND window) {
 inline std::string ControlText(HWND dialog, int id) {
   const HWND control = GetDlgItem(dialog, id);
   return control ? WindowText(control) : "<none>";
+}
+
+// True once `ready` holds, checked every 20 ms for up to `seconds`.
+inline bool WaitUntil(const std::function<bool()>& ready, int seconds = 5) {
+  for (int i = 0; i < seconds * 50; ++i) {
+    if (ready()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return ready();
+}
+
+// A control's rectangle in its window's client area.
+inline kvl::dialogs::PixelRect PlaceOf(HWND window, int id) {
+  RECT rect{};
+  GetWindowRect(GetDlgItem(window, id), &rect);
+  MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
+  return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
+}
+
+inline SIZE ClientSize(HWND window) {
+  RECT rect{};
+  GetClientRect(window, &rect);
+  return {rect.right, rect.bottom};
+}
+
+inline LOGFONTA FontOf(HWND control) {
+  LOGFONTA font{};
+  GetObjectA(reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)), sizeof font, &font);
+  return font;
+}
+
+// The control that has the keyboard focus on the window's thread.
+inline HWND FocusOf(HWND window) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
+  return info.hwndFocus;
+}
+
+// A key pressed on a control: through the window's own message loop, as a user's key comes.
+inline void PressKey(HWND window, int id, WPARAM key) {
+  PostMessageA(GetDlgItem(window, id), WM_KEYDOWN, key, 1);
+  PostMessageA(GetDlgItem(window, id), WM_KEYUP, key, 0xC0000001);
 }
 
 // Clicks on the middle of a list box entry the way the mouse does.

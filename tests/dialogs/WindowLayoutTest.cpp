@@ -2,6 +2,8 @@
 // the layout around the prompt, choice items, ticking and what a confirmed choice answers.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "dialogs/WindowLayout.h"
 
 namespace {
@@ -9,14 +11,10 @@ namespace {
 using namespace kvl::dialogs;
 
 TEST(TextWindowRules, MaximumLengthOutsideItsRangeIsTheLongest) {
-  EXPECT_EQ(EffectiveMaxLength(0), 100000);
-  EXPECT_EQ(EffectiveMaxLength(-1), 100000);
-  EXPECT_EQ(EffectiveMaxLength(-2147483648LL), 100000);
-  EXPECT_EQ(EffectiveMaxLength(1), 1);
-  EXPECT_EQ(EffectiveMaxLength(10), 10);
-  EXPECT_EQ(EffectiveMaxLength(99999), 99999);
-  EXPECT_EQ(EffectiveMaxLength(100000), 100000);
-  EXPECT_EQ(EffectiveMaxLength(100001), 100000);
+  const std::pair<std::int64_t, int> maxima[] = {{0, 100000},     {-1, 100000},    {-2147483648LL, 100000},
+                                                 {1, 1},           {10, 10},        {99999, 99999},
+                                                 {100000, 100000}, {100001, 100000}};
+  for (const auto& [requested, maximum] : maxima) EXPECT_EQ(EffectiveMaxLength(requested), maximum) << requested;
 }
 
 TEST(TextWindowRules, CounterShowsLengthMaximumAndRemaining) {
@@ -95,15 +93,12 @@ TEST(ChoiceItems, TickingSingleAndSeveral) {
 TEST(ChoiceItems, ResultByModeForSingleAndSeveral) {
   const std::vector<ChoiceItem> items = ParseChoiceItems("a$X$Apple|b$$Banana|c$x$Cherry");
   const std::vector<bool> ticks{true, false, true};
-  EXPECT_EQ(ChoiceResult(items, ticks, false, 0), "Apple|Cherry");
-  EXPECT_EQ(ChoiceResult(items, ticks, false, 1), "1|3");
-  EXPECT_EQ(ChoiceResult(items, ticks, false, 2), "a|c");
-  EXPECT_EQ(ChoiceResult(items, ticks, false, 3), "|");  // nothing per entry, still joined
-  EXPECT_EQ(ChoiceResult(items, ticks, false, -1), "|");
-  EXPECT_EQ(ChoiceResult(items, ticks, true, 0), "Apple");
-  EXPECT_EQ(ChoiceResult(items, ticks, true, 1), "1");
-  EXPECT_EQ(ChoiceResult(items, ticks, true, 2), "a");
-  EXPECT_EQ(ChoiceResult(items, ticks, true, 3), "");
+  // Modes 3 and -1 give nothing per entry, still joined.
+  for (const auto& [mode, several, single] : {std::tuple{0, "Apple|Cherry", "Apple"}, {1, "1|3", "1"}, {2, "a|c", "a"},
+                                              {3, "|", ""}, {-1, "|", ""}}) {
+    EXPECT_EQ(ChoiceResult(items, ticks, false, mode), several) << mode;
+    EXPECT_EQ(ChoiceResult(items, ticks, true, mode), single) << mode;
+  }
   EXPECT_EQ(ChoiceResult(items, {false, false, true}, true, 1), "3");
   EXPECT_EQ(ChoiceResult(items, {false, true, false}, false, 0), "Banana");
   EXPECT_EQ(ChoiceResult(items, {false, false, false}, false, 0), "");

@@ -11,10 +11,6 @@
 
 #include "host/MessageReader.h"
 
-#ifndef KVL_SOURCE_DIR
-#define KVL_SOURCE_DIR "/work/main"
-#endif
-
 namespace kvlhost {
 namespace {
 

@@ -9,11 +9,9 @@
 #include <utility>
 #include <vector>
 
-#ifndef KVL_SOURCE_DIR
-#define KVL_SOURCE_DIR "/work/main"
-#endif
-
 // Expected texts are ANSI (code page 1252); hex escapes are split where a letter follows.
+// The fields and texts of the example messages are compared with Python's email package
+// in tests/email_peers.py; here the rest: headers, body, items, attachments, line ends.
 namespace kvlhost {
 namespace {
 
@@ -38,22 +36,8 @@ TEST(MessageReader, ReadsMultipartAlternativeWithQuotedPrintableUtf8Text) {
   const std::string raw = ExampleMessage("welcome.eml");
   ASSERT_FALSE(raw.empty()) << "examples/welcome.eml not readable";
   const Message m = ParseMessage(raw);
-  EXPECT_EQ(m.fromName, "Schmidt, Anna");
-  EXPECT_EQ(m.fromAddress, "anna.schmidt@example.de");
-  EXPECT_EQ(m.toName, "Tom Baker");
-  EXPECT_EQ(m.toAddress, "tom.baker@example.org");
-  EXPECT_EQ(m.subject, "Willkommen im Team \x96 erste Schritte f\xFCr die n\xE4" "chsten Tage");
-  EXPECT_EQ(m.messageId, "<20240514071240.12345@mail.example.de>");
   EXPECT_EQ(m.inReplyTo, "<a1b2c3@mx.example.org>");
   EXPECT_EQ(m.references, "<9f8e7d@example.org> <a1b2c3@mx.example.org>");
-  EXPECT_EQ(m.date, "Tue, 14 May 2024 09:12:40 +0200");
-
-  // Soft line break joined, typographic quotes and umlauts in ANSI, "-- " keeps its blank.
-  EXPECT_TRUE(m.text.starts_with("Hallo Tom,\r\n\r\nherzlich willkommen")) << m.text;
-  EXPECT_NE(m.text.find("Unterlagen f\xFCr die Einarbeitung im gemeinsamen Ordner \x84Start\x93.\r\n"),
-            std::string::npos);
-  EXPECT_TRUE(m.text.ends_with("Viele Gr\xFC\xDF" "e\r\nAnna\r\n\r\n-- \r\nAnna Schmidt \xB7 Teamleitung Support\r\n"));
-  EXPECT_EQ(m.text.find('<'), std::string::npos) << "HTML part taken as text";
   EXPECT_TRUE(m.attachments.empty());
 
   // Headers unfolded but not decoded; body exactly as received.
@@ -77,12 +61,6 @@ TEST(MessageReader, ReadsMultipartMixedWithBase64TextAndAttachment) {
   const std::string raw = ExampleMessage("report.eml");  // stored with LF line ends
   ASSERT_FALSE(raw.empty()) << "examples/report.eml not readable";
   const Message m = ParseMessage(raw);
-  EXPECT_EQ(m.subject, "Monatsbericht M\xE4rz 2024");
-  EXPECT_EQ(m.fromName, "Lagerverwaltung");
-  EXPECT_EQ(m.toName, "");
-  EXPECT_EQ(m.toAddress, "einkauf@example.com");
-  EXPECT_TRUE(m.text.starts_with("Monatsbericht M\xE4rz 2024 - Lager S\xFC" "d\r\n\r\nWareneing\xE4nge:")) << m.text;
-  EXPECT_TRUE(m.text.ends_with("Gr\xFC\xDF" "e aus dem Lager\r\n"));
   ASSERT_EQ(m.attachments.size(), 1u);
   EXPECT_EQ(m.attachments[0].fileName, "Best\xE4nde_M\xE4rz_2024.pdf");  // filename* wins over name
   EXPECT_EQ(m.attachments[0].contentType, "application/pdf");

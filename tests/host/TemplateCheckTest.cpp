@@ -91,14 +91,11 @@ TEST(TemplateCheck, UnknownNamesGetTheClosestKnownName) {
 }
 
 TEST(TemplateCheck, OpenCallsParenthesesAndQuotesWithTheirPositions) {
-  EXPECT_EQ(Check("ab %KVL_StrLen(a\n"), Lines{"t:1:4: error: %KVL_StrLen( has no closing parenthesis"});
+  // Each finding's own text is checked on the templates of tests/data/lint (lint_check.py).
   // Balanced inner parentheses leave the call open; an inner one left open is named.
   EXPECT_EQ(Check("%KVL_StrLen(f(a)"), Lines{"t:1:1: error: %KVL_StrLen( has no closing parenthesis"});
   EXPECT_EQ(Check("%KVL_StrLen(f((a)"),
             Lines{"t:1:14: error: unbalanced '(' in the arguments of %KVL_StrLen; the call has no closing parenthesis"});
-  EXPECT_EQ(Check("%KVL_StrLen(a, b \"c)"),
-            Lines{"t:1:18: error: unterminated quote in the arguments of %KVL_StrLen; the call has no closing parenthesis"});
-  EXPECT_EQ(Check("x\n%_v=\"abc"), Lines{"t:2:5: error: %_v=\" has no closing quote; the value runs to the end of the text"});
   EXPECT_EQ(Check("%ATTACHFILE=\"a"),
             Lines{"t:1:13: error: %ATTACHFILE=\" has no closing quote; the value runs to the end of the text"});
   // Twenty open calls are each reported; at the next one the check stops.

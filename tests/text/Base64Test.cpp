@@ -26,17 +26,15 @@ const char* NameOf(Base64Path path) {
 TEST(Base64, PaddingAndRejection) {
   for (const Base64Path path : PathsHere()) {
     SCOPED_TRACE(NameOf(path));
-    EXPECT_EQ(Base64Encode("", path), "");
-    EXPECT_EQ(Base64Encode("a", path), "YQ==");
-    EXPECT_EQ(Base64Encode("ab", path), "YWI=");
-    EXPECT_EQ(Base64Encode(std::string("\xFF\xFE\x00", 3), path), "//4A");
-    EXPECT_EQ(Base64Decode(" YW\r\nJj\n ", path), "abc");
-    EXPECT_EQ(Base64Decode("Y\nW\r\rJ\r\nj", path), "abc");  // breaks inside groups
-    EXPECT_EQ(Base64Decode("YQ", path), "a");
-    EXPECT_EQ(Base64Decode("YQ=", path), "a");
-    EXPECT_EQ(Base64Decode("YWI", path), "ab");
-    EXPECT_EQ(Base64Decode("YQ==\r\n", path), "a");
-    EXPECT_EQ(Base64Decode("//4A", path), std::string("\xFF\xFE\x00", 3));
+    const std::string bytes("\xFF\xFE\x00", 3);
+    for (const auto& [data, encoded] : {std::pair<std::string, std::string>{"", ""}, {"a", "YQ=="}, {"ab", "YWI="},
+                                        {bytes, "//4A"}})
+      EXPECT_EQ(Base64Encode(data, path), encoded) << data;
+    // Breaks inside groups, padding left off.
+    for (const auto& [encoded, data] : {std::pair<std::string, std::string>{" YW\r\nJj\n ", "abc"},
+                                        {"Y\nW\r\rJ\r\nj", "abc"}, {"YQ", "a"}, {"YQ=", "a"}, {"YWI", "ab"},
+                                        {"YQ==\r\n", "a"}, {"//4A", bytes}})
+      EXPECT_EQ(Base64Decode(encoded, path), data) << encoded;
     for (const char* bad : {"Y", "Y===", "====", "YW=j", "YW-j", "YW J", "YQ==YQ==", "YWJj=", "YQ==\r\nx"})
       EXPECT_EQ(Base64Decode(bad, path), "") << bad;
   }
