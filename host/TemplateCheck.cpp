@@ -148,6 +148,8 @@ class Checker {
       std::string message = "unknown host macro %" + std::string(name);
       if (const std::string_view close = ClosestName(name, known); !close.empty())
         message.append("; did you mean %").append(close).append("?");
+      else
+        message.append("; write %% for a literal %");
       report(view.origin[percent], Severity::Error, std::move(message));
     }
     if (view.text.compare(nameEnd, 2, "=\"") == 0) return skipLiteral(view, percent, nameEnd);
@@ -187,9 +189,18 @@ class Checker {
       after = scan.at;
     }
     const int count = static_cast<int>(args.size());
+    // "%KVL_StrLen (abc)": the blank ends the call, and the parenthesis is plain text.
+    const std::size_t afterBlanks = text.find_first_not_of(" \t", nameEnd);
+    const bool blankBeforeParenthesis =
+        afterBlanks != nameEnd && afterBlanks != std::string_view::npos && text[afterBlanks] == '(';
+    const std::string blankHint =
+        "a blank stands between " + call + " and \"(\", so the parenthesis is copied as text, not read as arguments";
     if (row != nullptr && (count < row->minArgs || count > row->maxArgs))
       report(view.origin[percent], Severity::Error,
-             call + " takes " + AcceptedCounts(*row) + ", not " + std::to_string(count));
+             call + " takes " + AcceptedCounts(*row) + ", not " + std::to_string(count) +
+                 (blankBeforeParenthesis ? "; " + blankHint : ""));
+    else if (blankBeforeParenthesis)
+      report(view.origin[nameEnd], Severity::Warning, blankHint);
 
     const LoopMacro* loop = nullptr;
     if (row != nullptr && count >= row->minArgs && count <= row->maxArgs)
@@ -211,8 +222,13 @@ class Checker {
     names.reserve(tables_.pluginMacros.size());
     for (const MacroCounts& row : tables_.pluginMacros) names.push_back(row.name);
     std::string message = "unknown macro " + call;
-    if (const std::string_view close = ClosestName(std::string_view(call).substr(1), names); !close.empty())
-      message.append("; did you mean ").append(close).append("?");
+    if (const std::string_view close = ClosestName(std::string_view(call).substr(1), names); !close.empty()) {
+      // A close name may mean something else: its summary lets the author judge.
+      const MacroCounts* candidate = findPluginMacro(close);
+      message.append("; did you mean ").append(close);
+      if (candidate != nullptr && !candidate->summary.empty()) message.append(" (").append(candidate->summary).append(")");
+      message.append("?");
+    }
     report(offset, Severity::Error, std::move(message));
   }
 

@@ -74,7 +74,7 @@ TEST(TemplateCheck, UnknownNamesGetTheClosestKnownName) {
   EXPECT_EQ(Check("%KVL_StrLne(x) %kvl_strlen(x) %KVL_Zzzzzzz %SUBJET %NOSUCHTHING"),
             (Lines{"t:1:1: error: unknown macro %KVL_StrLne; did you mean KVL_StrLen?",
                    "t:1:31: error: unknown macro %KVL_Zzzzzzz", "t:1:44: error: unknown host macro %SUBJET; did you mean %SUBJECT?",
-                   "t:1:52: error: unknown host macro %NOSUCHTHING"}));
+                   "t:1:52: error: unknown host macro %NOSUCHTHING; write %% for a literal %"}));
   // The arguments of an unknown macro are still checked.
   EXPECT_EQ(Check("%KVL_Nope(%KVL_StrLen())").size(), 2u);
   const std::string_view names[] = {"KVL_Age", "KVL_StrRERepl"};
