@@ -33,8 +33,8 @@ bool HasOnlyCrLfLineEnds(std::string_view text) {
 }
 
 TEST(MessageReader, ReadsMultipartAlternativeWithQuotedPrintableUtf8Text) {
-  const std::string raw = ExampleMessage("welcome.eml");
-  ASSERT_FALSE(raw.empty()) << "examples/welcome.eml not readable";
+  const std::string raw = ExampleMessage("reply.eml");
+  ASSERT_FALSE(raw.empty()) << "examples/reply.eml not readable";
   const Message m = ParseMessage(raw);
   EXPECT_EQ(m.inReplyTo, "<a1b2c3@mx.example.org>");
   EXPECT_EQ(m.references, "<9f8e7d@example.org> <a1b2c3@mx.example.org>");
@@ -58,8 +58,8 @@ TEST(MessageReader, ReadsMultipartAlternativeWithQuotedPrintableUtf8Text) {
 }
 
 TEST(MessageReader, ReadsMultipartMixedWithBase64TextAndAttachment) {
-  const std::string raw = ExampleMessage("report.eml");  // stored with LF line ends
-  ASSERT_FALSE(raw.empty()) << "examples/report.eml not readable";
+  const std::string raw = ExampleMessage("checksums.eml");  // stored with LF line ends
+  ASSERT_FALSE(raw.empty()) << "examples/checksums.eml not readable";
   const Message m = ParseMessage(raw);
   ASSERT_EQ(m.attachments.size(), 1u);
   EXPECT_EQ(m.attachments[0].fileName, "Best\xE4nde_M\xE4rz_2024.pdf");  // filename* wins over name
@@ -166,7 +166,7 @@ TEST(MessageReader, QuotedPrintableAtLineAndBodyEnds) {
 }
 
 TEST(MessageReader, SurvivesMalformedAndHostileInputInLinearTime) {
-  for (const char* name : {"welcome.eml", "report.eml"}) {
+  for (const char* name : {"reply.eml", "checksums.eml"}) {
     const std::string raw = ExampleMessage(name);
     for (std::size_t size = 0; size <= raw.size(); ++size) ParseMessage(std::string_view(raw).substr(0, size));
   }
