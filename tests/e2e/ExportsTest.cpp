@@ -7,6 +7,7 @@
 #include <cstring>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -97,6 +98,26 @@ TEST_F(Exports, FixedAnswersAndVersionTexts) {
   EXPECT_NE(info.find("Copyright"), std::string::npos);
 }
 
+// Each macro's argument counts as docs/macros.md documents them, in table order ("least-most";
+// "least+" for any number). The table must agree: a test that only read the table would pass
+// whatever count a row came to hold.
+constexpr std::string_view kDocumentedCounts =
+    "PlugPath 0+ PlugVer 0+ Accounts 0-2 AddrToACE 1 AddrToIDN 1 Age 1-2 AttrGet 1 AttrSet 1-2 ArgCount 1-3 "
+    "ArgItem 2-4 Beep 2 ClearLines 1-4 Const 1-3 CRC32 2-3 Decode 2+ DirCreate 1 DirExist 1 DlgFolder 0-3 "
+    "DlgInput 0-2 DlgOpen 0-5 DomToACE 1 DomToIDN 1 Encode 2+ Envir 1 FileAddLn 2 FileCopy 2 FileDel 1 "
+    "FileExist 1 FileInfo 2 FileInUse 1 FileLines 1-4 FileLnCnt 1 FileLong 1 FileMove 2 FileName 1-2 "
+    "FileOwner 1 FileShort 1 FileSize 1-2 FileTime 2-3 FirstNE 2+ For 4 FrmDlg 1-6 FrmDlgDef 0+ FrmDlgRet 0-2 "
+    "Gender 0-1 GetLang 0+ GetPath 1 Grep 2-3 HdrMailer 0-1 HdrRcvTime 0-3 Host2IP 1 HtmlDec 1-2 HtmlEnc 1-2 "
+    "IDNList 1 IniGet 3-4 IniSet 4 IP2Host 0-1 IsUserAdmin 0 KbdLayout 0-1 LineBetw 3-5 ListAddr 2 "
+    "ListCount 1 ListName 2 MD5 2-3 MsgBox 1-7 MsgID 0-1 MultiDlg 5-7 NoSubj 0-1 NoTo 0-1 Process 1-3 "
+    "Progress 5 QuoteAdd 1-2 QuoteDel 1-3 Random 0-2 RegGet 1-2 RegSet 2-3 REIsMatch 2-4 RERepl 3-4 ReX 2-3 "
+    "Rot13 1 Run 1-2 RunCmd 1-3 Select 4+ SendKeys 1-2 SetClipB 1 SHA1 2-3 Sig 0 StrAttach 2 StrC 1 StrChar 1+ "
+    "StrCheck 2-3 StrCount 2-3 StrDup 2 StrIns 2-4 StrItem 3 StrItemCnt 2 StrLeft 2 StrLen 1 StrLines 1-3 "
+    "StrLnCnt 0-1 StrMid 2-3 StrPos 2-3 StrRepl 3-5 StrRERepl 3-4 StrRev 1 StrRight 2 StrTr 2-4 StrTrim 1-3 "
+    "StrWordCnt 1 StrWrap 1-3 SubjClean 0-2 SubjCount 0-4 SysInfo 0+ TempDir 0 TempFile 0 TextDlg 3-6 "
+    "TimeAdd 2-4 TimeBeats 0-1 TimeBias 0 TimeCalc 2-4 TimeDiff 1-4 TimeParse 1-3 TimeQuart 0-2 Until 3 "
+    "UrlAttach 2 UrlDec 1 UrlDldFile 2 UrlEnc 1-2 XtrEMLs 0-2 XtrURLs 0-3 Test 0+";
+
 // Every row of the macro table, called by its lower-case name at both ends of its count
 // range and one beyond each: exactly the counts outside it answer the count error. Macros
 // that would open a window, start, look up or wait for something, or write, get those only.
@@ -107,10 +128,16 @@ TEST_F(Exports, EveryMacroRefusesExactlyTheCountsOutsideItsRange) {
       "KVL_KbdLayout", "KVL_MsgBox", "KVL_MultiDlg", "KVL_Process",  "KVL_Progress",  "KVL_RegSet",   "KVL_Run",
       "KVL_RunCmd",   "KVL_SendKeys", "KVL_SetClipB", "KVL_StrAttach", "KVL_TempFile", "KVL_TextDlg",  "KVL_UrlAttach",
       "KVL_UrlDldFile"};
+  std::istringstream documented{std::string(kDocumentedCounts)};
   std::string names;
   for (const kvl::MacroRow& row : kvl::MacroTable()) {
+    std::string name, counts;
+    documented >> name >> counts;
+    const std::string range = std::to_string(row.minArgs) +
+        (row.maxArgs == kvl::kAnyCount ? "+" : row.maxArgs == row.minArgs ? "" : "-" + std::to_string(row.maxArgs));
+    EXPECT_EQ("KVL_" + name + " " + counts, std::string(row.name) + " " + range);
     names.append(row.name).append("\r\n");
-    std::string name(row.name);
+    name = row.name;
     for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     // "v" and then empty texts: every loop ends at once with these (KVL_Until's variable is unset and so "").
     auto answer = [&](int count) {
@@ -129,6 +156,8 @@ TEST_F(Exports, EveryMacroRefusesExactlyTheCountsOutsideItsRange) {
     const int most = row.maxArgs == kvl::kAnyCount ? row.minArgs + 6 : row.maxArgs;  // an even number more: pairs fit
     EXPECT_NE(answer(most), kCountError) << row.name << " with " << most;
   }
+  documented >> std::ws;
+  EXPECT_TRUE(documented.eof()) << "documented macros missing from the table";
   EXPECT_EQ(plugin.module.macroList(), names);
   const std::string rows = std::to_string(kvl::MacroTable().size());
   EXPECT_NE(plugin.module.info().find("contains actually " + rows + " macros."), std::string::npos);
