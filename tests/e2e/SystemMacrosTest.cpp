@@ -57,14 +57,13 @@ TEST_F(SystemMacros, RegistryValuesRoundTripByType) {
     EXPECT_EQ(plugin.call("KVL_RegGet", {key + "v"}), c.read) << c.data;
   }
   // Anything but a 32-bit number, and any other type, writes nothing.
-  for (const Strings& type : {Strings{"D"}, Strings{"DB"}})
-    for (const std::string data : {"4294967296", "-2147483649", "12x", "", " 1"})
-      EXPECT_EQ(plugin.call("KVL_RegSet", {key + "v", data, type[0]}), "0") << data;
+  for (const char* type : {"D", "DB"})
+    for (const char* data : {"4294967296", "-2147483649", "12x", "", " 1"})
+      EXPECT_EQ(plugin.call("KVL_RegSet", {key + "v", data, type}), "0") << data;
   EXPECT_EQ(plugin.call("KVL_RegSet", {key + "v", "1", "SS"}), "0");
   EXPECT_EQ(plugin.call("KVL_RegGet", {key + "v"}), "16777216");
   // A final backslash names the key's default value.
-  EXPECT_EQ(plugin.call("KVL_RegSet", {key, "unnamed"}), "1");
-  EXPECT_EQ(plugin.call("KVL_RegGet", {key, "none"}), "unnamed");
+  expectResults({{"KVL_RegSet", {key, "unnamed"}, "1"}, {"KVL_RegGet", {key, "none"}, "unnamed"}});
 }
 
 TEST_F(SystemMacros, RegistryFailuresGiveTheDefaultOrZero) {
@@ -89,17 +88,12 @@ TEST_F(SystemMacros, RegistryFailuresGiveTheDefaultOrZero) {
 
 TEST_F(SystemMacros, ValuesStoredByOthersKeepEveryCharacter) {
   for (const auto& [type, bytes, read] : std::vector<std::tuple<DWORD, std::string, std::string>>{
-           {REG_SZ, "abc", "abc"},
-           {REG_SZ, std::string("abc\0", 4), "abc"},
-           {REG_SZ, "", ""},
-           {REG_EXPAND_SZ, "%x%", "%x%"},
-           {REG_MULTI_SZ, std::string("a\0b", 3), "a\r\nb"},
+           {REG_SZ, "abc", "abc"}, {REG_SZ, std::string("abc\0", 4), "abc"}, {REG_SZ, "", ""},
+           {REG_EXPAND_SZ, "%x%", "%x%"}, {REG_MULTI_SZ, std::string("a\0b", 3), "a\r\nb"},
            {REG_MULTI_SZ, std::string("a\0b\0\0", 5), "a\r\nb\r\n"},
            {REG_DWORD, "\xFF\xFF\xFF", "none"},  // a DWORD is exactly four bytes
-           {REG_DWORD, "\x01\x02\x03\x04", "67305985"},
-           {REG_DWORD, "\x01\x02\x03\x04\x05", "none"},
-           {REG_DWORD_BIG_ENDIAN, "\x01\x02\x03\x04", "16909060"},
-           {REG_BINARY, "ab", "none"},
+           {REG_DWORD, "\x01\x02\x03\x04", "67305985"}, {REG_DWORD, "\x01\x02\x03\x04\x05", "none"},
+           {REG_DWORD_BIG_ENDIAN, "\x01\x02\x03\x04", "16909060"}, {REG_BINARY, "ab", "none"},
            {REG_QWORD, "\1\1\1\1\1\1\1\1", "none"}}) {
     test.setRaw("v", type, bytes);
     EXPECT_EQ(plugin.call("KVL_RegGet", {key + "v", "none"}), read) << type << " " << bytes;

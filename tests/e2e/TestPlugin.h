@@ -55,7 +55,8 @@ struct MacroCase {
   std::string expected;
 };
 
-// Calls each row's macro through the exports; a wrong result names the row.
+// Calls each row's macro through the exports, in order (a row sees what the rows before
+// it did); a wrong result names the row.
 void ExpectResults(LoadedPlugin& plugin, const std::vector<MacroCase>& rows);
 
 // A private plug-in folder with the plug-in loaded from it: the fixture of the macro tests.
