@@ -16,8 +16,7 @@
 namespace {
 
 using Strings = std::vector<std::string>;
-const std::string kCountError = " *** ERROR: Wrong parameter count *** ";
-const std::string kValueError = " *** ERROR: Wrong parameter value *** ";
+using kvltest::kNoSuccess;
 
 void PumpFor(int milliseconds) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
@@ -74,7 +73,7 @@ class MessageBoxCloser {
   std::thread thread_;
 };
 
-class DesktopMacros : public ::testing::Test {
+class DesktopMacros : public kvltest::PluginTest {
  protected:
   void SetUp() override {
     frame.reset(CreateWindowExA(0, "STATIC", "Korvel keys", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 400, 300,
@@ -109,35 +108,20 @@ class DesktopMacros : public ::testing::Test {
     return texts;
   }
 
-  kvltest::PluginFolder folder;
-  kvltest::LoadedPlugin plugin{folder.pluginPath()};
   Window frame;
   HWND edit = nullptr;
 };
 
-TEST_F(DesktopMacros, ArgumentCounts) {
-  EXPECT_EQ(plugin.call("KVL_SendKeys", {}), kCountError);
-  EXPECT_EQ(plugin.call("KVL_SendKeys", {"a", "1", "x"}), kCountError);
-  EXPECT_EQ(plugin.call("KVL_SetClipB", {}), kCountError);
-  EXPECT_EQ(plugin.call("KVL_SetClipB", {"a", "b"}), kCountError);
-  EXPECT_EQ(plugin.call("KVL_KbdLayout", {"de", "x"}), kCountError);
-}
-
 TEST_F(DesktopMacros, KeysReachTheFocusedEdit) {
-  EXPECT_EQ(typed("+abc"), "Abc");
-  EXPECT_EQ(typed("+(abc)d"), "ABCd");
-  EXPECT_EQ(typed("{TAB 3}x"), "\t\t\tx");
-  EXPECT_EQ(typed("a~b"), "a\r\nb");
-  EXPECT_EQ(typed("{{}x{}}"), "{x}");
-  // Xvfb's keymap has no key for "(" and ")": Wine's VkKeyScanA answers -1 for them.
-  EXPECT_EQ(typed("{+}{%}{^}{~}"), "+%^~");
-  EXPECT_EQ(typed("{a 3}{A}{TAB 0}"), "aaaA");
-  EXPECT_EQ(typed("abcd{LEFT 2}{BS}{DEL}x{HOME}y{END}z"), "yaxdz");
-  // Wine's edit control has no Ctrl+A: select from the start to the end instead.
-  EXPECT_EQ(typed("old^{HOME}+^{END}new"), "new");
+  for (const auto& [keys, text] : std::vector<std::pair<std::string, std::string>>{
+           {"+abc", "Abc"}, {"+(abc)d", "ABCd"}, {"{TAB 3}x", "\t\t\tx"}, {"a~b", "a\r\nb"}, {"{{}x{}}", "{x}"},
+           // Xvfb's keymap has no key for "(" and ")": Wine's VkKeyScanA answers -1 for them.
+           {"{+}{%}{^}{~}", "+%^~"}, {"{a 3}{A}{TAB 0}", "aaaA"}, {"abcd{LEFT 2}{BS}{DEL}x{HOME}y{END}z", "yaxdz"},
+           // Wine's edit control has no Ctrl+A: select from the start to the end instead.
+           {"old^{HOME}+^{END}new", "new"}})
+    EXPECT_EQ(typed(keys), text) << keys;
   // Without waiting the keys still arrive, once the window reads its queue.
-  EXPECT_EQ(typed("q", "0"), "q");
-  EXPECT_EQ(typed("r", "2"), "r");
+  EXPECT_EQ(typed("q", "0") + typed("r", "2"), "qr");
 }
 
 // Every key press of the string (modifiers included) is counted before any is sent:
@@ -145,9 +129,8 @@ TEST_F(DesktopMacros, KeysReachTheFocusedEdit) {
 TEST_F(DesktopMacros, KeyPressesOfACallAreBoundedBeforeAnyIsSent) {
   EXPECT_EQ(typed("a{F13 9998}b"), "ab");
   SetWindowTextA(edit, "");
-  EXPECT_EQ(plugin.call("KVL_SendKeys", {"a{F13 9999}b"}), " *** Action not successfully *** ");
-  EXPECT_EQ(plugin.call("KVL_SendKeys", {"+(a){TAB 65535}" + std::string(1 << 20, '~'), "0"}),
-            " *** Action not successfully *** ");
+  expectResults({{"KVL_SendKeys", {"a{F13 9999}b"}, kNoSuccess},
+                 {"KVL_SendKeys", {"+(a){TAB 65535}" + std::string(1 << 20, '~'), "0"}, kNoSuccess}});
   PumpFor(150);
   EXPECT_EQ(GetWindowTextLengthA(edit), 0);
 }
@@ -198,7 +181,7 @@ TEST_F(DesktopMacros, ClipboardGetsTheText) {
   }
   // A program that holds the clipboard open makes the call fail, not pretend.
   ASSERT_TRUE(OpenClipboard(frame.get()));
-  std::thread other([this] { EXPECT_EQ(plugin.call("KVL_SetClipB", {"x"}), " *** Action not successfully *** "); });
+  std::thread other([this] { EXPECT_EQ(plugin.call("KVL_SetClipB", {"x"}), kNoSuccess); });
   other.join();
   CloseClipboard();
   EXPECT_NE(ClipboardText(), "x");
@@ -220,7 +203,7 @@ TEST_F(DesktopMacros, KeyboardLayouts) {
   for (const std::string name : {"de", "DE-de", "lt", "409", "00000407"})
     EXPECT_EQ(plugin.call("KVL_KbdLayout", {name}), "") << name;
   for (const std::string name : {"zzzzzzzz", "xx-YY", "0000040g"})
-    EXPECT_EQ(plugin.call("KVL_KbdLayout", {name}), kValueError) << name;
+    EXPECT_EQ(plugin.call("KVL_KbdLayout", {name}), kvltest::kValueError) << name;
   EXPECT_EQ(plugin.call("KVL_KbdLayout", {original}), "");
   EXPECT_EQ(ActiveLayout(), original);
 }

@@ -10,42 +10,28 @@
 
 namespace {
 
-const std::string kCountError = " *** ERROR: Wrong parameter count *** ";
-const std::string kValueError = " *** ERROR: Wrong parameter value *** ";
-
+using kvltest::kValueError;
 using kvltest::TestKey;
+using HeaderMacros = kvltest::PluginTest;
 
-class HeaderMacros : public ::testing::Test {
- protected:
-  kvltest::PluginFolder folder;
-  kvltest::LoadedPlugin plugin{folder.pluginPath()};
-};
-
-TEST_F(HeaderMacros, MessageIdModes) {
+TEST_F(HeaderMacros, MessageIdMailerAndSignature) {
   plugin.session.items[235] = "<1234.5678@example.org>";
   plugin.session.items[265] = "<parent@example.org>";
   plugin.session.items[266] = "<root@example.org> <parent@example.org>";
-  EXPECT_EQ(plugin.call("KVL_MsgID"), "mid:1234.5678@example.org");
-  EXPECT_EQ(plugin.call("KVL_MsgID", {"0"}), "mid:1234.5678@example.org");
-  EXPECT_EQ(plugin.call("KVL_MsgID", {"1"}), "1234.5678@example.org");
-  EXPECT_EQ(plugin.call("KVL_MsgID", {"2"}), "<root@example.org> <parent@example.org>");
-  EXPECT_EQ(plugin.call("KVL_MsgID", {"3"}), "<parent@example.org>");
-  EXPECT_EQ(plugin.call("KVL_MsgID", {"4"}), kValueError);
-  EXPECT_EQ(plugin.call("KVL_MsgID", {"-1"}), kValueError);
-  EXPECT_EQ(plugin.call("KVL_MsgID", {"0", "x"}), kCountError);
+  expectResults({
+      {"KVL_MsgID", {}, "mid:1234.5678@example.org"}, {"KVL_MsgID", {"0"}, "mid:1234.5678@example.org"},
+      {"KVL_MsgID", {"1"}, "1234.5678@example.org"}, {"KVL_MsgID", {"2"}, "<root@example.org> <parent@example.org>"},
+      {"KVL_MsgID", {"3"}, "<parent@example.org>"}, {"KVL_MsgID", {"4"}, kValueError},
+      {"KVL_MsgID", {"-1"}, kValueError}, {"KVL_Sig", {}, "-- "},
+      {"KVL_HdrMailer", {}, ""}, {"KVL_HdrMailer", {"unknown"}, "unknown"},
+  });
   // Three characters are the shortest identifier, two are none.
   plugin.session.items[235] = "<a>";
   EXPECT_EQ(plugin.call("KVL_MsgID", {"1"}), "a");
   plugin.session.items[235] = "<>";
   EXPECT_EQ(plugin.call("KVL_MsgID"), "");
-}
-
-TEST_F(HeaderMacros, MailerFromTheHeaderBlock) {
-  EXPECT_EQ(plugin.call("KVL_HdrMailer"), "");
-  EXPECT_EQ(plugin.call("KVL_HdrMailer", {"unknown"}), "unknown");
   plugin.session.items[243] = "From: a@example.org\r\nx-mailer: Foo 1.0\r\nUser-Agent: Bar\r\n";
   EXPECT_EQ(plugin.call("KVL_HdrMailer", {"unknown"}), "Foo 1.0");
-  EXPECT_EQ(plugin.call("KVL_HdrMailer", {"a", "b"}), kCountError);
 }
 
 TEST_F(HeaderMacros, GenderFromArgumentAddressBookOrName) {
@@ -59,16 +45,9 @@ TEST_F(HeaderMacros, GenderFromArgumentAddressBookOrName) {
   plugin.session.items[219] = "anna@example.de";
   plugin.session.addressBook = kvlhost::AddressBook::Parse(
       "address,gender\r\nanna@example.de,female\r\nblank@example.de,\" \"\r\n");
-  EXPECT_EQ(plugin.call("KVL_Gender"), "female");
-  EXPECT_EQ(plugin.call("KVL_Gender", {"Peter"}), "1");
+  expectResults({{"KVL_Gender", {}, "female"}, {"KVL_Gender", {"Peter"}, "1"}});
   plugin.session.items[219] = "blank@example.de";
   EXPECT_EQ(plugin.call("KVL_Gender"), "0");
-  EXPECT_EQ(plugin.call("KVL_Gender", {"a", "b"}), kCountError);
-}
-
-TEST_F(HeaderMacros, SignatureDelimiter) {
-  EXPECT_EQ(plugin.call("KVL_Sig"), "-- ");
-  EXPECT_EQ(plugin.call("KVL_Sig", {""}), kCountError);
 }
 
 TEST_F(HeaderMacros, AccountsFromTheHostsWorkingFolder) {
@@ -78,12 +57,9 @@ TEST_F(HeaderMacros, AccountsFromTheHostsWorkingFolder) {
   host.set("Working Directory", workingFolder.substr(0, workingFolder.size() - 1));  // no final backslash
   EXPECT_EQ(plugin.call("KVL_Accounts"), "");  // no file yet
   folder.write("AccOrder.CFG", "[Order]\r\n\\\\Work\r\n\\\\\\Shared\r\n\\\\Home\r\n");
-  EXPECT_EQ(plugin.call("KVL_Accounts"), "Work\r\nHome");
-  EXPECT_EQ(plugin.call("KVL_Accounts", {"1"}), "Shared");
-  EXPECT_EQ(plugin.call("KVL_Accounts", {"2", ";"}), "Work;Shared;Home");
-  EXPECT_EQ(plugin.call("KVL_Accounts", {"3", ";"}), "Work;Home");
-  EXPECT_EQ(plugin.call("KVL_Accounts", {"-1", ";"}), "");
-  EXPECT_EQ(plugin.call("KVL_Accounts", {"0", ";", "x"}), kCountError);
+  expectResults({{"KVL_Accounts", {}, "Work\r\nHome"}, {"KVL_Accounts", {"1"}, "Shared"},
+                 {"KVL_Accounts", {"2", ";"}, "Work;Shared;Home"}, {"KVL_Accounts", {"3", ";"}, "Work;Home"},
+                 {"KVL_Accounts", {"-1", ";"}, ""}});
   // A file that another program holds without sharing lists nothing.
   const HANDLE locked = CreateFileA((workingFolder + "AccOrder.CFG").c_str(), GENERIC_READ, 0, nullptr,
                                     OPEN_EXISTING, 0, nullptr);
@@ -99,7 +75,7 @@ TEST_F(HeaderMacros, AccountsFromTheHostsWorkingFolder) {
   EXPECT_EQ(plugin.call("KVL_Accounts"), kValueError);
 }
 
-class ReplyLanguage : public HeaderMacros {
+class ReplyLanguage : public kvltest::PluginTest {
  protected:
   void SetUp() override {
     plugin.session.items[219] = "kunde@example.at";
@@ -162,14 +138,11 @@ TEST_F(ReplyLanguage, PatternMatchesGiveWayOnlyToLanguageHeaders) {
 TEST_F(ReplyLanguage, CountsThatAreNoNumberReadAsZero) {
   plugin.session.items[241] = "Guten Tag";
   EXPECT_EQ(plugin.call("KVL_GetLang"), "");  // no KVL.ini at all
-  table("two", kEntries);
-  EXPECT_EQ(plugin.call("KVL_GetLang"), "");
-  table("-1", kEntries);
-  EXPECT_EQ(plugin.call("KVL_GetLang"), "");
-  table("1", kEntries);
-  EXPECT_EQ(plugin.call("KVL_GetLang"), "");
-  table("2", kEntries);
-  EXPECT_EQ(plugin.call("KVL_GetLang"), "Deutsch");
+  for (const auto& [count, language] : std::vector<std::pair<std::string, std::string>>{
+           {"two", ""}, {"-1", ""}, {"1", ""}, {"2", "Deutsch"}}) {
+    table(count, kEntries);
+    EXPECT_EQ(plugin.call("KVL_GetLang"), language) << count;
+  }
 }
 
 TEST_F(ReplyLanguage, AHugeCountWalksTheFirstTenThousandEntries) {

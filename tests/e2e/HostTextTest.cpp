@@ -9,16 +9,13 @@
 
 namespace {
 
-const std::string kValueError = " *** ERROR: Wrong parameter value *** ";
+using kvltest::kValueError;
 
 // Quotes, percent signs, line breaks, a NUL and code 2, around a call and an assignment.
 const std::string kHostile = std::string("x\"%KVL_Test()%_a=\"1\"\r\n%%\0\x02 y", 29);
 
-class HostText : public ::testing::Test {
+class HostText : public kvltest::PluginTest {
  protected:
-  kvltest::PluginFolder folder;
-  kvltest::LoadedPlugin plugin{folder.pluginPath()};
-
   // Nothing of a value ran: no variable was set by it and no macro call was made.
   void expectNothingRan() {
     EXPECT_EQ(plugin.session.variable("a"), nullptr);
@@ -27,19 +24,9 @@ class HostText : public ::testing::Test {
 };
 
 TEST_F(HostText, LoopVariableNamesAreNamesOrNothingIsHandedOver) {
-  const std::vector<std::string> refused{"",
-                                         "a b",
-                                         "a\"b",
-                                         "%SUBJECT",
-                                         kHostile,
-                                         "a\rb",
-                                         "a\nb",
-                                         std::string("a\0b", 3),
-                                         "a\x02",
-                                         "\xE4",
-                                         "a-b",
-                                         std::string(65, 'v')};
-  for (const std::string& name : refused) {
+  for (const std::string& name : {std::string(), std::string("a b"), std::string("a\"b"), std::string("%SUBJECT"),
+                                  kHostile, std::string("a\rb"), std::string("a\nb"), std::string("a\0b", 3),
+                                  std::string("a\x02"), std::string("\xE4"), std::string("a-b"), std::string(65, 'v')}) {
     plugin.session.processed.clear();
     EXPECT_EQ(plugin.call("KVL_For", {name, "1", "2", "x"}), kValueError) << name;
     EXPECT_EQ(plugin.call("KVL_Until", {name, "", "x"}), kValueError) << name;

@@ -5,35 +5,23 @@
 
 namespace {
 
-class ListMacros : public ::testing::Test {
- protected:
-  kvltest::PluginFolder folder;
-  kvltest::LoadedPlugin plugin{folder.pluginPath()};
-};
+using ListMacros = kvltest::PluginTest;
 
-constexpr const char* kCc =
+const std::string kCc =
     "\"Schmidt, Anna\" <anna.schmidt@example.de>, tom.baker@example.org (Tom Baker),\r\n"
     " <support@example.com>, Team <list>";
 
 TEST_F(ListMacros, CountsNamesAndAddresses) {
-  EXPECT_EQ(plugin.call("KVL_ListCount", {kCc}), "4");
-  EXPECT_EQ(plugin.call("KVL_ListCount", {""}), "0");
-  EXPECT_EQ(plugin.call("KVL_ListCount", {"a@example.org,"}), "2");
-  EXPECT_EQ(plugin.call("KVL_ListName", {kCc, "1"}), "Schmidt, Anna");
-  EXPECT_EQ(plugin.call("KVL_ListAddr", {kCc, "1"}), "anna.schmidt@example.de");
-  EXPECT_EQ(plugin.call("KVL_ListName", {kCc, "2"}), "Tom Baker");
-  EXPECT_EQ(plugin.call("KVL_ListAddr", {kCc, "2"}), "tom.baker@example.org");
-  EXPECT_EQ(plugin.call("KVL_ListName", {kCc, "3"}), "support@example.com");  // no name: the address
-  EXPECT_EQ(plugin.call("KVL_ListName", {kCc, "4"}), "Team <list>");
-  EXPECT_EQ(plugin.call("KVL_ListAddr", {kCc, "4"}), "");
+  expectResults({
+      {"KVL_ListCount", {kCc}, "4"}, {"KVL_ListCount", {""}, "0"}, {"KVL_ListCount", {"a@example.org,"}, "2"},
+      {"KVL_ListName", {kCc, "1"}, "Schmidt, Anna"}, {"KVL_ListAddr", {kCc, "1"}, "anna.schmidt@example.de"},
+      {"KVL_ListName", {kCc, "2"}, "Tom Baker"}, {"KVL_ListAddr", {kCc, "2"}, "tom.baker@example.org"},
+      {"KVL_ListName", {kCc, "3"}, "support@example.com"},  // no name: the address
+      {"KVL_ListName", {kCc, "4"}, "Team <list>"}, {"KVL_ListAddr", {kCc, "4"}, ""},
+  });
   for (const char* outside : {"0", "5", "-1", "2147483647"}) {
-    EXPECT_EQ(plugin.call("KVL_ListName", {kCc, outside}), "") << outside;
-    EXPECT_EQ(plugin.call("KVL_ListAddr", {kCc, outside}), "") << outside;
+    EXPECT_EQ(plugin.call("KVL_ListName", {kCc, outside}) + plugin.call("KVL_ListAddr", {kCc, outside}), "") << outside;
   }
-  const std::string countError = " *** ERROR: Wrong parameter count *** ";
-  EXPECT_EQ(plugin.call("KVL_ListCount", {"a", "b"}), countError);
-  EXPECT_EQ(plugin.call("KVL_ListAddr", {"a"}), countError);
-  EXPECT_EQ(plugin.call("KVL_ListName", {"a", "1", "2"}), countError);
 }
 
 }  // namespace

@@ -5,8 +5,6 @@
 #include <windows.h>
 
 #include <array>
-#include <fstream>
-#include <iterator>
 
 #include "tests/e2e/TestKey.h"
 #include "tests/e2e/TestPlugin.h"
@@ -14,9 +12,8 @@
 namespace {
 
 using Strings = std::vector<std::string>;
-const std::string kCountError = " *** ERROR: Wrong parameter count *** ";
-const std::string kValueError = " *** ERROR: Wrong parameter value *** ";
-
+using kvltest::kNoSuccess;
+using kvltest::kValueError;
 using kvltest::TestKey;
 
 std::string PlatformFolder(UINT(WINAPI* query)(LPSTR, UINT)) {
@@ -30,27 +27,12 @@ std::string ShellFolder(int csidl) {
   return std::string(path.data()) + "\\";
 }
 
-class SystemMacros : public ::testing::Test {
+class SystemMacros : public kvltest::PluginTest {
  protected:
-  kvltest::PluginFolder folder;
-  kvltest::LoadedPlugin plugin{folder.pluginPath()};
   const std::string keyName = "Software\\KorvelTest" + std::to_string(GetCurrentProcessId());
   const std::string key = "CU\\" + keyName + "\\";
   const TestKey test{keyName};
 };
-
-TEST_F(SystemMacros, ArgumentCountsOnBothSides) {
-  for (const auto& [macro, fewest, most] : std::vector<std::tuple<std::string, int, int>>{{"KVL_GetPath", 1, 1},
-                                                                                          {"KVL_IniGet", 3, 4},
-                                                                                          {"KVL_IniSet", 4, 4},
-                                                                                          {"KVL_RegGet", 1, 2},
-                                                                                          {"KVL_RegSet", 2, 3},
-                                                                                          {"KVL_Envir", 1, 1}}) {
-    EXPECT_EQ(plugin.call(macro, Strings(fewest - 1, key + "x")), kCountError) << macro;
-    EXPECT_EQ(plugin.call(macro, Strings(most + 1, key + "x")), kCountError) << macro;
-  }
-  EXPECT_EQ(test.raw("x").first, 0u);
-}
 
 TEST_F(SystemMacros, RegistryValuesRoundTripByType) {
   struct Case {
@@ -75,29 +57,26 @@ TEST_F(SystemMacros, RegistryValuesRoundTripByType) {
     EXPECT_EQ(plugin.call("KVL_RegGet", {key + "v"}), c.read) << c.data;
   }
   // Anything but a 32-bit number, and any other type, writes nothing.
-  for (const Strings& type : {Strings{"D"}, Strings{"DB"}})
-    for (const std::string data : {"4294967296", "-2147483649", "12x", "", " 1"})
-      EXPECT_EQ(plugin.call("KVL_RegSet", {key + "v", data, type[0]}), "0") << data;
+  for (const char* type : {"D", "DB"})
+    for (const char* data : {"4294967296", "-2147483649", "12x", "", " 1"})
+      EXPECT_EQ(plugin.call("KVL_RegSet", {key + "v", data, type}), "0") << data;
   EXPECT_EQ(plugin.call("KVL_RegSet", {key + "v", "1", "SS"}), "0");
   EXPECT_EQ(plugin.call("KVL_RegGet", {key + "v"}), "16777216");
   // A final backslash names the key's default value.
-  EXPECT_EQ(plugin.call("KVL_RegSet", {key, "unnamed"}), "1");
-  EXPECT_EQ(plugin.call("KVL_RegGet", {key, "none"}), "unnamed");
+  expectResults({{"KVL_RegSet", {key, "unnamed"}, "1"}, {"KVL_RegGet", {key, "none"}, "unnamed"}});
 }
 
 TEST_F(SystemMacros, RegistryFailuresGiveTheDefaultOrZero) {
-  EXPECT_EQ(plugin.call("KVL_RegGet", {"cu\\Software\\Nothing\\Here", "none"}), "none");
-  EXPECT_EQ(plugin.call("KVL_RegGet", {key + "missing"}), "");
-  EXPECT_EQ(plugin.call("KVL_RegSet", {key + "New\\v", "x"}), "0");  // keys are not created
-  EXPECT_EQ(plugin.call("KVL_RegGet", {key + "New\\", "none"}), "none");
-  EXPECT_EQ(plugin.call("KVL_RegSet", {"hkey_current_user\\" + keyName + "\\x", "long"}), "1");
-  EXPECT_EQ(plugin.call("KVL_RegGet", {"HKCU\\" + keyName + "\\x", "none"}), "none");
-  EXPECT_EQ(plugin.call("KVL_RegSet", {"HKCU\\" + keyName + "\\x", "1"}), "0");
-  EXPECT_EQ(plugin.call("KVL_RegGet", {"CU", "none"}), "none");
-  EXPECT_EQ(plugin.call("KVL_RegSet", {"CU", "1"}), "0");
-  EXPECT_EQ(plugin.call("KVL_RegGet", {"DD\\x\\y", "none"}) + plugin.call("KVL_RegGet", {"PD\\x\\y", "none"}),
-            "nonenone");
-  EXPECT_EQ(plugin.call("KVL_RegSet", {key + std::string("n\0y", 3), "1"}), "0");  // a NUL would cut the path
+  const std::string longName = "hkey_current_user\\" + keyName + "\\x", shortName = "HKCU\\" + keyName + "\\x";
+  expectResults({
+      {"KVL_RegGet", {"cu\\Software\\Nothing\\Here", "none"}, "none"}, {"KVL_RegGet", {key + "missing"}, ""},
+      {"KVL_RegSet", {key + "New\\v", "x"}, "0"},  // keys are not created
+      {"KVL_RegGet", {key + "New\\", "none"}, "none"}, {"KVL_RegSet", {longName, "long"}, "1"},
+      {"KVL_RegGet", {shortName, "none"}, "none"}, {"KVL_RegSet", {shortName, "1"}, "0"},
+      {"KVL_RegGet", {"CU", "none"}, "none"}, {"KVL_RegSet", {"CU", "1"}, "0"},
+      {"KVL_RegGet", {"DD\\x\\y", "none"}, "none"}, {"KVL_RegGet", {"PD\\x\\y", "none"}, "none"},
+      {"KVL_RegSet", {key + std::string("n\0y", 3), "1"}, "0"},  // a NUL would cut the path
+  });
   EXPECT_EQ(plugin.call("KVL_RegGet", {"LM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\SystemRoot"}) + "\\",
             PlatformFolder(GetWindowsDirectoryA));
   // One backslash: a value of the root key itself.
@@ -109,17 +88,12 @@ TEST_F(SystemMacros, RegistryFailuresGiveTheDefaultOrZero) {
 
 TEST_F(SystemMacros, ValuesStoredByOthersKeepEveryCharacter) {
   for (const auto& [type, bytes, read] : std::vector<std::tuple<DWORD, std::string, std::string>>{
-           {REG_SZ, "abc", "abc"},
-           {REG_SZ, std::string("abc\0", 4), "abc"},
-           {REG_SZ, "", ""},
-           {REG_EXPAND_SZ, "%x%", "%x%"},
-           {REG_MULTI_SZ, std::string("a\0b", 3), "a\r\nb"},
+           {REG_SZ, "abc", "abc"}, {REG_SZ, std::string("abc\0", 4), "abc"}, {REG_SZ, "", ""},
+           {REG_EXPAND_SZ, "%x%", "%x%"}, {REG_MULTI_SZ, std::string("a\0b", 3), "a\r\nb"},
            {REG_MULTI_SZ, std::string("a\0b\0\0", 5), "a\r\nb\r\n"},
            {REG_DWORD, "\xFF\xFF\xFF", "none"},  // a DWORD is exactly four bytes
-           {REG_DWORD, "\x01\x02\x03\x04", "67305985"},
-           {REG_DWORD, "\x01\x02\x03\x04\x05", "none"},
-           {REG_DWORD_BIG_ENDIAN, "\x01\x02\x03\x04", "16909060"},
-           {REG_BINARY, "ab", "none"},
+           {REG_DWORD, "\x01\x02\x03\x04", "67305985"}, {REG_DWORD, "\x01\x02\x03\x04\x05", "none"},
+           {REG_DWORD_BIG_ENDIAN, "\x01\x02\x03\x04", "16909060"}, {REG_BINARY, "ab", "none"},
            {REG_QWORD, "\1\1\1\1\1\1\1\1", "none"}}) {
     test.setRaw("v", type, bytes);
     EXPECT_EQ(plugin.call("KVL_RegGet", {key + "v", "none"}), read) << type << " " << bytes;
@@ -129,25 +103,23 @@ TEST_F(SystemMacros, ValuesStoredByOthersKeepEveryCharacter) {
 TEST_F(SystemMacros, IniValuesAreWrittenAndReadUpTo10239Characters) {
   const std::string ini = folder.path() + "mail.ini";
   EXPECT_EQ(plugin.call("KVL_IniSet", {ini, "Mail", "Sig", "Tom"}), "");
-  EXPECT_EQ(plugin.call("KVL_IniGet", {ini, "mail", "SIG"}), "Tom");
-  EXPECT_EQ(plugin.call("KVL_IniGet", {ini, "Mail", "Other", "none"}), "none");
-  EXPECT_EQ(plugin.call("KVL_IniGet", {ini, "Mail", "Other"}), "");
-  EXPECT_EQ(plugin.call("KVL_IniSet", {ini + "\\no.ini", "Mail", "Sig", "Tom"}), " *** Action not successfully *** ");
+  expectResults({{"KVL_IniGet", {ini, "mail", "SIG"}, "Tom"}, {"KVL_IniGet", {ini, "Mail", "Other", "none"}, "none"},
+                 {"KVL_IniGet", {ini, "Mail", "Other"}, ""},
+                 {"KVL_IniSet", {ini + "\\no.ini", "Mail", "Sig", "Tom"}, kNoSuccess}});
   // A line break would write lines of its own into the file.
   for (const std::string& bad : Strings{"a\r\nb", "a\nb", "a\rb", std::string("a\0b", 3)}) {
     EXPECT_EQ(plugin.call("KVL_IniSet", {ini, "Mail", "Sig", bad}), kValueError);
     EXPECT_EQ(plugin.call("KVL_IniSet", {ini, bad, "Sig", "x"}) + plugin.call("KVL_IniSet", {ini, "M", bad, "x"}),
               kValueError + kValueError);
   }
-  std::ifstream in(ini, std::ios::binary);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "[Mail]\r\nSig=Tom\r\n");
+  EXPECT_EQ(kvltest::FileText(ini), "[Mail]\r\nSig=Tom\r\n");
   // File names up to 259 characters; the platform cannot take longer ones.
   const std::string longName = folder.path() + std::string(259 - folder.path().size(), 'n');
   EXPECT_EQ(plugin.call("KVL_IniSet", {longName, "S", "k", "v"}), "") << longName;
   EXPECT_EQ(plugin.call("KVL_IniGet", {longName, "S", "k"}), "v") << longName.size();
-  EXPECT_EQ(plugin.call("KVL_IniSet", {longName + "n", "S", "k", "v"}), " *** Action not successfully *** ");
-  EXPECT_EQ(plugin.call("KVL_IniGet", {longName + "n", "S", "k", "none"}), "none");
-  EXPECT_EQ(plugin.call("KVL_IniGet", {std::string(600, 'a'), "S", "k", "none"}), "none");
+  expectResults({{"KVL_IniSet", {longName + "n", "S", "k", "v"}, kNoSuccess},
+                 {"KVL_IniGet", {longName + "n", "S", "k", "none"}, "none"},
+                 {"KVL_IniGet", {std::string(600, 'a'), "S", "k", "none"}, "none"}});
   for (const std::size_t length : {10239u, 10240u}) {
     EXPECT_EQ(plugin.call("KVL_IniSet", {ini, "S", "k", std::string(length, 'v')}), "");
     EXPECT_EQ(plugin.call("KVL_IniGet", {ini, "S", "k"}), std::string(10239, 'v')) << length;
@@ -165,17 +137,17 @@ TEST_F(SystemMacros, EnvironmentVariablesOfAnyLength) {
 }
 
 TEST_F(SystemMacros, WellKnownFolders) {
-  EXPECT_EQ(plugin.call("KVL_GetPath", {"WinDir"}), PlatformFolder(GetWindowsDirectoryA));
-  EXPECT_EQ(plugin.call("KVL_GetPath", {"sysdir"}), PlatformFolder(GetSystemDirectoryA));
   std::array<char, MAX_PATH> temp{};
-  EXPECT_EQ(plugin.call("KVL_GetPath", {"MyTemp"}), std::string(temp.data(), GetTempPathA(MAX_PATH, temp.data())));
-  EXPECT_EQ(plugin.call("KVL_GetPath", {"myrecent"}), ShellFolder(CSIDL_RECENT));
-  EXPECT_EQ(plugin.call("KVL_GetPath", {"MYDESKTOP"}), ShellFolder(CSIDL_DESKTOPDIRECTORY));
-  EXPECT_EQ(plugin.call("KVL_GetPath", {"myfiles"}), ShellFolder(CSIDL_PERSONAL));
-  EXPECT_EQ(plugin.call("KVL_GetPath", {"kvlpath"}), folder.path());
-  // Other names are values under Shell Folders; a missing one is a lone backslash.
-  EXPECT_EQ(plugin.call("KVL_GetPath", {"AppData"}), ShellFolder(CSIDL_APPDATA));
-  EXPECT_EQ(plugin.call("KVL_GetPath", {"no such folder"}), "\\");
+  expectResults({
+      {"KVL_GetPath", {"WinDir"}, PlatformFolder(GetWindowsDirectoryA)},
+      {"KVL_GetPath", {"sysdir"}, PlatformFolder(GetSystemDirectoryA)},
+      {"KVL_GetPath", {"MyTemp"}, std::string(temp.data(), GetTempPathA(MAX_PATH, temp.data()))},
+      {"KVL_GetPath", {"myrecent"}, ShellFolder(CSIDL_RECENT)},
+      {"KVL_GetPath", {"MYDESKTOP"}, ShellFolder(CSIDL_DESKTOPDIRECTORY)},
+      {"KVL_GetPath", {"myfiles"}, ShellFolder(CSIDL_PERSONAL)}, {"KVL_GetPath", {"kvlpath"}, folder.path()},
+      // Other names are values under Shell Folders; a missing one is a lone backslash.
+      {"KVL_GetPath", {"AppData"}, ShellFolder(CSIDL_APPDATA)}, {"KVL_GetPath", {"no such folder"}, "\\"},
+  });
 }
 
 TEST_F(SystemMacros, HostWorkingFolderFromTheRegistry) {
@@ -204,8 +176,7 @@ TEST_F(SystemMacros, IniSetRefusesWhatWouldReadBackAsSomethingElse) {
   EXPECT_FALSE(folder.exists("back.ini"));
   // Close to them but sound: "]" in a key, "[" in a section, "=" and brackets in a value.
   EXPECT_EQ(plugin.call("KVL_IniSet", {ini, "S[x", "k]", "=[v]="}), "");
-  std::ifstream in(ini, std::ios::binary);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "[S[x]\r\nk]==[v]=\r\n");
+  EXPECT_EQ(kvltest::FileText(ini), "[S[x]\r\nk]==[v]=\r\n");
 }
 
 // Sections, keys, values and defaults reach the profile functions up to 32 766
@@ -214,19 +185,16 @@ TEST_F(SystemMacros, IniTextsUpTo32766Characters) {
   const std::string ini = folder.path() + "long.ini";
   const std::string fits(32766, 's');
   const std::string over(32767, 's');
-  EXPECT_EQ(plugin.call("KVL_IniSet", {ini, fits, "k", "v"}), "");
-  EXPECT_EQ(plugin.call("KVL_IniGet", {ini, fits, "k", "none"}), "v");
-  EXPECT_EQ(plugin.call("KVL_IniSet", {ini, "S", fits, "v"}), "");
-  EXPECT_EQ(plugin.call("KVL_IniGet", {ini, "S", fits, "none"}), "v");
-  EXPECT_EQ(plugin.call("KVL_IniSet", {ini, "S", "k", fits}), "");
-  EXPECT_EQ(plugin.call("KVL_IniGet", {ini, "S", "missing", fits}), std::string(10239, 's'));
+  EXPECT_EQ(plugin.call("KVL_IniSet", {ini, fits, "k", "v"}) + plugin.call("KVL_IniSet", {ini, "S", fits, "v"}), "");
+  expectResults({{"KVL_IniGet", {ini, fits, "k", "none"}, "v"}, {"KVL_IniGet", {ini, "S", fits, "none"}, "v"},
+                 {"KVL_IniSet", {ini, "S", "k", fits}, ""}, {"KVL_IniGet", {ini, "S", "missing", fits}, std::string(10239, 's')}});
   for (const std::string& text : {over, std::string(100000, 's')}) {
-    EXPECT_EQ(plugin.call("KVL_IniSet", {ini, text, "k", "v"}), " *** Action not successfully *** ");
-    EXPECT_EQ(plugin.call("KVL_IniSet", {ini, "S", text, "v"}), " *** Action not successfully *** ");
-    EXPECT_EQ(plugin.call("KVL_IniSet", {ini, "S", "k", text}), " *** Action not successfully *** ");
-    EXPECT_EQ(plugin.call("KVL_IniGet", {ini, text, "k", "none"}), "none");
-    EXPECT_EQ(plugin.call("KVL_IniGet", {ini, "S", text, "none"}), "none");
-    EXPECT_EQ(plugin.call("KVL_IniGet", {ini, "S", "k", text}), text);  // refused: the default
+    expectResults({
+        {"KVL_IniSet", {ini, text, "k", "v"}, kNoSuccess}, {"KVL_IniSet", {ini, "S", text, "v"}, kNoSuccess},
+        {"KVL_IniSet", {ini, "S", "k", text}, kNoSuccess}, {"KVL_IniGet", {ini, text, "k", "none"}, "none"},
+        {"KVL_IniGet", {ini, "S", text, "none"}, "none"},
+        {"KVL_IniGet", {ini, "S", "k", text}, text},  // refused: the default
+    });
   }
   // Names of any length: the longest the platform converts, and the ones that crashed it.
   for (const std::size_t length : {32766u, 32767u, 40000u, 100000u})

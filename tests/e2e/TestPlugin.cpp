@@ -43,6 +43,26 @@ std::string LoadedPlugin::call(const std::string& name, const std::vector<std::s
   return outcome.result;
 }
 
+// Long arguments are shown by their start and length.
+static std::string Described(const MacroCase& row) {
+  std::string text = row.macro + "(";
+  for (std::size_t i = 0; i < row.args.size(); ++i) {
+    const std::string& arg = row.args[i];
+    text += (i ? ", \"" : "\"") + arg.substr(0, 40) + "\"";
+    if (arg.size() > 40) text += "... (" + std::to_string(arg.size()) + " characters)";
+  }
+  return text + ")";
+}
+
+void ExpectResults(LoadedPlugin& plugin, const std::vector<MacroCase>& rows) {
+  for (const MacroCase& row : rows) EXPECT_EQ(plugin.call(row.macro, row.args), row.expected) << Described(row);
+}
+
+std::string FileText(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 bool WaitForFile(const std::string& path, int seconds) {
   for (int i = 0; i < seconds * 10; ++i) {
     if (std::filesystem::exists(path)) return true;

@@ -5,6 +5,9 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "core/Errors.h"
 #include "host/PluginModule.h"
 #include "host/TemplateEngine.h"
 
@@ -39,6 +42,34 @@ class LoadedPlugin {
   kvlhost::HostSession session;
   kvlhost::TemplateEngine engine;
 };
+
+// The failure texts as strings, to compare results with and to build expected ones from.
+inline const std::string kCountError{kvl::ErrParamCount};
+inline const std::string kValueError{kvl::ErrParamValue};
+inline const std::string kNoSuccess{kvl::ErrNoSuccess};
+
+// One row of a case table: a macro, its arguments and the result it must give.
+struct MacroCase {
+  std::string macro;
+  std::vector<std::string> args;
+  std::string expected;
+};
+
+// Calls each row's macro through the exports, in order (a row sees what the rows before
+// it did); a wrong result names the row.
+void ExpectResults(LoadedPlugin& plugin, const std::vector<MacroCase>& rows);
+
+// A private plug-in folder with the plug-in loaded from it: the fixture of the macro tests.
+class PluginTest : public ::testing::Test {
+ protected:
+  void expectResults(const std::vector<MacroCase>& rows) { ExpectResults(plugin, rows); }
+
+  PluginFolder folder;
+  LoadedPlugin plugin{folder.pluginPath()};
+};
+
+// A file's whole content; empty when it cannot be read.
+std::string FileText(const std::filesystem::path& path);
 
 // Waits up to `seconds` for a file to appear (programs the plug-in opens run on their own).
 bool WaitForFile(const std::string& path, int seconds);

@@ -12,13 +12,10 @@
 
 namespace {
 
-const std::string kNoSuccess = " *** Action not successfully *** ";
+using kvltest::kNoSuccess;
 
-class WorkBudget : public ::testing::Test {
+class WorkBudget : public kvltest::PluginTest {
  protected:
-  kvltest::PluginFolder folder;
-  kvltest::LoadedPlugin plugin{folder.pluginPath()};
-
   // Milliseconds a call of the plug-in takes, with its result.
   std::pair<std::string, long long> timed(const std::string& name, const std::vector<std::string>& args) {
     const auto start = std::chrono::steady_clock::now();

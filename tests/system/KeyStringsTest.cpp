@@ -5,6 +5,8 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "system/KeyStrings.h"
 
@@ -51,33 +53,30 @@ std::string Sent(std::string_view keys) {
   return out;
 }
 
-TEST(KeyStrings, ModifiersAndParentheses) {
-  EXPECT_EQ(Sent("^c"), "+11 +43 -43 -11");
-  // Shift for the first letter only, then for the whole group.
-  EXPECT_EQ(Sent("+ab"), "+10 +41 -41 -10 +42 -42");
-  EXPECT_EQ(Sent("+(ab)c"), "+10 +41 -41 +42 -42 -10 +43 -43");
-  EXPECT_EQ(Sent("%^(a)"), "+12 +11 +41 -41 -11 -12");
-  // "~" inside parentheses keeps the modifiers; after them it releases.
-  EXPECT_EQ(Sent("^(~a)~"), "+11 +0D -0D +41 -41 -11 +0D -0D");
-  // Modifier bits of the layout: pressed around the key, released in reverse.
-  EXPECT_EQ(Sent("A@"), "+10 +41 -41 -10 +11 +12 +51 -51 -12 -11");
-  // A parenthesis never closed, or "+" at the end, leaves nothing held down.
-  EXPECT_EQ(Sent("+(ab"), "+10 +41 -41 +42 -42 -10");
-  EXPECT_EQ(Sent("a^"), "+41 -41 +11 -11");
-  EXPECT_EQ(Sent(""), "");
+// Each row: a key string and what it turns into.
+void ExpectSent(const std::vector<std::pair<std::string, std::string>>& rows) {
+  for (const auto& [keys, sent] : rows) EXPECT_EQ(Sent(keys), sent) << keys;
 }
 
-TEST(KeyStrings, BracesEscapesAndCharacters) {
-  EXPECT_EQ(Sent("{{}"), "+10 +DB -DB -10");
-  EXPECT_EQ(Sent("{{}a"), "+10 +DB -DB -10 +41 -41");
-  EXPECT_EQ(Sent("{}}a"), "+10 +DD -DD -10 +41 -41");
-  EXPECT_EQ(Sent("{ab}}"), "+10 +DD -DD -10");
-  // One-character names keep their case: the braces only escape special characters.
-  EXPECT_EQ(Sent("{a}{A}{!}"), "+41 -41 +10 +41 -41 -10 +10 +31 -31 -10");
-  EXPECT_EQ(Sent("{(}{)}"), "+10 +39 -39 -10 +10 +30 -30 -10");
-  EXPECT_EQ(Sent("{+}"), "[Invalid Key Name]");
-  EXPECT_EQ(Sent("a\xE9" "b"), "+41 -41 [Invalid KeyName] +42 -42");
-  EXPECT_EQ(Sent("+\xE9" "b"), "+10 [Invalid KeyName] -10 +42 -42");
+TEST(KeyStrings, ModifiersParenthesesBracesAndCharacters) {
+  ExpectSent({
+      {"^c", "+11 +43 -43 -11"},
+      // Shift for the first letter only, then for the whole group.
+      {"+ab", "+10 +41 -41 -10 +42 -42"}, {"+(ab)c", "+10 +41 -41 +42 -42 -10 +43 -43"},
+      {"%^(a)", "+12 +11 +41 -41 -11 -12"},
+      // "~" inside parentheses keeps the modifiers; after them it releases.
+      {"^(~a)~", "+11 +0D -0D +41 -41 -11 +0D -0D"},
+      // Modifier bits of the layout: pressed around the key, released in reverse.
+      {"A@", "+10 +41 -41 -10 +11 +12 +51 -51 -12 -11"},
+      // A parenthesis never closed, or "+" at the end, leaves nothing held down.
+      {"+(ab", "+10 +41 -41 +42 -42 -10"}, {"a^", "+41 -41 +11 -11"}, {"", ""},
+      {"{{}", "+10 +DB -DB -10"}, {"{{}a", "+10 +DB -DB -10 +41 -41"}, {"{}}a", "+10 +DD -DD -10 +41 -41"},
+      {"{ab}}", "+10 +DD -DD -10"},
+      // One-character names keep their case: the braces only escape special characters.
+      {"{a}{A}{!}", "+41 -41 +10 +41 -41 -10 +10 +31 -31 -10"}, {"{(}{)}", "+10 +39 -39 -10 +10 +30 -30 -10"},
+      {"{+}", "[Invalid Key Name]"}, {"a\xE9" "b", "+41 -41 [Invalid KeyName] +42 -42"},
+      {"+\xE9" "b", "+10 [Invalid KeyName] -10 +42 -42"},
+  });
 }
 
 TEST(KeyStrings, NamedKeys) {
@@ -96,27 +95,17 @@ TEST(KeyStrings, NamedKeys) {
     EXPECT_FALSE(kvl::keys::NamedKey(std::string(name) + "X")) << name;
   }
   EXPECT_EQ(found, 41);
-  EXPECT_FALSE(kvl::keys::NamedKey("F17"));
-  EXPECT_FALSE(kvl::keys::NamedKey("A"));
-  EXPECT_FALSE(kvl::keys::NamedKey(""));
-  EXPECT_EQ(Sent("{XYZ}a"), "[Invalid Key Name] +41 -41");
-  EXPECT_EQ(Sent("^{XYZ}a"), "+11 [Invalid Key Name] -11 +41 -41");
-  EXPECT_EQ(Sent("{}a"), "[Invalid Key Name] +41 -41");
+  for (const char* other : {"F17", "A", ""}) EXPECT_FALSE(kvl::keys::NamedKey(other)) << other;
+  ExpectSent({{"{XYZ}a", "[Invalid Key Name] +41 -41"}, {"^{XYZ}a", "+11 [Invalid Key Name] -11 +41 -41"},
+              {"{}a", "[Invalid Key Name] +41 -41"}});
 }
 
-TEST(KeyStrings, MissingCloseStopsEverything) {
-  EXPECT_EQ(Sent("a{ENTER"), "+41 -41 [No Close] !");
-  EXPECT_EQ(Sent("+(a{ENTER b"), "+10 +41 -41 [No Close] -10 !");
-  EXPECT_EQ(Sent("{"), "[No Close] !");
-}
-
-TEST(KeyStrings, RepeatCounts) {
-  EXPECT_EQ(Sent("{TAB 3}"), "+09 -09 +09 -09 +09 -09");
-  EXPECT_EQ(Sent("{a 2}"), "+41 -41 +41 -41");
-  EXPECT_EQ(Sent("+{a 2}"), "+10 +41 -41 +41 -41 -10");
-  EXPECT_EQ(Sent("{TAB 1}"), "+09 -09");
-  EXPECT_EQ(Sent("{TAB 0}a"), "+41 -41");
-  EXPECT_EQ(Sent("{TAB  0002 }"), "+09 -09 +09 -09");
+TEST(KeyStrings, MissingCloseStopsEverythingAndRepeatCounts) {
+  ExpectSent({
+      {"a{ENTER", "+41 -41 [No Close] !"}, {"+(a{ENTER b", "+10 +41 -41 [No Close] -10 !"}, {"{", "[No Close] !"},
+      {"{TAB 3}", "+09 -09 +09 -09 +09 -09"}, {"{a 2}", "+41 -41 +41 -41"}, {"+{a 2}", "+10 +41 -41 +41 -41 -10"},
+      {"{TAB 1}", "+09 -09"}, {"{TAB 0}a", "+41 -41"}, {"{TAB  0002 }", "+09 -09 +09 -09"},
+  });
   // Only a whole number from 0 to 65535 counts; anything else is refused.
   for (const char* bad : {"{TAB 65536}", "{TAB -1}", "{TAB abc}", "{TAB }", "{TAB 1x}", "{TAB +1}", "{ 3}"})
     EXPECT_EQ(Sent(bad), "[Invalid Key Name]") << bad;
@@ -128,18 +117,14 @@ TEST(KeyStrings, RepeatCounts) {
 
 TEST(KeyStrings, NameCutAtTwentyCharacters) {
   // "F1 " and 17 digits fill 20 characters; an 18th digit is cut off.
-  EXPECT_EQ(Sent("{F1 00000000000000001}"), "+70 -70");
-  EXPECT_EQ(Sent("{F1 000000000000000001}"), "");
-  // Blanks inside a count refuse it, unless the cut drops what follows them.
-  EXPECT_EQ(Sent("{F1 1" + std::string(15, ' ') + "2}"), "[Invalid Key Name]");
-  EXPECT_EQ(Sent("{F1 1" + std::string(16, ' ') + "2}"), "+70 -70");
+  ExpectSent({{"{F1 00000000000000001}", "+70 -70"}, {"{F1 000000000000000001}", ""},
+              // Blanks inside a count refuse it, unless the cut drops what follows them.
+              {"{F1 1" + std::string(15, ' ') + "2}", "[Invalid Key Name]"},
+              {"{F1 1" + std::string(16, ' ') + "2}", "+70 -70"}});
 }
 
 TEST(KeyStrings, NumLockTogglesOncePerName) {
-  EXPECT_EQ(Sent("{NUMLOCK}"), "N");
-  EXPECT_EQ(Sent("{NUMLOCK 3}{numlock}"), "N N");
-  EXPECT_EQ(Sent("{NUMLOCK 0}"), "");
-  EXPECT_EQ(Sent("+{NUMLOCK}"), "+10 N -10");
+  ExpectSent({{"{NUMLOCK}", "N"}, {"{NUMLOCK 3}{numlock}", "N N"}, {"{NUMLOCK 0}", ""}, {"+{NUMLOCK}", "+10 N -10"}});
 }
 
 }  // namespace

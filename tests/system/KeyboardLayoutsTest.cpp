@@ -21,20 +21,13 @@ TEST(KeyboardLayouts, TableRowsAndGroupEnds) {
 }
 
 TEST(KeyboardLayouts, EightDigitNames) {
-  EXPECT_EQ(EightDigitLayoutName("de"), "00000407");
-  EXPECT_EQ(EightDigitLayoutName("DE-de"), "00000407");
-  EXPECT_EQ(EightDigitLayoutName("lt"), "00000427");
-  EXPECT_EQ(EightDigitLayoutName("USERDEFAULT"), "00000400");
-  EXPECT_EQ(EightDigitLayoutName("sr-sp-latn"), "0000081a");
-  // The first match wins: "am" is a culture prefix only, and the short code 0409.
-  EXPECT_EQ(EightDigitLayoutName("am"), "00000409");
-  EXPECT_EQ(EightDigitLayoutName("am-ET"), "0000045e");
-  EXPECT_EQ(EightDigitLayoutName(" sw "), "0000041d");
-  EXPECT_EQ(EightDigitLayoutName("0407"), "00000407");
-  EXPECT_EQ(EightDigitLayoutName("1"), "00000001");
-  EXPECT_EQ(EightDigitLayoutName("0000040C"), "0000040C");
-  EXPECT_EQ(EightDigitLayoutName("100000409"), "00000409");
-  EXPECT_EQ(EightDigitLayoutName("xx-YY"), "000xx-YY");
+  for (const auto& [argument, name] : std::vector<std::pair<std::string, std::string>>{
+           {"de", "00000407"}, {"DE-de", "00000407"}, {"lt", "00000427"}, {"USERDEFAULT", "00000400"},
+           {"sr-sp-latn", "0000081a"}, {" sw ", "0000041d"}, {"0407", "00000407"}, {"1", "00000001"},
+           // The first match wins: "am" is a culture prefix only, and the short code 0409.
+           {"am", "00000409"}, {"am-ET", "0000045e"},
+           {"0000040C", "0000040C"}, {"100000409", "00000409"}, {"xx-YY", "000xx-YY"}})
+    EXPECT_EQ(EightDigitLayoutName(argument), name) << argument;
 }
 
 }  // namespace

@@ -12,14 +12,13 @@ TEST(ProgramLines, SplitsAtTheFirstBlankOutsideQuotes) {
     const ProgramLine parts = SplitProgramLine(line);
     return parts.program + "|" + parts.parameters;
   };
-  EXPECT_EQ(split("\"C:\\Program Files\\Tool\\tool.exe\" -x file.txt"), "\"C:\\Program Files\\Tool\\tool.exe\"|-x file.txt");
-  EXPECT_EQ(split("notepad.exe  a.txt  "), "notepad.exe|a.txt");
-  EXPECT_EQ(split("a\"b c\"d e"), "a\"b c\"d|e");
-  EXPECT_EQ(split("notepad.exe"), "notepad.exe|");
-  EXPECT_EQ(split("notepad.exe   "), "notepad.exe|");  // nothing after the blank: the whole line
-  EXPECT_EQ(split("  notepad.exe x"), "notepad.exe|x");   // leading blanks do not make an empty program
-  EXPECT_EQ(split("\"C:\\a b\\never closed x"), "\"C:\\a b\\never closed x|");
-  EXPECT_EQ(split(""), "|");
+  for (const auto& [line, parts] : std::vector<std::pair<std::string, std::string>>{
+           {"\"C:\\Program Files\\Tool\\tool.exe\" -x file.txt", "\"C:\\Program Files\\Tool\\tool.exe\"|-x file.txt"},
+           {"notepad.exe  a.txt  ", "notepad.exe|a.txt"}, {"a\"b c\"d e", "a\"b c\"d|e"}, {"notepad.exe", "notepad.exe|"},
+           {"notepad.exe   ", "notepad.exe|"},   // nothing after the blank: the whole line
+           {"  notepad.exe x", "notepad.exe|x"},  // leading blanks do not make an empty program
+           {"\"C:\\a b\\never closed x", "\"C:\\a b\\never closed x|"}, {"", "|"}})
+    EXPECT_EQ(split(line), parts) << line;
 }
 
 TEST(ProgramLines, WindowModes) {
@@ -39,12 +38,9 @@ TEST(ProgramLines, InterpreterAndProcessNames) {
   EXPECT_EQ(ProcessNames(entries, ", "), "[IDLE], System, NOTEPAD.EXE, tool");
   EXPECT_EQ(ProcessNames(entries, ""), "[IDLE]SystemNOTEPAD.EXEtool");
   EXPECT_EQ(ProcessNames({}, ", "), "");
-  EXPECT_TRUE(HasProcessNamed(entries, "notepad"));
-  EXPECT_TRUE(HasProcessNamed(entries, "Notepad.exe"));
-  EXPECT_TRUE(HasProcessNamed(entries, "TOOL"));
-  EXPECT_FALSE(HasProcessNamed(entries, "tool.exe"));  // ".exe" is only ever added to the name looked for
-  EXPECT_FALSE(HasProcessNamed(entries, "note"));
-  EXPECT_FALSE(HasProcessNamed(entries, ""));
+  for (const char* name : {"notepad", "Notepad.exe", "TOOL"}) EXPECT_TRUE(HasProcessNamed(entries, name)) << name;
+  // ".exe" is only ever added to the name looked for.
+  for (const char* name : {"tool.exe", "note", ""}) EXPECT_FALSE(HasProcessNamed(entries, name)) << name;
 }
 
 }  // namespace

@@ -47,47 +47,34 @@ TEST(SystemInfo, ProcessorModelsOfBothVendors) {
 }
 
 TEST(SystemInfo, OperatingSystemNames) {
-  EXPECT_EQ(OsCommonName(0, 3, 10, 0, ""), "3.x");
-  EXPECT_EQ(OsCommonName(1, 4, 0, 950, ""), "95");
-  EXPECT_EQ(OsCommonName(1, 4, 0, 950, " A "), "95 A");
-  EXPECT_EQ(OsCommonName(1, 4, 0, 1111, " B"), "95 B");
-  EXPECT_EQ(OsCommonName(1, 4, 0, 1111, " C"), "95");
-  EXPECT_EQ(OsCommonName(1, 4, 10, 1998, ""), "98");
-  EXPECT_EQ(OsCommonName(1, 4, 10, 2222, " A "), "98 SE");
-  EXPECT_EQ(OsCommonName(1, 4, 10, 2222, "b"), "98");
-  EXPECT_EQ(OsCommonName(1, 4, 90, 3000, ""), "ME");
-  EXPECT_EQ(OsCommonName(1, 4, 91, 0, ""), "");
-  EXPECT_EQ(OsCommonName(1, 5, 0, 0, ""), "");
-  EXPECT_EQ(OsCommonName(2, 3, 51, 1057, ""), "NT 3.51");
-  EXPECT_EQ(OsCommonName(2, 4, 0, 1381, "Service Pack 6"), "NT 4");
-  EXPECT_EQ(OsCommonName(2, 5, 0, 2195, ""), "2000");
-  EXPECT_EQ(OsCommonName(2, 5, 1, 2257, ""), "Whistler");
-  EXPECT_EQ(OsCommonName(2, 5, 1, 2600, "Service Pack 3"), "XP");
-  EXPECT_EQ(OsCommonName(2, 5, 2, 3790, ""), "Server 2003 Web");
-  EXPECT_EQ(OsCommonName(2, 5, 2, 3791, ""), "Server 2003");
-  EXPECT_EQ(OsCommonName(2, 5, 3, 0, ""), "NT 5");
-  EXPECT_EQ(OsCommonName(2, 6, 0, 6002, ""), "Longhorn");
-  EXPECT_EQ(OsCommonName(2, 6, 1, 7601, ""), "NT 6");
-  EXPECT_EQ(OsCommonName(2, 6, 2, 9200, ""), "NT 6");
-  EXPECT_EQ(OsCommonName(2, 10, 0, 19045, ""), "NT");
-  EXPECT_EQ(OsCommonName(3, 5, 1, 0, ""), "");
-  EXPECT_EQ(kvl::OsPlatformFamily(0), "32s");
-  EXPECT_EQ(kvl::OsPlatformFamily(1), "9x");
-  EXPECT_EQ(kvl::OsPlatformFamily(2), "NT");
-  EXPECT_EQ(kvl::OsPlatformFamily(3), "");
+  struct Version {
+    int platform, major, minor, build;
+    std::string servicePack, name;
+  };
+  for (const Version& v : std::vector<Version>{
+           {0, 3, 10, 0, "", "3.x"}, {1, 4, 0, 950, "", "95"}, {1, 4, 0, 950, " A ", "95 A"}, {1, 4, 0, 1111, " B", "95 B"},
+           {1, 4, 0, 1111, " C", "95"}, {1, 4, 10, 1998, "", "98"}, {1, 4, 10, 2222, " A ", "98 SE"},
+           {1, 4, 10, 2222, "b", "98"}, {1, 4, 90, 3000, "", "ME"}, {1, 4, 91, 0, "", ""}, {1, 5, 0, 0, "", ""},
+           {2, 3, 51, 1057, "", "NT 3.51"}, {2, 4, 0, 1381, "Service Pack 6", "NT 4"}, {2, 5, 0, 2195, "", "2000"},
+           {2, 5, 1, 2257, "", "Whistler"}, {2, 5, 1, 2600, "Service Pack 3", "XP"}, {2, 5, 2, 3790, "", "Server 2003 Web"},
+           {2, 5, 2, 3791, "", "Server 2003"}, {2, 5, 3, 0, "", "NT 5"}, {2, 6, 0, 6002, "", "Longhorn"},
+           {2, 6, 1, 7601, "", "NT 6"}, {2, 6, 2, 9200, "", "NT 6"}, {2, 10, 0, 19045, "", "NT"}, {3, 5, 1, 0, "", ""}})
+    EXPECT_EQ(OsCommonName(v.platform, v.major, v.minor, v.build, v.servicePack), v.name)
+        << v.platform << " " << v.major << "." << v.minor << "." << v.build;
+  EXPECT_EQ(kvl::OsPlatformFamily(0) + "|" + kvl::OsPlatformFamily(1) + "|" + kvl::OsPlatformFamily(2) + "|" +
+                kvl::OsPlatformFamily(3),
+            "32s|9x|NT|");
 }
 
 TEST(SystemInfo, MemoryInMiBRoundsHalvesToEvenThenAddsOne) {
   constexpr std::uint64_t kMiB = 1024 * 1024;
-  EXPECT_EQ(MemoryMiB(1024 * kMiB), "1025");
-  EXPECT_EQ(MemoryMiB(512 * kMiB), "513");
-  EXPECT_EQ(MemoryMiB(0), "1");
-  EXPECT_EQ(MemoryMiB(kMiB + kMiB / 2), "3");        // 1.5 up to 2
-  EXPECT_EQ(MemoryMiB(2 * kMiB + kMiB / 2), "3");    // 2.5 down to 2
-  EXPECT_EQ(MemoryMiB(2 * kMiB + kMiB / 2 + 1), "4");
-  EXPECT_EQ(MemoryMiB(kMiB + kMiB / 2 - 1), "2");
-  EXPECT_EQ(MemoryMiB(16ull * 1024 * kMiB), "16385");  // beyond what 32 bits hold
-  EXPECT_EQ(MemoryMiB(UINT64_MAX), "17592186044417");
+  for (const auto& [bytes, mib] : std::vector<std::pair<std::uint64_t, std::string>>{
+           {1024 * kMiB, "1025"}, {512 * kMiB, "513"}, {0, "1"},
+           {kMiB + kMiB / 2, "3"}, {2 * kMiB + kMiB / 2, "3"},  // 1.5 up to 2, 2.5 down to 2
+           {2 * kMiB + kMiB / 2 + 1, "4"}, {kMiB + kMiB / 2 - 1, "2"},
+           {16ull * 1024 * kMiB, "16385"},  // beyond what 32 bits hold
+           {UINT64_MAX, "17592186044417"}})
+    EXPECT_EQ(MemoryMiB(bytes), mib) << bytes;
 }
 
 TEST(SystemInfo, UptimeCodes) {
@@ -116,24 +103,13 @@ TEST(SystemInfo, UptimeCodes) {
 }
 
 TEST(SystemInfo, ToneBoundsOnBothSides) {
-  const auto frequency = [](std::int32_t hz) { return kvl::ToneFor(hz, 0).frequency; };
-  const auto duration = [](std::int32_t ms) { return kvl::ToneFor(440, ms).duration; };
-  EXPECT_EQ(frequency(INT_MIN), 32767u);
-  EXPECT_EQ(frequency(-1), 32767u);
-  EXPECT_EQ(frequency(0), 37u);
-  EXPECT_EQ(frequency(36), 37u);
-  EXPECT_EQ(frequency(37), 37u);
-  EXPECT_EQ(frequency(38), 38u);
-  EXPECT_EQ(frequency(32767), 32767u);
-  EXPECT_EQ(frequency(32768), 32767u);
-  EXPECT_EQ(frequency(INT_MAX), 32767u);
-  EXPECT_EQ(duration(INT_MIN), 0u);
-  EXPECT_EQ(duration(-1), 0u);
-  EXPECT_EQ(duration(0), 0u);
-  EXPECT_EQ(duration(1), 1u);
-  EXPECT_EQ(duration(10000), 10000u);
-  EXPECT_EQ(duration(10001), 10000u);
-  EXPECT_EQ(duration(INT_MAX), 10000u);
+  for (const auto& [asked, hz] : std::vector<std::pair<std::int32_t, unsigned>>{
+           {INT_MIN, 32767}, {-1, 32767}, {0, 37}, {36, 37}, {37, 37}, {38, 38}, {32767, 32767}, {32768, 32767},
+           {INT_MAX, 32767}})
+    EXPECT_EQ(kvl::ToneFor(asked, 0).frequency, hz) << asked;
+  for (const auto& [asked, ms] : std::vector<std::pair<std::int32_t, unsigned>>{
+           {INT_MIN, 0}, {-1, 0}, {0, 0}, {1, 1}, {10000, 10000}, {10001, 10000}, {INT_MAX, 10000}})
+    EXPECT_EQ(kvl::ToneFor(440, asked).duration, ms) << asked;
 }
 
 TEST(SystemInfo, CodeWalk) {
