@@ -15,8 +15,8 @@
 
 #include <gtest/gtest.h>
 
-#include "core/MacroTable.h"
 #include "host/Providers.h"
+#include "plugin/MacroList.h"
 #include "tests/e2e/TestPlugin.h"
 
 namespace {
