@@ -68,8 +68,8 @@ struct HookScope {
 
 std::string MsgBox(Call& call) {
   const std::string text = UnescapeText(call.text(1));
-  const std::string caption = call.count() >= 2 ? call.text(2) : Plugin().productName;
-  const bool okGivesLetter = call.integerOr(4, 0) == 1;
+  const std::string caption = call.textOr(2, Plugin().productName);
+  const bool okGivesLetter = call.flag(4);
   const int captionCount = std::max(0, call.count() - 4);
   std::array<std::string, 3> captions;
   for (int i = 0; i < captionCount; ++i) captions[static_cast<std::size_t>(i)] = call.text(5 + i);

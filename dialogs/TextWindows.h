@@ -15,6 +15,7 @@ inline constexpr int kPromptControlId = 100;
 inline constexpr int kBodyControlId = 101;
 inline constexpr int kCounterControlId = 102;
 
+// The window shows its texts as given: the macros choose the default caption and buttons.
 struct TextWindowRequest {
   std::string caption;
   std::string prompt;

@@ -92,7 +92,7 @@ UniqueGlobalMem TextBlock(const std::string& text) {
 // the whole string (modifiers included) is counted against the call's work budget
 // before any is sent, so a string that would pass it types nothing at all.
 std::string SendKeys(Call& call) {
-  const bool wait = call.integerOr(2, 1) == 1;
+  const bool wait = call.flag(2, true);
   const std::string keyString = call.text(1);
   // Charged press by press, so counting stops where the budget does, however large
   // the repeat counts of a long string.

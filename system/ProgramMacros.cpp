@@ -104,9 +104,9 @@ std::string Run(Call& call) {
 // which is read when the command ends or the time limit passes, and deleted.
 std::string RunCmd(Call& call) {
   const std::string command = call.text(1);
-  const bool keepOem = call.count() >= 2 && call.integer(2) != 0;
+  const bool keepOem = call.integerOr(2, 0) != 0;
   // A limit below 0 waits not at all (as 0 does), rather than for ever.
-  const std::int32_t limit = std::max<std::int32_t>(0, call.count() >= 3 ? call.integer(3) : kDefaultCommandLimitMs);
+  const std::int32_t limit = std::max<std::int32_t>(0, call.integerOr(3, kDefaultCommandLimitMs));
   const std::string folder = PluginTempFolder(false);
   if (folder.empty()) return std::string(ErrGeneric);
   const std::string interpreter = CommandInterpreter();

@@ -12,6 +12,10 @@
 #include "core/Plugin.h"
 #include "core/TextUtil.h"
 #include "core/platform.h"
+#if defined(_WIN32)
+#include "core/Call.h"
+#include "host/Providers.h"
+#endif
 
 namespace {
 
@@ -108,6 +112,31 @@ TEST(MacroTable, RowsKeepTheListOrderAndNamesAreUnique) {
   for (const kvl::MacroRow& row : table) {
     EXPECT_EQ(kvl::FindMacro(row.name), &row) << row.name;
     EXPECT_LE(row.minArgs, row.maxArgs) << row.name;
+  }
+}
+
+}  // namespace
+#endif
+
+// A handler's optional arguments: the last one given (n) and the first one absent (n + 1).
+#if defined(_WIN32)
+namespace {
+
+TEST(CallArguments, FlagsIntegersAndTextsGivenAndAbsent) {
+  kvlhost::ArgumentProvider arguments({"1", "0", "2", ""});
+  const kvl::Call call(nullptr, &arguments);
+  struct Row {
+    int n;
+    bool flag, flagWhenAbsentTrue;
+    std::optional<std::int32_t> given;
+    std::string textOrWhenEmpty;
+  };
+  for (const Row& row : {Row{1, true, true, 1, "1"}, Row{2, false, false, 0, "0"}, Row{3, false, false, 2, "2"},
+                         Row{4, false, false, 0, "-"}, Row{5, false, true, std::nullopt, "-"}}) {
+    EXPECT_EQ(call.flag(row.n), row.flag) << row.n;
+    EXPECT_EQ(call.flag(row.n, true), row.flagWhenAbsentTrue) << row.n;
+    EXPECT_EQ(call.integerIfGiven(row.n), row.given) << row.n;
+    EXPECT_EQ(call.textOrWhenEmpty(row.n, "-"), row.textOrWhenEmpty) << row.n;
   }
 }
 
