@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <optional>
 
-#include "core/TextUtil.h"
 #include "dialogs/WindowHandles.h"
 
 namespace kvl::dialogs {
@@ -355,29 +354,3 @@ std::string ShowChoiceWindow(const ChoiceWindowRequest& request) {
 }
 
 }  // namespace kvl::dialogs
-
-namespace kvl::macros {
-
-// An empty caption counts as none given.
-std::string TextDlg(Call& call) {
-  dialogs::TextWindowRequest request{call.textOrWhenEmpty(1, "KVL - Korvel"),
-                                     UnescapeText(call.text(2)),
-                                     dialogs::WithCrLfBreaks(UnescapeText(call.text(3))),
-                                     dialogs::EffectiveMaxLength(call.integerOr(4, 0)),
-                                     call.textOrWhenEmpty(5, "Ok"),
-                                     call.textOrWhenEmpty(6, "Cancel")};
-  return dialogs::ShowTextWindow(request);
-}
-
-std::string MultiDlg(Call& call) {
-  dialogs::ChoiceWindowRequest request{call.textOrWhenEmpty(1, "KVL - Korvel"),
-                                       UnescapeText(call.text(2)),
-                                       call.flag(3),
-                                       dialogs::ParseChoiceItems(call.text(4)),
-                                       call.integer(5),
-                                       call.textOrWhenEmpty(6, "Ok"),
-                                       call.textOrWhenEmpty(7, "Cancel")};
-  return dialogs::ShowChoiceWindow(request);
-}
-
-}  // namespace kvl::macros

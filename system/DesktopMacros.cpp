@@ -15,6 +15,7 @@
 #include "core/WorkBudget.h"
 #include "system/KeyStrings.h"
 #include "system/KeyboardLayouts.h"
+#include "system/SystemInfo.h"
 #include "core/Win32Owners.h"
 
 namespace kvl::macros {
@@ -126,6 +127,13 @@ std::string KbdLayout(Call& call) {
   // Only hex digits can name a layout; some platforms load anything without a word.
   const bool hex = std::all_of(layout.begin(), layout.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
   if (!hex || !LoadKeyboardLayoutA(layout.c_str(), KLF_ACTIVATE | KLF_SUBSTITUTE_OK)) return std::string(ErrParamValue);
+  return {};
+}
+
+// Returns after the tone; empty.
+std::string Beep(Call& call) {
+  const Tone tone = ToneFor(call.integer(1), call.integer(2));
+  ::Beep(tone.frequency, tone.duration);
   return {};
 }
 
