@@ -5,7 +5,6 @@
 
 #include "core/TextUtil.h"
 #include "core/WorkBudget.h"
-#include "core/platform.h"
 
 namespace kvl {
 
@@ -69,12 +68,6 @@ namespace macros {
 std::string Host2IP(Call& call) { return HostToAddress(call.text(1)); }
 
 std::string IP2Host(Call& call) { return AddressToHost(call.textOr(1, "")); }
-
-std::string UrlDldFile(Call& call) {
-  const std::string path = call.text(2);
-  ChargeDownload();
-  return DownloadUrlToFile(call.text(1), path) && FileExists(path) ? "1" : "0";
-}
 
 }  // namespace macros
 

@@ -1,6 +1,5 @@
 #pragma once
-// The network: host names and IPv4 addresses through the platform's name resolution
-// (Winsock 1.1), and downloads through its URL service.
+// Host names and IPv4 addresses through the platform's name resolution (Winsock 1.1).
 #include <string>
 #include <string_view>
 
@@ -20,7 +19,6 @@ std::string AddressToHost(std::string_view address);
 namespace macros {
 std::string Host2IP(Call& call);
 std::string IP2Host(Call& call);
-std::string UrlDldFile(Call& call);
 }  // namespace macros
 
 }  // namespace kvl

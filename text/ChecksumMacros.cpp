@@ -5,6 +5,7 @@
 #include "core/HostText.h"
 #include "core/Plugin.h"
 #include "core/TextUtil.h"
+#include "core/WorkBudget.h"
 #include "core/platform.h"
 #include "text/Checksums.h"
 #include "text/TextMacros.h"
@@ -160,6 +161,12 @@ std::string UrlAttach(Call& call) {
   const std::string url = call.text(1);
   if (url.find_first_of("\r\n") != std::string::npos) return "0";
   return AttachAsFile(call, call.text(2), ".url", "[InternetShortcut]\r\nURL=" + url);
+}
+
+std::string UrlDldFile(Call& call) {
+  const std::string path = call.text(2);
+  ChargeDownload();
+  return DownloadUrlToFile(call.text(1), path) && FileExists(path) ? "1" : "0";
 }
 
 }  // namespace kvl::macros

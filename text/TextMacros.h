@@ -49,5 +49,6 @@ std::string MD5(Call& call);
 std::string SHA1(Call& call);
 std::string StrAttach(Call& call);
 std::string UrlAttach(Call& call);
+std::string UrlDldFile(Call& call);
 
 }  // namespace kvl::macros
