@@ -69,6 +69,18 @@ std::string Call::textOr(int n, std::string_view dflt) const {
 
 std::int32_t Call::integerOr(int n, std::int32_t dflt) const { return n <= count_ ? integer(n) : dflt; }
 
+std::optional<std::int32_t> Call::integerIfGiven(int n) const {
+  if (n > count_) return std::nullopt;
+  return integer(n);
+}
+
+std::string Call::textOrWhenEmpty(int n, std::string_view dflt) const {
+  std::string argument = textOr(n, "");
+  return argument.empty() ? std::string(dflt) : argument;
+}
+
+bool Call::flag(int n, bool whenAbsent) const { return n <= count_ ? integer(n) == 1 : whenAbsent; }
+
 std::string Call::item(std::int32_t id) const { return ReadItemText(context_, id); }
 
 std::string Call::process(std::string_view hostText) {

@@ -3,6 +3,7 @@
 // host's data items and the host round trip. Holds no windows.h types.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -38,6 +39,12 @@ class Call {
   // The argument when it was given, else the default.
   std::string textOr(int n, std::string_view dflt) const;
   std::int32_t integerOr(int n, std::int32_t dflt) const;
+  // The argument when it was given, so a handler can tell "absent" from any value.
+  std::optional<std::int32_t> integerIfGiven(int n) const;
+  // The argument when it was given and is not empty, else the default.
+  std::string textOrWhenEmpty(int n, std::string_view dflt) const;
+  // Whether the argument is exactly 1; `whenAbsent` when it was not given.
+  bool flag(int n, bool whenAbsent = false) const;
   // A data item of the message being written (218 name, 223 subject, ...).
   std::string item(std::int32_t id) const;
   // Hands template text to the host and answers what its expansion produced; both

@@ -32,7 +32,7 @@ std::string ArgItem(Call& call) {
 
 std::string Const(Call& call) {
   const std::string value = IniReadString(Plugin().folder + "KVL.ini", "Const", call.text(1), call.textOr(3, ""));
-  return call.integerOr(2, 0) == 1 ? UnescapeText(value) : value;
+  return call.flag(2) ? UnescapeText(value) : value;
 }
 
 std::string FirstNE(Call& call) {
@@ -81,7 +81,7 @@ std::string Until(Call& call) {
 }
 
 std::string ClearLines(Call& call) {
-  return ClearEmptyLines(call.text(1), call.integerOr(2, 3), call.integerOr(3, 2), call.integerOr(4, 0) == 1);
+  return ClearEmptyLines(call.text(1), call.integerOr(2, 3), call.integerOr(3, 2), call.flag(4));
 }
 
 // Without arguments 4 and 5 the markers may stand anywhere in the line.

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "core/Call.h"
+#include "core/TextUtil.h"
 
 namespace kvl::macros {
 
@@ -26,7 +27,6 @@ namespace kvl {
 // The text-level rules behind KVL_ClearLines and KVL_LineBetw (ControlRules.cpp: no host interface).
 std::string ClearEmptyLines(std::string_view text, int mostKept, int putInstead, bool blankFill);
 // Markers compare ignoring case through `lower`, a length-keeping case map.
-using CaseMap = std::string (*)(std::string_view);
 std::string LineBetween(std::string_view text, std::string_view startMarker, std::string_view endMarker,
                         int startMode, int endMode, CaseMap lower);
 }  // namespace kvl

@@ -9,6 +9,7 @@
 #endif
 
 #include "core/Numbers.h"
+#include "core/TextBuilder.h"
 
 namespace kvl {
 
@@ -182,6 +183,29 @@ std::size_t CountOf(std::string_view text, std::string_view part) {
   for (std::size_t at = FindText(text, part); at != std::string_view::npos; at = FindText(text, part, at + part.size()))
     ++count;
   return count;
+}
+
+std::string ReplaceAll(std::string_view text, std::string_view search, std::string_view replacement, CaseMap fold) {
+  if (search.empty()) return std::string(text);
+  std::string foldedText, foldedSearch;
+  std::string_view haystack = text, needle = search;
+  if (fold != nullptr) {
+    foldedText = fold(text);
+    foldedSearch = fold(search);
+    haystack = foldedText;
+    needle = foldedSearch;
+  }
+  std::size_t found = FindText(haystack, needle);
+  if (found == std::string_view::npos) return std::string(text);
+  TextBuilder out(text.size() + (replacement.size() > search.size() ? text.size() / 4 : 0));
+  std::size_t at = 0;
+  for (; found != std::string_view::npos; found = FindText(haystack, needle, at)) {
+    out.append(text.substr(at, found - at));
+    out.append(replacement);
+    at = found + needle.size();
+  }
+  out.append(text.substr(at));
+  return std::move(out).finish();
 }
 
 namespace {

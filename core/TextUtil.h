@@ -36,6 +36,14 @@ std::string FieldAt(std::string_view text, std::string_view delimiter, int n);
 // Non-overlapping occurrences of `part`; 0 for an empty part.
 std::size_t CountOf(std::string_view text, std::string_view part);
 
+// Case map that keeps the length (the locale's or ASCII's).
+using CaseMap = std::string (*)(std::string_view);
+
+// Every non-overlapping occurrence, left to right, in one pass; with `fold` given,
+// occurrences are found in fold(text) against fold(search). Empty search: unchanged.
+std::string ReplaceAll(std::string_view text, std::string_view search, std::string_view replacement,
+                       CaseMap fold = nullptr);
+
 // The characters that a classes text (" ", "8", "S", "1", "A", "a", "!") switches on.
 using CharClassSet = std::bitset<256>;
 CharClassSet TrimClassSet(std::string_view classes);

@@ -97,6 +97,10 @@ void ShellOpen(const std::string& file, bool hidden);
 // Low 32 bits of the performance counter, or the tick count when there is none.
 std::uint32_t ClockSeed();
 
+// The lowest address of the calling thread's stack; null when unknown. It does not
+// move: asked once per thread.
+const char* StackBottom();
+
 // Case mapping by the user's locale (the system's ANSI mapping).
 std::string AnsiLowered(std::string_view text);
 std::string AnsiUppered(std::string_view text);

@@ -3,6 +3,7 @@
 // uses platform_win32.cpp. Paths here are POSIX paths: folders end in "/".
 #include <dlfcn.h>
 #include <langinfo.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -140,6 +141,21 @@ std::uint32_t ClockSeed() {
   clock_gettime(CLOCK_MONOTONIC, &now);
   return static_cast<std::uint32_t>(static_cast<std::uint64_t>(now.tv_sec) * 1000000000u +
                                     static_cast<std::uint64_t>(now.tv_nsec));
+}
+
+const char* StackBottom() {
+  thread_local const char* bottom = nullptr;
+  if (bottom != nullptr) return bottom;
+#if defined(__linux__)
+  pthread_attr_t attributes;
+  if (pthread_getattr_np(pthread_self(), &attributes) == 0) {
+    void* base = nullptr;
+    std::size_t size = 0;
+    if (pthread_attr_getstack(&attributes, &base, &size) == 0) bottom = static_cast<const char*>(base);
+    pthread_attr_destroy(&attributes);
+  }
+#endif
+  return bottom;
 }
 
 // The C locale: ASCII letters only.

@@ -197,6 +197,15 @@ std::uint32_t ClockSeed() {
   return GetTickCount();
 }
 
+const char* StackBottom() {
+  thread_local const char* bottom = nullptr;
+  if (bottom != nullptr) return bottom;
+  MEMORY_BASIC_INFORMATION region{};
+  if (VirtualQuery(__builtin_frame_address(0), &region, sizeof region) == sizeof region)
+    bottom = static_cast<const char*>(region.AllocationBase);
+  return bottom;
+}
+
 std::string AnsiLowered(std::string_view text) {
   std::string out(text);
   if (!out.empty()) CharLowerBuffA(out.data(), static_cast<DWORD>(out.size()));

@@ -4,7 +4,6 @@
 #include <cstdlib>
 
 #include "core/TextUtil.h"
-#include "text/Editing.h"
 
 namespace kvl::datetime {
 

@@ -28,10 +28,10 @@ DateTimeValue ToUtc(DateTimeValue value, std::int32_t zone) { return ShiftDays(v
 }  // namespace
 
 std::string TimeParse(Call& call) {
-  const std::int32_t mode = call.integerOr(2, 0);
+  const bool toUtc = call.flag(2);
   std::int32_t zone = 0;
   DateTimeValue value = ParseMailDate(call.text(1), zone);
-  if (mode == 1) value = ToUtc(value, zone);
+  if (toUtc) value = ToUtc(value, zone);
   return FormatDateTimeText(value, call.textOr(3, ""), PostPasses::DateAndZoneTokens, zone);
 }
 
@@ -83,12 +83,12 @@ std::string TimeBias(Call&) { return BiasText(ReadTimeZoneState()); }
 std::string TimeQuart(Call& call) {
   const DateTimeValue now = LocalNow();
   const DateTimeParts parts = Decode(call.count() == 0 ? now : ReadLocalDateTime(call.text(1), now));
-  return call.integerOr(2, 0) == 1 ? SeasonName(parts.date) : QuarterOf(parts.date);
+  return call.flag(2) ? SeasonName(parts.date) : QuarterOf(parts.date);
 }
 
 // Mode 0 turns the stamp into UTC; any other mode keeps the time as written.
 std::string HdrRcvTime(Call& call) {
-  const bool firstServer = call.integerOr(1, 0) == 1;
+  const bool firstServer = call.flag(1);
   const std::int32_t mode = call.integerOr(2, 0);
   std::int32_t zone = 0;
   DateTimeValue value = ParseMailDate(ReceivedStamp(call.item(items::kHeaderBlock), firstServer), zone);

@@ -7,6 +7,7 @@
 #include "core/Plugin.h"
 #include "core/TextUtil.h"
 #include "dialogs/MessageBoxRules.h"
+#include "dialogs/TextWindows.h"
 #include "dialogs/WindowHandles.h"
 
 namespace kvl::macros {
@@ -68,8 +69,8 @@ struct HookScope {
 
 std::string MsgBox(Call& call) {
   const std::string text = UnescapeText(call.text(1));
-  const std::string caption = call.count() >= 2 ? call.text(2) : Plugin().productName;
-  const bool okGivesLetter = call.integerOr(4, 0) == 1;
+  const std::string caption = call.textOr(2, Plugin().productName);
+  const bool okGivesLetter = call.flag(4);
   const int captionCount = std::max(0, call.count() - 4);
   std::array<std::string, 3> captions;
   for (int i = 0; i < captionCount; ++i) captions[static_cast<std::size_t>(i)] = call.text(5 + i);
@@ -80,6 +81,28 @@ std::string MsgBox(Call& call) {
     button = MessageBoxA(GetDesktopWindow(), text.c_str(), caption.c_str(), style);
   }
   return std::string(dialogs::MessageBoxResult(button, okGivesLetter));
+}
+
+// An empty caption counts as none given.
+std::string TextDlg(Call& call) {
+  dialogs::TextWindowRequest request{call.textOrWhenEmpty(1, "KVL - Korvel"),
+                                     UnescapeText(call.text(2)),
+                                     dialogs::WithCrLfBreaks(UnescapeText(call.text(3))),
+                                     dialogs::EffectiveMaxLength(call.integerOr(4, 0)),
+                                     call.textOrWhenEmpty(5, "Ok"),
+                                     call.textOrWhenEmpty(6, "Cancel")};
+  return dialogs::ShowTextWindow(request);
+}
+
+std::string MultiDlg(Call& call) {
+  dialogs::ChoiceWindowRequest request{call.textOrWhenEmpty(1, "KVL - Korvel"),
+                                       UnescapeText(call.text(2)),
+                                       call.flag(3),
+                                       dialogs::ParseChoiceItems(call.text(4)),
+                                       call.integer(5),
+                                       call.textOrWhenEmpty(6, "Ok"),
+                                       call.textOrWhenEmpty(7, "Cancel")};
+  return dialogs::ShowChoiceWindow(request);
 }
 
 }  // namespace kvl::macros

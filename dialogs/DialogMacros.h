@@ -10,5 +10,7 @@ std::string DlgFolder(Call& call);
 std::string DlgInput(Call& call);
 std::string DlgOpen(Call& call);
 std::string MsgBox(Call& call);
+std::string MultiDlg(Call& call);
+std::string TextDlg(Call& call);
 
 }  // namespace kvl::macros

@@ -7,7 +7,6 @@
 #include "dialogs/ChoiceMacros.h"
 #include "dialogs/DialogMacros.h"
 #include "dialogs/FormMacros.h"
-#include "dialogs/TextWindows.h"
 
 namespace kvl::dialogs {
 

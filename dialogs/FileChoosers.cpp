@@ -22,11 +22,6 @@ namespace {
 constexpr DWORD kNameBufferSize = 10240;
 constexpr DWORD kFileDialogRecordSize = 76;  // the record without the later fields
 
-std::string TextOrWhenEmpty(Call& call, int n, std::string_view dflt) {
-  std::string text = call.textOr(n, "");
-  return text.empty() ? std::string(dflt) : text;
-}
-
 std::string CurrentFolder() {
   std::array<char, MAX_PATH> folder{};
   const DWORD length = GetCurrentDirectoryA(MAX_PATH, folder.data());
@@ -42,11 +37,11 @@ int CALLBACK PreselectFolder(HWND browser, UINT message, LPARAM, LPARAM folder) 
 }  // namespace
 
 std::string DlgOpen(Call& call) {
-  const bool several = call.integerOr(1, 0) == 1;
-  const std::string title = TextOrWhenEmpty(call, 2, "Open file...");
-  const std::string folder = files::ShortPath(TextOrWhenEmpty(call, 3, CurrentFolder()));
-  const std::string filter = dialogs::FileFilterList(TextOrWhenEmpty(call, 4, "All files|*.*"));
-  const std::uint32_t options = dialogs::FileDialogOptionFlags(TextOrWhenEmpty(call, 5, "FP"));
+  const bool several = call.flag(1);
+  const std::string title = call.textOrWhenEmpty(2, "Open file...");
+  const std::string folder = files::ShortPath(call.textOrWhenEmpty(3, CurrentFolder()));
+  const std::string filter = dialogs::FileFilterList(call.textOrWhenEmpty(4, "All files|*.*"));
+  const std::uint32_t options = dialogs::FileDialogOptionFlags(call.textOrWhenEmpty(5, "FP"));
   std::vector<char> names(kNameBufferSize + 2, '\0');
   OPENFILENAMEA dialog{};
   dialog.lStructSize = kFileDialogRecordSize;
@@ -64,7 +59,7 @@ std::string DlgOpen(Call& call) {
 
 std::string DlgFolder(Call& call) {
   const std::string instruction = call.textOr(1, "");
-  const int style = call.integerOr(2, 0) == 1 ? 0x55 : BIF_RETURNONLYFSDIRS;
+  const int style = call.flag(2) ? 0x55 : BIF_RETURNONLYFSDIRS;
   // The browser looks the folder up through a path buffer: a longer name selects nothing.
   std::string preselected = call.textOr(3, "");
   if (!FitsPathBuffer(preselected)) preselected.clear();

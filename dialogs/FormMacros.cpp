@@ -1,5 +1,7 @@
 #include "dialogs/FormMacros.h"
 
+#include <optional>
+
 #include "core/Errors.h"
 #include "core/Plugin.h"
 #include "dialogs/FormLogic.h"
@@ -7,14 +9,19 @@
 
 namespace kvl::macros {
 
+namespace {
+std::optional<bool> FlagIfGiven(Call& call, int n) {
+  if (n > call.count()) return std::nullopt;
+  return call.flag(n);
+}
+}  // namespace
+
 // A call while a form is open (from within it) is refused and leaves the settings alone.
+// An absent size or flag keeps the previous setting.
 std::string FrmDlg(Call& call) {
   if (dialogs::FormDialogIsOpen()) return std::string(ErrNoSuccess);
-  dialogs::FormArguments arguments{call.text(1), call.textOr(2, ""), {}, {}, {}, {}};
-  if (call.count() >= 3) arguments.width = call.integer(3);
-  if (call.count() >= 4) arguments.height = call.integer(4);
-  if (call.count() >= 5) arguments.resizable = call.integer(5) == 1;
-  if (call.count() >= 6) arguments.maximizeButton = call.integer(6) == 1;
+  const dialogs::FormArguments arguments{call.text(1),          call.textOr(2, ""),    call.integerIfGiven(3),
+                                         call.integerIfGiven(4), FlagIfGiven(call, 5), FlagIfGiven(call, 6)};
   TFrmDlgParams& params = FrmDlgParams();
   dialogs::ApplyFormArguments(params, arguments);
   switch (dialogs::ShowFormDialog(params, FrmDlgResult())) {

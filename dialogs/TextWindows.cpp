@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <optional>
 
-#include "core/TextUtil.h"
 #include "dialogs/WindowHandles.h"
 
 namespace kvl::dialogs {
@@ -14,7 +13,6 @@ namespace {
 
 constexpr char kTextWindowClass[] = "TfrmTextDlg";
 constexpr char kChoiceWindowClass[] = "TfrmMultiDlg";
-constexpr char kDefaultCaption[] = "KVL - Korvel";
 constexpr int kInitialClientHeight = 211;
 constexpr int kCheckBoxSize = 13;
 constexpr int kHorizontalAllowance = 45;  // room for the check box beside the widest entry
@@ -267,7 +265,7 @@ std::string RunWindow(WindowState& state, const Texts& texts, const std::string&
   ThreadWindowsDisabled disabled;
   const WindowLayout initial = LayOutWindow(state.kind, 0, kInitialClientHeight);
   window.reset(CreateWindowExA(kWindowExStyle, isText ? kTextWindowClass : kChoiceWindowClass,
-                               texts.caption.empty() ? kDefaultCaption : texts.caption.c_str(), kWindowStyle, 0, 0,
+                               texts.caption.c_str(), kWindowStyle, 0, 0,
                                initial.clientWidth, kInitialClientHeight, nullptr, nullptr, PluginInstance(), &state));
   if (!window) return {};
   state.window = window.get();
@@ -284,9 +282,9 @@ std::string RunWindow(WindowState& state, const Texts& texts, const std::string&
                                 LBS_NOINTEGRALHEIGHT | LBS_NOTIFY,
                             WS_EX_CLIENTEDGE, kBodyControlId, font.get());
   }
-  const HWND ok = AddControl(state, "BUTTON", texts.okCaption.empty() ? "Ok" : texts.okCaption,
+  const HWND ok = AddControl(state, "BUTTON", texts.okCaption,
                              WS_TABSTOP | BS_DEFPUSHBUTTON, 0, IDOK, font.get());
-  const HWND cancel = AddControl(state, "BUTTON", texts.cancelCaption.empty() ? "Cancel" : texts.cancelCaption,
+  const HWND cancel = AddControl(state, "BUTTON", texts.cancelCaption,
                                  WS_TABSTOP | BS_PUSHBUTTON, 0, IDCANCEL, font.get());
   if (isText) state.counter = AddControl(state, "STATIC", "", SS_CENTER | SS_NOPREFIX, 0, kCounterControlId, boldFont.get());
   if (label == nullptr || state.body == nullptr || ok == nullptr || cancel == nullptr || (isText && !state.counter))
@@ -356,28 +354,3 @@ std::string ShowChoiceWindow(const ChoiceWindowRequest& request) {
 }
 
 }  // namespace kvl::dialogs
-
-namespace kvl::macros {
-
-std::string TextDlg(Call& call) {
-  dialogs::TextWindowRequest request{call.text(1),
-                                     UnescapeText(call.text(2)),
-                                     dialogs::WithCrLfBreaks(UnescapeText(call.text(3))),
-                                     dialogs::EffectiveMaxLength(call.integerOr(4, 0)),
-                                     call.textOr(5, ""),
-                                     call.textOr(6, "")};
-  return dialogs::ShowTextWindow(request);
-}
-
-std::string MultiDlg(Call& call) {
-  dialogs::ChoiceWindowRequest request{call.text(1),
-                                       UnescapeText(call.text(2)),
-                                       call.integer(3) == 1,
-                                       dialogs::ParseChoiceItems(call.text(4)),
-                                       call.integer(5),
-                                       call.textOr(6, ""),
-                                       call.textOr(7, "")};
-  return dialogs::ShowChoiceWindow(request);
-}
-
-}  // namespace kvl::macros

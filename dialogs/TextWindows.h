@@ -1,10 +1,10 @@
 #pragma once
-// The plug-in's own modal windows for a text and for a choice from a check-box list,
-// and their macros. The windows run on the calling thread and answer when they close.
+// The plug-in's own modal windows for a text and for a choice from a check-box list
+// (KVL_TextDlg and KVL_MultiDlg, in DialogMacros.cpp). The windows run on the calling
+// thread and answer when they close.
 #include <string>
 #include <vector>
 
-#include "core/Call.h"
 #include "dialogs/WindowLayout.h"
 
 namespace kvl::dialogs {
@@ -15,6 +15,7 @@ inline constexpr int kPromptControlId = 100;
 inline constexpr int kBodyControlId = 101;
 inline constexpr int kCounterControlId = 102;
 
+// The window shows its texts as given: the macros choose the default caption and buttons.
 struct TextWindowRequest {
   std::string caption;
   std::string prompt;
@@ -40,10 +41,3 @@ std::string ShowTextWindow(const TextWindowRequest& request);
 std::string ShowChoiceWindow(const ChoiceWindowRequest& request);
 
 }  // namespace kvl::dialogs
-
-namespace kvl::macros {
-
-std::string TextDlg(Call& call);
-std::string MultiDlg(Call& call);
-
-}  // namespace kvl::macros

@@ -103,14 +103,6 @@ bool IsPluginMacroName(std::string_view name) {
   return name.size() > 4 && kvl::EqualsIgnoringAsciiCase(name.substr(0, 4), "KVL_");
 }
 
-std::span<const std::string_view> HostMacroNames() {
-  static constexpr std::string_view kNames[] = {
-      "SUBJECT", "TEXT", "HEADERS", "FROMNAME", "FROMADDR", "TONAME", "TOADDR", "MSGID", "DATE",
-      "ATTACHFILE", "SETPATTREGEXP", "REGEXPMATCH", "REGEXPBLINDMATCH", "SUBPATT",
-      "ABTOGENDER", "ABTOCOUNTRY", "ABTOBUSCOUNTRY"};
-  return kNames;
-}
-
 ArgumentScan ScanCallArguments(std::string_view text, std::size_t at) {
   ArgumentScan scan;
   std::size_t i = at;
@@ -270,12 +262,6 @@ struct TemplateEngine::Input {
 namespace {
 
 constexpr char kInert = '\x7F';  // not a name, not a delimiter, not trimmed
-
-// Message data macros and the items they answer.
-constexpr std::pair<std::string_view, std::int32_t> kMessageItems[] = {
-    {"SUBJECT", kvl::items::kSubject}, {"TEXT", kvl::items::kMessageText}, {"HEADERS", kvl::items::kHeaderBlock},
-    {"FROMNAME", kvl::items::kCorrespondentName}, {"FROMADDR", kvl::items::kCorrespondentAddress},
-    {"MSGID", kvl::items::kMessageId}};
 
 std::optional<std::uint32_t> FirstSource(const Marks& marks) {
   if (marks.empty()) return std::nullopt;
@@ -546,6 +532,94 @@ MacroOutcome TemplateEngine::callMacro(const std::string& name, const std::vecto
   return runCall(frame, marked);
 }
 
+// What a host macro sees of its call: the session, its argument and where its text goes.
+struct TemplateEngine::HostCall {
+  TemplateEngine& engine;
+  const Input& in;
+  std::size_t percent;                          // where the call's '%' stands
+  const std::string& name;                      // upper case
+  const std::string& value;                     // the argument's text; empty without one
+  std::optional<std::uint32_t> argumentSource;  // message text in the argument
+  MarkedBuilder& out;
+
+  HostSession& session() const { return engine.session_; }
+  std::string_view item(std::int32_t id) const {
+    const auto found = session().items.find(id);
+    return found == session().items.end() ? std::string_view() : std::string_view(found->second);
+  }
+  // Message data: marked with where the template takes it.
+  void message(std::string_view text) const {
+    if (text.empty()) return;
+    out.append(text, engine.sourceAt(*in.level, percent, "%" + name, "%%" + name));
+  }
+  // TONAME, TOADDR and DATE: fields of the message kvlhost read.
+  void messageField() const {
+    const auto found = session().messageFields.find(name);
+    message(found == session().messageFields.end() ? std::string_view() : std::string_view(found->second));
+  }
+  // Text taken from message text keeps its mark.
+  void derived(const std::string& text, std::optional<std::uint32_t> source) const {
+    if (source) out.append(text, *source);
+    else out.append(text);
+  }
+  // Address-book look-ups by the correspondent's address: the user's own data.
+  void addressBook(std::string AddressBookEntry::*field) const {
+    const auto& book = session().addressBook;
+    const AddressBookEntry* entry = book ? book->find(item(kvl::items::kCorrespondentAddress)) : nullptr;
+    if (entry != nullptr) out.append(entry->*field);
+  }
+};
+
+std::span<const TemplateEngine::HostMacro> TemplateEngine::hostMacros() {
+  static constexpr HostMacro kMacros[] = {
+      {"SUBJECT", [](const HostCall& call) { call.message(call.item(kvl::items::kSubject)); }},
+      {"TEXT", [](const HostCall& call) { call.message(call.item(kvl::items::kMessageText)); }},
+      {"HEADERS", [](const HostCall& call) { call.message(call.item(kvl::items::kHeaderBlock)); }},
+      {"FROMNAME", [](const HostCall& call) { call.message(call.item(kvl::items::kCorrespondentName)); }},
+      {"FROMADDR", [](const HostCall& call) { call.message(call.item(kvl::items::kCorrespondentAddress)); }},
+      {"TONAME", [](const HostCall& call) { call.messageField(); }},
+      {"TOADDR", [](const HostCall& call) { call.messageField(); }},
+      {"MSGID", [](const HostCall& call) { call.message(call.item(kvl::items::kMessageId)); }},
+      {"DATE", [](const HostCall& call) { call.messageField(); }},
+      {"ATTACHFILE", [](const HostCall& call) { call.session().attachments.add(call.value); }},
+      {"SETPATTREGEXP",
+       [](const HostCall& call) {
+         const std::string error = call.session().regex.setPattern(call.value);
+         if (!error.empty()) call.session().giveWarning("%SETPATTREGEXP: " + error);
+         call.session().regexSubjectSource.reset();
+       }},
+      {"REGEXPMATCH",
+       [](const HostCall& call) {
+         HostSession& session = call.session();
+         session.regexSubjectSource = call.argumentSource;
+         call.derived(session.regex.match(call.value) ? session.regex.group(0) : std::string(), call.argumentSource);
+       }},
+      {"REGEXPBLINDMATCH",
+       [](const HostCall& call) {
+         call.session().regexSubjectSource = call.argumentSource;
+         call.session().regex.match(call.value);
+       }},
+      {"SUBPATT",
+       [](const HostCall& call) {
+         HostSession& session = call.session();
+         call.derived(session.regex.group(DecimalOrZero(kvl::Trimmed(call.value))), session.regexSubjectSource);
+       }},
+      {"ABTOGENDER", [](const HostCall& call) { call.addressBook(&AddressBookEntry::gender); }},
+      {"ABTOCOUNTRY", [](const HostCall& call) { call.addressBook(&AddressBookEntry::country); }},
+      {"ABTOBUSCOUNTRY", [](const HostCall& call) { call.addressBook(&AddressBookEntry::businessCountry); }},
+  };
+  return kMacros;
+}
+
+std::span<const std::string_view> HostMacroNames() {
+  static const std::vector<std::string_view> kNames = [] {
+    std::vector<std::string_view> names;
+    for (const TemplateEngine::HostMacro& macro : TemplateEngine::hostMacros()) names.push_back(macro.name);
+    return names;
+  }();
+  return kNames;
+}
+
 std::size_t TemplateEngine::expandHostMacro(const Input& in, std::size_t nameStart, std::size_t nameEnd,
                                             MarkedBuilder& out) {
   const std::string upper = Uppered(in.syntax.substr(nameStart, nameEnd - nameStart));
@@ -570,67 +644,19 @@ std::size_t TemplateEngine::expandHostMacro(const Input& in, std::size_t nameSta
     }
     argument = value.take();
   }
-  const auto known = HostMacroNames();
-  if (std::find(known.begin(), known.end(), upper) == known.end()) {
+  const auto macros = hostMacros();
+  const auto macro =
+      std::find_if(macros.begin(), macros.end(), [&upper](const HostMacro& each) { return each.name == upper; });
+  if (macro == macros.end()) {
     warn("unknown host macro %" + std::string(in.text.substr(nameStart, nameEnd - nameStart)) + "; copied unchanged");
     out.append(in.text.substr(nameStart - 1, after - (nameStart - 1)),
                in.marked() ? MarksWithin(*in.marks, nameStart - 1, after) : Marks{});
     return after;
   }
-  hostMacro(in, nameStart - 1, upper, argument, out);
+  static const std::string kNoArgument;
+  const std::string& value = argument ? argument->text : kNoArgument;
+  macro->run({*this, in, nameStart - 1, upper, value, argument ? FirstSource(argument->marks) : std::nullopt, out});
   return after;
-}
-
-void TemplateEngine::hostMacro(const Input& in, std::size_t percent, const std::string& name,
-                               const std::optional<MarkedText>& argument, MarkedBuilder& out) {
-  auto item = [&](std::int32_t id) -> std::string_view {
-    const auto found = session_.items.find(id);
-    return found == session_.items.end() ? std::string_view() : std::string_view(found->second);
-  };
-  // Message data: marked with where the template takes it.
-  auto message = [&](std::string_view text) {
-    if (text.empty()) return;
-    out.append(text, sourceAt(*in.level, percent, "%" + name, "%%" + name));
-  };
-  for (const auto& [macro, id] : kMessageItems)
-    if (name == macro) return message(item(id));
-  if (name == "TONAME" || name == "TOADDR" || name == "DATE") {
-    const auto found = session_.messageFields.find(name);
-    return message(found == session_.messageFields.end() ? std::string_view() : std::string_view(found->second));
-  }
-  const std::string value = argument ? argument->text : std::string();
-  const std::optional<std::uint32_t> argumentSource = argument ? FirstSource(argument->marks) : std::nullopt;
-  auto derived = [&](const std::string& text, std::optional<std::uint32_t> source) {
-    if (source) out.append(text, *source);
-    else out.append(text);
-  };
-  if (name == "ATTACHFILE") {
-    session_.attachments.add(value);
-    return;
-  }
-  if (name == "SETPATTREGEXP") {
-    const std::string error = session_.regex.setPattern(value);
-    if (!error.empty()) warn("%SETPATTREGEXP: " + error);
-    session_.regexSubjectSource.reset();
-    return;
-  }
-  if (name == "REGEXPMATCH") {
-    session_.regexSubjectSource = argumentSource;
-    return derived(session_.regex.match(value) ? session_.regex.group(0) : std::string(), argumentSource);
-  }
-  if (name == "REGEXPBLINDMATCH") {
-    session_.regexSubjectSource = argumentSource;
-    session_.regex.match(value);
-    return;
-  }
-  if (name == "SUBPATT")
-    return derived(session_.regex.group(DecimalOrZero(kvl::Trimmed(value))), session_.regexSubjectSource);
-  // Address-book look-ups by the correspondent's address: the user's own data.
-  const AddressBookEntry* entry = session_.addressBook ? session_.addressBook->find(std::string(item(219))) : nullptr;
-  if (entry == nullptr) return;
-  if (name == "ABTOGENDER") return out.append(entry->gender);
-  if (name == "ABTOCOUNTRY") return out.append(entry->country);
-  out.append(entry->businessCountry);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -80,14 +80,20 @@ class TemplateEngine {
   struct Level;
   struct CallFrame;
   struct Input;
+  struct HostCall;  // what a host macro sees of its call
+  struct HostMacro {
+    std::string_view name;  // upper case
+    void (*run)(const HostCall& call);
+  };
+  // The host macros in the order HostMacroNames() lists them.
+  static std::span<const HostMacro> hostMacros();
+  friend std::span<const std::string_view> HostMacroNames();
 
   MarkedText expandInput(const Input& in);
   std::size_t expandPercent(const Input& in, std::size_t at, MarkedBuilder& out);
   std::size_t expandVariable(const Input& in, std::size_t at, MarkedBuilder& out);
   std::size_t expandPluginCall(const Input& in, std::size_t nameStart, std::size_t nameEnd, MarkedBuilder& out);
   std::size_t expandHostMacro(const Input& in, std::size_t nameStart, std::size_t nameEnd, MarkedBuilder& out);
-  void hostMacro(const Input& in, std::size_t percent, const std::string& upperName,
-                 const std::optional<MarkedText>& argument, MarkedBuilder& out);
   MacroOutcome runCall(CallFrame& frame, const std::vector<MarkedText>& args);
   MarkedText processHostText(CallFrame& frame, std::string_view hostText);
   void reportFindings(const Input& in);
@@ -110,7 +116,7 @@ std::size_t TemplateNameEnd(std::string_view text, std::size_t at);
 bool StartsTemplateName(char c);
 // "KVL_" and at least one more character, case ignored: a plug-in call.
 bool IsPluginMacroName(std::string_view name);
-// The host macros the engine knows, upper case.
+// The host macros the engine knows, upper case: the names of its table.
 std::span<const std::string_view> HostMacroNames();
 
 // Where the arguments of a plug-in call stand, for the call whose "(" ends before `at`.

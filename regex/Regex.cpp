@@ -1,11 +1,5 @@
 #include <pcre.h>
 
-#if defined(_WIN32)
-#include <windows.h>
-#elif defined(__linux__)
-#include <pthread.h>
-#endif
-
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -21,6 +15,7 @@
 #include "core/Numbers.h"
 #include "core/TextBuilder.h"
 #include "core/TextUtil.h"
+#include "core/platform.h"
 #include "regex/PCRE.h"
 
 namespace kvl::regex {
@@ -66,27 +61,6 @@ struct PcreStudyFree {
 };
 
 // ---- recursion on the caller's stack -----------------------------------------------
-
-// The lowest address of this thread's stack; null when unknown. It does not move:
-// asked once per thread.
-const char* StackBottom() {
-  thread_local const char* bottom = nullptr;
-  if (bottom != nullptr) return bottom;
-#if defined(_WIN32)
-  MEMORY_BASIC_INFORMATION region{};
-  if (VirtualQuery(__builtin_frame_address(0), &region, sizeof region) == sizeof region)
-    bottom = static_cast<const char*>(region.AllocationBase);
-#elif defined(__linux__)
-  pthread_attr_t attributes;
-  if (pthread_getattr_np(pthread_self(), &attributes) == 0) {
-    void* base = nullptr;
-    std::size_t size = 0;
-    if (pthread_attr_getstack(&attributes, &base, &size) == 0) bottom = static_cast<const char*>(base);
-    pthread_attr_destroy(&attributes);
-  }
-#endif
-  return bottom;
-}
 
 // pcre_exec recurses on the C stack, once per step into a repeated group, so a long
 // subject can run the host's thread out of stack. Each search gets a recursion limit

@@ -13,10 +13,8 @@
 namespace kvl::macros {
 
 namespace {
-// Argument `n` exactly 1 asks for a case-insensitive pattern.
-regex::RegexOptions CaseOption(Call& call, int n) {
-  return call.count() >= n && call.integer(n) == 1 ? regex::RegexOptions(regex::RegexOption::Caseless)
-                                                    : regex::RegexOptions();
+regex::RegexOptions CaseOption(bool caseless) {
+  return caseless ? regex::RegexOptions(regex::RegexOption::Caseless) : regex::RegexOptions();
 }
 
 // The plug-in cannot count the host's steps, so each search it hands over is made here
@@ -53,9 +51,9 @@ class HostSearchCheck {
 std::string REIsMatch(Call& call) {
   const TextBuffer subject = call.textBuffer(1);
   const std::string pattern = call.text(2);
-  const std::int64_t start = std::max<std::int64_t>(call.count() > 2 ? call.integer(3) : 1, 1);
+  const std::int64_t start = std::max<std::int64_t>(call.integerOr(3, 1), 1);
   try {
-    const auto regex = regex::CreateRegex(pattern, CaseOption(call, 4));
+    const auto regex = regex::CreateRegex(pattern, CaseOption(call.flag(4)));
     return regex->IsMatch(subject.view(), static_cast<std::int32_t>(start - 1)) ? "1" : "0";
   } catch (const regex::ERegexException&) {
     return std::string(ErrNoSuccess);
@@ -66,7 +64,7 @@ std::string RERepl(Call& call) {
   const TextBuffer subject = call.textBuffer(1);
   const std::string pattern = call.text(2), templateText = call.text(3);
   try {
-    return regex::CreateRegex(pattern, CaseOption(call, 4))->Replace(subject.view(), templateText);
+    return regex::CreateRegex(pattern, CaseOption(call.flag(4)))->Replace(subject.view(), templateText);
   } catch (const regex::ERegexException&) {
     return std::string(ErrNoSuccess);
   }
@@ -121,7 +119,7 @@ std::string Grep(Call& call) {
 
 // Group 1 unless a third argument names another.
 std::string ReX(Call& call) {
-  const std::int32_t group = call.count() == 3 ? call.integer(3) : 1;
+  const std::int32_t group = call.integerOr(3, 1);
   const std::string pattern = WithQuotesHidden(call.text(2)), text = WithQuotesHidden(call.text(1));
   if (!HostSearchCheck(pattern, regex::SearchStepLimit(text.size())).endsInTime(text))
     return std::string(ErrNoSuccess);

@@ -15,6 +15,7 @@
 #include "core/WorkBudget.h"
 #include "system/KeyStrings.h"
 #include "system/KeyboardLayouts.h"
+#include "system/SystemInfo.h"
 #include "core/Win32Owners.h"
 
 namespace kvl::macros {
@@ -92,7 +93,7 @@ UniqueGlobalMem TextBlock(const std::string& text) {
 // the whole string (modifiers included) is counted against the call's work budget
 // before any is sent, so a string that would pass it types nothing at all.
 std::string SendKeys(Call& call) {
-  const bool wait = call.integerOr(2, 1) == 1;
+  const bool wait = call.flag(2, true);
   const std::string keyString = call.text(1);
   // Charged press by press, so counting stops where the budget does, however large
   // the repeat counts of a long string.
@@ -126,6 +127,13 @@ std::string KbdLayout(Call& call) {
   // Only hex digits can name a layout; some platforms load anything without a word.
   const bool hex = std::all_of(layout.begin(), layout.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
   if (!hex || !LoadKeyboardLayoutA(layout.c_str(), KLF_ACTIVATE | KLF_SUBSTITUTE_OK)) return std::string(ErrParamValue);
+  return {};
+}
+
+// Returns after the tone; empty.
+std::string Beep(Call& call) {
+  const Tone tone = ToneFor(call.integer(1), call.integer(2));
+  ::Beep(tone.frequency, tone.duration);
   return {};
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// Macros that act on the desktop: keystrokes, the clipboard, the keyboard layout.
+// Macros that act on the desktop: keystrokes, the clipboard, the keyboard layout, tones.
 #include <string>
 
 #include "core/Call.h"
@@ -9,5 +9,6 @@ namespace kvl::macros {
 std::string SendKeys(Call& call);
 std::string SetClipB(Call& call);
 std::string KbdLayout(Call& call);
+std::string Beep(Call& call);
 
 }  // namespace kvl::macros

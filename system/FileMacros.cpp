@@ -61,7 +61,7 @@ std::string FileLines(Call& call) {
   });
   if (tooLarge) return std::string(ErrParamValue);
   if (!read) return std::string(ErrNoSuccess);
-  return call.integerOr(4, 0) == 1 ? OemTextToAnsi(std::move(result)) : result;
+  return call.flag(4) ? OemTextToAnsi(std::move(result)) : result;
 }
 
 std::string FileLnCnt(Call& call) {

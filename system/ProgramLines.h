@@ -2,6 +2,7 @@
 // The text rules of the program and process macros: splitting a command line into
 // program and parameters, window modes, and the process list as text.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +24,13 @@ int ShowModeOf(std::string_view mode);
 
 // Whether the command starts with the interpreter's name, in any case.
 bool StartsWithInterpreter(std::string_view command, std::string_view interpreter);
+
+// Runs the command through the console interpreter with its output sent to a capture
+// file, which is read when the command ends or after `limitMs`, and deleted. Answers
+// the output in the console's code page; empty when the command is refused (it names
+// the interpreter, holds NUL or does not fit the interpreter's line) or cannot start;
+// nullopt without a temporary folder for the capture. Windows only (ProgramLines_win32.cpp).
+std::optional<std::string> RunConsoleCommand(const std::string& command, std::uint32_t limitMs);
 
 struct ProcessEntry {
   std::string name;

@@ -7,7 +7,6 @@
 #include "core/Errors.h"
 #include "core/Limits.h"
 #include "core/WorkBudget.h"
-#include "core/Plugin.h"
 #include "core/TextUtil.h"
 #include "core/Win32File.h"
 #include "core/platform.h"
@@ -22,37 +21,6 @@ constexpr std::int32_t kDefaultCommandLimitMs = 2000;
 // The longest command line a new process can be given (CreateProcess's limit, its NUL
 // included); the shell would cut a longer one without a word.
 constexpr std::size_t kCommandLineBuffer = 32767;
-// The console interpreter reads at most this many characters of its command line
-// (8 191 on Windows); Wine's cmd runs nothing when its line is longer.
-constexpr std::size_t kConsoleLineBuffer = 8192;
-
-// "cmd" on the NT family, "command" on the others.
-std::string CommandInterpreter() {
-  OSVERSIONINFOA version{};
-  version.dwOSVersionInfoSize = sizeof(version);
-  const bool nt = !GetVersionExA(&version) || version.dwPlatformId == VER_PLATFORM_WIN32_NT;
-  return nt ? "cmd" : "command";
-}
-
-// The capture file for one command: "KVL_Cmd.tmp", or a numbered one while an earlier
-// command that outlived its limit still has that open (or it waits for deletion). Made
-// empty here, without sharing, so no other writer holds it.
-std::string FreeCaptureFile(const std::string& folder) {
-  for (int n = 0; n < 100; ++n) {
-    const std::string path = folder + "KVL_Cmd" + (n == 0 ? std::string() : std::to_string(n)) + ".tmp";
-    if (OpenFile(path, GENERIC_WRITE, 0, CREATE_ALWAYS)) return path;
-  }
-  return {};
-}
-
-std::string ReadCapture(const std::string& path) {
-  std::string text;
-  const bool read = ReadFileInBlocks(path, 64 * 1024, [&text](std::string_view block) {
-    text.append(block);
-    return text.size() <= kResultCap;  // past the cap the result gives the value error anyway
-  });
-  return read ? text : std::string();
-}
 
 // The program's name as the shell looks it up: a quoted one without its quotes.
 std::string_view WithoutEnclosingQuotes(std::string_view program) {
@@ -100,53 +68,16 @@ std::string Run(Call& call) {
   return reinterpret_cast<INT_PTR>(started) > 32 ? std::string() : std::string(ErrNoSuccess);
 }
 
-// The command runs through the interpreter with its output sent to a capture file,
-// which is read when the command ends or the time limit passes, and deleted.
+// The command's output, converted from the console's code page unless argument 2 is
+// given and not 0.
 std::string RunCmd(Call& call) {
   const std::string command = call.text(1);
-  const bool keepOem = call.count() >= 2 && call.integer(2) != 0;
+  const bool keepOem = call.integerOr(2, 0) != 0;
   // A limit below 0 waits not at all (as 0 does), rather than for ever.
-  const std::int32_t limit = std::max<std::int32_t>(0, call.count() >= 3 ? call.integer(3) : kDefaultCommandLimitMs);
-  const std::string folder = PluginTempFolder(false);
-  if (folder.empty()) return std::string(ErrGeneric);
-  const std::string interpreter = CommandInterpreter();
-  // Blanks and line breaks before it still start the interpreter.
-  if (programs::StartsWithInterpreter(Trimmed(command), interpreter)) return {};
-  // /S keeps the interpreter from taking the outer quotes for the command's own, so a
-  // quoted program and a capture path with blanks both survive. The capture files'
-  // names differ in one digit at most (KVL_Cmd99.tmp), so the longest one is measured.
-  const auto parametersFor = [&command](const std::string& capture) {
-    return "/S /C \"" + command + " > \"" + capture + "\"\"";
-  };
-  if (interpreter.size() + 1 + parametersFor(folder + "KVL_Cmd99.tmp").size() >= kConsoleLineBuffer ||
-      command.find('\0') != std::string::npos)
-    return {};
-  ChargeProcessStart();
-  const std::string capture = FreeCaptureFile(folder);
-  if (capture.empty()) return {};
-  const std::string parameters = parametersFor(capture);
-  SHELLEXECUTEINFOA execute{};
-  execute.cbSize = sizeof(execute);
-  execute.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
-  execute.lpVerb = "open";
-  execute.lpFile = interpreter.c_str();
-  execute.lpParameters = parameters.c_str();
-  execute.nShow = SW_HIDE;
-  if (!ShellExecuteExA(&execute)) {
-    DeleteFileIfExists(capture);
-    return {};
-  }
-  bool ended = true;
-  if (execute.hProcess != nullptr) {
-    const UniqueHandle process(execute.hProcess);
-    ended = WaitForSingleObject(process.get(), static_cast<DWORD>(limit)) == WAIT_OBJECT_0;
-  }
-  std::string output = ReadCapture(capture);
-  DeleteFileIfExists(capture);
-  // A command still running may (re)create its capture file after this: it goes when
-  // the plug-in is unloaded.
-  if (!ended) AddFileToDelete(capture);
-  return keepOem ? output : files::OemTextToAnsi(std::move(output));
+  const std::int32_t limit = std::max<std::int32_t>(0, call.integerOr(3, kDefaultCommandLimitMs));
+  std::optional<std::string> output = programs::RunConsoleCommand(command, static_cast<std::uint32_t>(limit));
+  if (!output) return std::string(ErrGeneric);
+  return keepOem ? *output : files::OemTextToAnsi(std::move(*output));
 }
 
 std::string Process(Call& call) {

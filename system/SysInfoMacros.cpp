@@ -5,13 +5,10 @@
 
 #include <array>
 #include <cstring>
-#include <memory>
 #include <optional>
-#include <vector>
 
 #include "core/Numbers.h"
 #include "core/TextUtil.h"
-#include "core/Win32File.h"
 #include "system/NetMacros.h"
 #include "system/Registry.h"
 #include "system/SystemInfo.h"
@@ -100,8 +97,6 @@ std::string TimeKind() {
   }
 }
 
-using SidPointer = std::unique_ptr<void, decltype(&FreeSid)>;
-
 }  // namespace
 
 std::string SysInfoValue(std::string_view code) {
@@ -131,36 +126,7 @@ namespace macros {
 
 std::string SysInfo(Call& call) { return ReplaceSysInfoCodes(call.textOr(1, ""), SysInfoValue); }
 
-// Looks at every group of the token, whatever its attributes (enabled or deny-only).
-std::string IsUserAdmin(Call&) {
-  HANDLE token = nullptr;
-  if (!OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token) &&
-      (GetLastError() != ERROR_NO_TOKEN || !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)))
-    return "0";
-  const UniqueHandle tokenHandle(token);
-  DWORD size = 0;
-  GetTokenInformation(token, TokenGroups, nullptr, 0, &size);
-  if (size < sizeof(TOKEN_GROUPS)) return "0";
-  std::vector<DWORD> buffer((size + sizeof(DWORD) - 1) / sizeof(DWORD));
-  if (!GetTokenInformation(token, TokenGroups, buffer.data(), size, &size)) return "0";
-  SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
-  PSID created = nullptr;
-  if (!AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0,
-                                0, 0, &created))
-    return "0";
-  const SidPointer administrators(created, &FreeSid);
-  const auto* groups = reinterpret_cast<const TOKEN_GROUPS*>(buffer.data());
-  for (DWORD i = 0; i < groups->GroupCount; ++i)
-    if (EqualSid(groups->Groups[i].Sid, administrators.get())) return "1";
-  return "0";
-}
-
-// Returns after the tone; empty.
-std::string Beep(Call& call) {
-  const Tone tone = ToneFor(call.integer(1), call.integer(2));
-  ::Beep(tone.frequency, tone.duration);
-  return {};
-}
+std::string IsUserAdmin(Call&) { return UserIsAdministrator() ? "1" : "0"; }
 
 }  // namespace macros
 

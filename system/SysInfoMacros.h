@@ -1,5 +1,5 @@
 #pragma once
-// System information, the user's administrator rights and the tone macro.
+// System information and the user's administrator rights.
 #include <string>
 #include <string_view>
 
@@ -12,7 +12,6 @@ namespace kvl {
 std::string SysInfoValue(std::string_view code);
 
 namespace macros {
-std::string Beep(Call& call);
 std::string IsUserAdmin(Call& call);
 std::string SysInfo(Call& call);
 }  // namespace macros

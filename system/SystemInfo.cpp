@@ -7,7 +7,6 @@
 #include "core/Limits.h"
 #include "core/Numbers.h"
 #include "core/TextUtil.h"
-#include "text/Editing.h"
 
 namespace kvl {
 

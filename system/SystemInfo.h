@@ -2,6 +2,7 @@
 // The rules of the system-information pattern and the tone macro over plain values,
 // so they can be checked with any processor, version, memory size or uptime. Holds
 // no windows.h types; system/SysInfoMacros.cpp reads the platform and calls them.
+// UserIsAdministrator alone reads the platform itself (SystemInfo_win32.cpp).
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -52,5 +53,9 @@ struct Tone {
 };
 inline constexpr std::int32_t kLongestToneMs = 10000;
 Tone ToneFor(std::int32_t frequency, std::int32_t duration);
+
+// Whether the user's access token holds the built-in Administrators group; false when
+// the token cannot be read.
+bool UserIsAdministrator();
 
 }  // namespace kvl

@@ -31,13 +31,11 @@ std::string Overlay(std::string_view text, std::string_view piece, char mode) {
 // the characters the piece replaces there.
 std::string StrIns(Call& call) {
   const std::string text = call.text(1), piece = call.text(2);
-  if (call.count() >= 3) {
-    const std::string mode = call.text(3);
-    for (char letter : {'L', 'R', 'M', 'N'})
-      if (mode.find(letter) != std::string::npos) return Overlay(text, piece, letter);
-  }
+  const std::string mode = call.textOr(3, "");
+  for (char letter : {'L', 'R', 'M', 'N'})
+    if (mode.find(letter) != std::string::npos) return Overlay(text, piece, letter);
   const std::int64_t position = call.integerOr(3, 1);
-  const std::int64_t replaced = call.count() == 4 ? call.integer(4) : 0;
+  const std::int64_t replaced = call.integerOr(4, 0);
   const auto length = static_cast<std::int64_t>(text.size());
   std::string out = position <= 1 ? std::string() : text.substr(0, static_cast<std::size_t>(std::min(position - 1, length)));
   out += piece;
@@ -51,9 +49,9 @@ std::string StrIns(Call& call) {
 std::string StrRepl(Call& call) {
   const TextBuffer text = call.textBuffer(1);
   const std::string search = call.text(2), replacement = call.text(3);
-  const bool ignoreCase = call.integerOr(4, 0) == 1;
+  const bool ignoreCase = call.flag(4);
   const CaseMap fold = ignoreCase ? AnsiUppered : nullptr;
-  if (call.integerOr(5, 0) != 1) return ReplaceAll(text.view(), search, replacement, fold);
+  if (!call.flag(5)) return ReplaceAll(text.view(), search, replacement, fold);
   return ReplaceRepeatedly(text.view(), search, replacement, fold, ignoreCase ? AsciiLowered : nullptr);
 }
 

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "core/Limits.h"
-#include "core/TextBuilder.h"
 #include "core/TextUtil.h"
 
 namespace kvl {
@@ -16,29 +15,6 @@ namespace {
 bool Occurs(std::string_view text, std::string_view search) { return FindText(text, search) != std::string_view::npos; }
 
 }  // namespace
-
-std::string ReplaceAll(std::string_view text, std::string_view search, std::string_view replacement, CaseMap fold) {
-  if (search.empty()) return std::string(text);
-  std::string foldedText, foldedSearch;
-  std::string_view haystack = text, needle = search;
-  if (fold != nullptr) {
-    foldedText = fold(text);
-    foldedSearch = fold(search);
-    haystack = foldedText;
-    needle = foldedSearch;
-  }
-  std::size_t found = FindText(haystack, needle);
-  if (found == std::string_view::npos) return std::string(text);
-  TextBuilder out(text.size() + (replacement.size() > search.size() ? text.size() / 4 : 0));
-  std::size_t at = 0;
-  for (; found != std::string_view::npos; found = FindText(haystack, needle, at)) {
-    out.append(text.substr(at, found - at));
-    out.append(replacement);
-    at = found + needle.size();
-  }
-  out.append(text.substr(at));
-  return std::move(out).finish();
-}
 
 std::string ReplaceRepeatedly(std::string_view text, std::string_view search, std::string_view replacement,
                               CaseMap fold, CaseMap occursFold) {

@@ -3,17 +3,11 @@
 #include <string>
 #include <string_view>
 
+#include "core/TextUtil.h"
+
 namespace kvl {
 
-// Case map that keeps the length (the locale's or ASCII's).
-using CaseMap = std::string (*)(std::string_view);
-
-// Every non-overlapping occurrence, left to right, in one pass; with `fold` given,
-// occurrences are found in fold(text) against fold(search). Empty search: unchanged.
-std::string ReplaceAll(std::string_view text, std::string_view search, std::string_view replacement,
-                       CaseMap fold = nullptr);
-
-// ReplaceAll again while the search text occurs (tested through `occursFold`).
+// ReplaceAll (core/TextUtil) again while the search text occurs (tested through `occursFold`).
 // A replacement that contains the search text is applied once: more passes could
 // only grow the text. A text that has not settled when the passes have read
 // kReplaceWorkFactor times the input plus kReplaceWorkFloor characters throws

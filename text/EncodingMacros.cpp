@@ -6,16 +6,12 @@
 
 namespace kvl::macros {
 
-namespace {
-// "Q" takes a header flag as third argument and no fourth; the caller checks "B".
-bool QHeaderFlag(Call& call) { return call.count() == 3 && call.integer(3) == 1; }
-}  // namespace
-
+// "Q" takes a header flag as third argument and no fourth.
 std::string Encode(Call& call) {
   const std::string method = AnsiUppered(call.text(2));
   if (method == "Q") {
     if (call.count() > 3) return std::string(ErrParamCount);
-    return QPEncode(call.textBuffer(1).view(), QHeaderFlag(call));
+    return QPEncode(call.textBuffer(1).view(), call.flag(3));
   }
   if (method == "B") {
     if (call.count() > 2) return std::string(ErrParamCount);
@@ -29,7 +25,7 @@ std::string Decode(Call& call) {
   const std::string method = AnsiUppered(call.text(2));
   if (method == "Q") {
     if (call.count() > 3) return std::string(ErrParamCount);
-    return QPDecode(call.textBuffer(1).view(), QHeaderFlag(call));
+    return QPDecode(call.textBuffer(1).view(), call.flag(3));
   }
   if (method == "B") return Base64Decode(call.textBuffer(1).view());
   return std::string(ErrParamValue);

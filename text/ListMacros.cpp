@@ -18,7 +18,7 @@ std::string StrItemCnt(Call& call) {
 std::string StrLines(Call& call) {
   const std::string text = call.text(1);
   const std::int64_t first = call.integerOr(2, 1);
-  const std::int64_t last = call.count() >= 3 ? first + call.integer(3) - 1 : first + 1;
+  const std::int64_t last = first + call.integerOr(3, 2) - 1;
   std::string out;
   std::int64_t number = 0;
   bool done = false;

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <optional>
 
 #include "core/Errors.h"
 #include "core/Limits.h"
@@ -13,9 +14,6 @@ namespace kvl::macros {
 
 namespace {
 std::string Number(std::int64_t value) { return FormatInteger(value); }
-
-// Case flag 1 (only as a third argument) folds ASCII letters before comparing.
-bool FoldCase(Call& call) { return call.count() == 3 && call.integer(3) == 1; }
 }  // namespace
 
 std::string StrLen(Call& call) { return Number(static_cast<std::int64_t>(call.text(1).size())); }
@@ -33,19 +31,21 @@ std::string StrRight(Call& call) {
   return static_cast<std::size_t>(n) >= text.size() ? text : text.substr(text.size() - static_cast<std::size_t>(n));
 }
 
-// A start below 1 counts as 1 without shortening the length.
+// A start below 1 counts as 1 without shortening the length; without a length the
+// rest of the text.
 std::string StrMid(Call& call) {
   const std::string text = call.text(1);
   const std::int64_t start = std::max<std::int64_t>(call.integer(2), 1);
-  const std::int64_t length = call.count() >= 3 ? call.integer(3) : static_cast<std::int64_t>(text.size());
-  if (length < 0 || start > static_cast<std::int64_t>(text.size())) return {};
-  return text.substr(static_cast<std::size_t>(start - 1), static_cast<std::size_t>(length));
+  const std::optional<std::int32_t> length = call.integerIfGiven(3);
+  if ((length && *length < 0) || start > static_cast<std::int64_t>(text.size())) return {};
+  const std::size_t taken = length ? static_cast<std::size_t>(*length) : std::string::npos;
+  return text.substr(static_cast<std::size_t>(start - 1), taken);
 }
 
 std::string StrPos(Call& call) {
   std::string text = call.text(1), part = call.text(2);
   if (part.empty()) return "0";
-  if (FoldCase(call)) text = AsciiLowered(text), part = AsciiLowered(part);
+  if (call.flag(3)) text = AsciiLowered(text), part = AsciiLowered(part);
   const std::size_t found = FindText(text, part);
   return Number(found == std::string::npos ? 0 : static_cast<std::int64_t>(found) + 1);
 }
@@ -53,7 +53,7 @@ std::string StrPos(Call& call) {
 std::string StrCount(Call& call) {
   std::string text = call.text(1), part = call.text(2);
   if (text.empty() || part.empty()) return "0";
-  if (FoldCase(call)) text = AsciiLowered(text), part = AsciiLowered(part);
+  if (call.flag(3)) text = AsciiLowered(text), part = AsciiLowered(part);
   return Number(static_cast<std::int64_t>(CountOf(text, part)));
 }
 

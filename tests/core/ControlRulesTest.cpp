@@ -10,6 +10,8 @@
 #include "core/TextUtil.h"
 #include "core/platform.h"
 #if defined(_WIN32)
+#include "core/Call.h"
+#include "host/Providers.h"
 #include "plugin/MacroList.h"
 #endif
 
@@ -117,6 +119,31 @@ TEST(MacroTable, RowsKeepTheListOrderEachOnceAndAreFoundByName) {
     EXPECT_EQ(table[i].name, kListOrder[i]);
     EXPECT_EQ(kvl::Macros().find(table[i].name), &table[i]) << table[i].name;
     EXPECT_LE(table[i].minArgs, table[i].maxArgs) << table[i].name;
+  }
+}
+
+}  // namespace
+#endif
+
+// A handler's optional arguments: the last one given (n) and the first one absent (n + 1).
+#if defined(_WIN32)
+namespace {
+
+TEST(CallArguments, FlagsIntegersAndTextsGivenAndAbsent) {
+  kvlhost::ArgumentProvider arguments({"1", "0", "2", ""});
+  const kvl::Call call(nullptr, &arguments);
+  struct Row {
+    int n;
+    bool flag, flagWhenAbsentTrue;
+    std::optional<std::int32_t> given;
+    std::string textOrWhenEmpty;
+  };
+  for (const Row& row : {Row{1, true, true, 1, "1"}, Row{2, false, false, 0, "0"}, Row{3, false, false, 2, "2"},
+                         Row{4, false, false, 0, "-"}, Row{5, false, true, std::nullopt, "-"}}) {
+    EXPECT_EQ(call.flag(row.n), row.flag) << row.n;
+    EXPECT_EQ(call.flag(row.n, true), row.flagWhenAbsentTrue) << row.n;
+    EXPECT_EQ(call.integerIfGiven(row.n), row.given) << row.n;
+    EXPECT_EQ(call.textOrWhenEmpty(row.n, "-"), row.textOrWhenEmpty) << row.n;
   }
 }
 
