@@ -91,6 +91,13 @@ def main():
                "[][just a note\r\n\r\nSubject: no\r\n]",
                r"kvlhost: warning: \S*note.txt has no header fields; it is read as a message body\n",
                stdin=b"[%SUBJECT][%TEXT]")
+        # The NUL test reads the first 1 KB: a NUL at byte 1023 counts, one at byte 1024 not.
+        for at, warned in ((1023, True), (1024, False)):
+            with open(os.path.join(folder, "late.eml"), "wb") as late:
+                late.write(b"Subject: s\r\n\r\n" + b"x" * (at - 14) + b"\x00")
+            expect(["expand", "-", "--message", os.path.join(folder, "late.eml")], 0, "[s]",
+                   r"kvlhost: warning: \S*late.eml has NUL bytes in its first 1 KB.*\n" if warned else "",
+                   stdin=b"[%SUBJECT]")
         with open(os.path.join(folder, "binary.bin"), "wb") as binary:
             binary.write(b"MZ\x90\x00" + bytes(range(256)) * 3)
         expect(["expand", "-", "--message", os.path.join(folder, "binary.bin")], 0, "[]",
