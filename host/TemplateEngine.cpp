@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/Errors.h"
 #include "core/TextUtil.h"
 #include "core/ZorbelItems.h"
 
@@ -445,6 +446,7 @@ std::size_t TemplateEngine::expandPluginCall(const Input& in, std::size_t nameSt
                in.marked() ? MarksWithin(*in.marks, nameStart - 1, after) : Marks{});
     return after;
   }
+  reportErrorAnswer(*in.level, nameStart - 1, name, outcome.result);
   // A result is message text when the call was given or read some, or got some back from
   // a host text: all of it, since what the plug-in did with it is its own.
   std::optional<std::uint32_t> source = frame.outputSource;
@@ -713,6 +715,21 @@ std::string TemplateEngine::whereOf(const Level& start, std::size_t offset) {
     return "argument " + std::to_string(i + 1) + ":" + std::to_string(line) + ":" + std::to_string(column);
   }
   return frame.name;
+}
+
+void TemplateEngine::reportErrorAnswer(const Level& level, std::size_t percent, const std::string& name,
+                                       std::string_view result) {
+  // No macro answers these texts for an ordinary outcome (a cancelled dialog answers empty
+  // or its cancel letter), so each one is a failure the author wants to hear of.
+  constexpr std::string_view kErrorTexts[] = {kvl::ErrParamCount, kvl::ErrParamValue, kvl::ErrNoSuccess,
+                                              kvl::ErrGeneric, kvl::ErrIdnMissing};
+  if (std::find(std::begin(kErrorTexts), std::end(kErrorTexts), result) == std::end(kErrorTexts)) return;
+  const std::string where = whereOf(level, percent);
+  const std::string finding = "%" + name + " answered \"" + std::string(result) + "\"";
+  if (!session_.errorAnswersReported.insert(where + " " + finding).second) return;  // a loop's every pass
+  if (session_.strict) ++session_.errors;
+  session_.giveFinding((where.empty() ? std::string() : where + ": ") + (session_.strict ? "error: " : "warning: ") +
+                       finding);
 }
 
 // "NAME:LINE:COLUMN" of an offset in the template.

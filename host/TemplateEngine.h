@@ -54,6 +54,7 @@ struct HostSession {
   std::vector<TextSource> textSources;                    // what marks point at
   std::map<std::string, std::uint32_t> textSourceIndex;
   std::set<std::pair<std::uint32_t, std::string>> reported;  // (source, macro) findings given
+  std::set<std::string> errorAnswersReported;  // "WHERE %NAME answered TEXT", once each
 
   // Variable names ignore case; `marks` say where the value holds message text.
   void setVariable(std::string_view name, std::string value, Marks marks = {});
@@ -98,6 +99,9 @@ class TemplateEngine {
   MarkedText processHostText(CallFrame& frame, std::string_view hostText);
   void reportFindings(const Input& in);
   std::string whereOf(const Level& level, std::size_t offset);
+  // A plug-in call that answered one of the plug-in's fixed error texts: a finding at the
+  // call (a loop body's calls at their loop), an error under `strict`.
+  void reportErrorAnswer(const Level& level, std::size_t percent, const std::string& name, std::string_view result);
   std::string templateWhere(std::size_t offset);
   std::uint32_t sourceAt(const Level& level, std::size_t offset, std::string what, std::string suggestion);
   void warn(const std::string& message) const;

@@ -56,7 +56,7 @@ constexpr const char* kUsage =
     "  --plugin PATH          the plug-in to load (default: KVL.zrp beside kvlhost.exe)\n"
     "  --encoding utf8|ansi   text in and out as UTF-8 (default) or ANSI bytes unchanged\n"
     "  --raw                  call: the result alone, without the line end after it\n"
-    "  --strict               expand, call: message text expanded as a template is an error\n"
+    "  --strict               expand, call: findings (message text run as a template, error answers) are errors\n"
     "  --                     ends the options of call: everything after it is an argument\n";
 
 // The options each command takes, for `kvlhost COMMAND --help`.

@@ -123,6 +123,16 @@ def main():
         expect(["expand", template], 0, "Gr??e", r'\S*t.tpl:1:3: warning: byte 0xFC is no UTF-8 and becomes "\?" '
                r"\(--encoding ansi reads ANSI text\); 2 such places in all\n")
 
+    # A plug-in call that answers a fixed error text: a warning at the call (a loop body's
+    # call at its loop, once for all passes); --strict makes it an error and exit 1.
+    answered = '%{} answered " \\*\\*\\* ERROR: Wrong parameter count \\*\\*\\* "\n'
+    template = b'Hello %KVL_StrLeft(x),\n%KVL_For(i, 1, 3, "[%%KVL_StrLen()]")%KVL_StrLen(ok)'
+    printed = "Hello  *** ERROR: Wrong parameter count *** ,\n" + "[ *** ERROR: Wrong parameter count *** ]" * 3 + "2"
+    expect(["expand", "-"], 0, printed, r"<stdin>:1:7: warning: " + answered.format("KVL_StrLeft") +
+           r"<stdin>:2:1: warning: " + answered.format("KVL_StrLen"), stdin=template)
+    expect(["expand", "-", "--strict"], 1, printed, r"<stdin>:1:7: error: " + answered.format("KVL_StrLeft") +
+           r"<stdin>:2:1: error: " + answered.format("KVL_StrLen"), stdin=template)
+
     # COMMAND --help: that command's usage line and its options, as the usage has them; after
     # -- it is an argument of call.
     def command_help(command, options):
