@@ -156,15 +156,21 @@ std::string SelectedFolderName(HWND browser) {
 
 // The browser has a title of its own; the preselected folder is the answer of OK.
 // The browser walks to it after it shows, slower on a busy machine (once more than
-// 10 s under a load of 4 on 2 cores): OK waits up to 20 s for it.
+// 10 s under a load of 4 on 2 cores): OK waits up to 20 s for it. Wine's browser now
+// and then never walks there at all (its tree stays on the Desktop; seen once in a
+// fresh prefix), so a style gets three tries: a fault in the preselection fails all.
 TEST_F(Choosers, FolderBrowserPreselectsAndAnswers) {
   const std::string folderPath = files.string();
   const auto pressOk = [leaf = files.filename().string()](HWND browser) {
     kvltest::WaitUntil([&] { return SelectedFolderName(browser) == leaf; }, 20);
     Press(browser, IDOK);
   };
-  for (const char* style : {"0", "1", "7"})
-    EXPECT_EQ(run("KVL_DlgFolder", {"Where to?", style, folderPath}, "", pressOk), folderPath) << style;
+  for (const char* style : {"0", "1", "7"}) {
+    std::string answer;
+    for (int attempt = 0; attempt < 3 && answer != folderPath; ++attempt)
+      answer = run("KVL_DlgFolder", {"Where to?", style, folderPath}, "", pressOk);
+    EXPECT_EQ(answer, folderPath) << style;
+  }
   EXPECT_EQ(run("KVL_DlgFolder", {"Where to?", "0", folderPath}, "", [](HWND browser) { Press(browser, IDCANCEL); }),
             "");
   EXPECT_EQ(plugin.call("KVL_DlgFolder", Strings(4, "x")), kCountError);
