@@ -13,6 +13,7 @@
 #include "core/TextUtil.h"
 #include "core/ZorbelItems.h"
 #include "host/Charset.h"
+#include "host/HtmlText.h"
 
 namespace kvlhost {
 
@@ -73,6 +74,36 @@ std::string TextToAnsi(std::string_view bytes, std::string_view charset) {
   if (name.empty() || kvl::EqualsIgnoringAsciiCase(name, "us-ascii") || kvl::EqualsIgnoringAsciiCase(name, "ascii"))
     return UndeclaredTextToAnsi(bytes);
   return CharsetToAnsi(bytes, name);
+}
+
+// The charset an HTML document names for itself in a meta element, looked for where a
+// browser looks (its first 1024 bytes): <meta charset="..."> or content="...; charset=...".
+std::string_view MetaCharset(std::string_view html) {
+  const std::string start = kvl::AsciiLowered(html.substr(0, 1024));
+  const std::size_t name = kvl::FindText(start, "charset");
+  if (name == kNotFound) return {};
+  std::size_t at = name + 7;
+  while (at < start.size() && IsWhitespace(start[at])) ++at;
+  if (at == start.size() || start[at] != '=') return {};
+  ++at;
+  while (at < start.size() && (IsWhitespace(start[at]) || start[at] == '"' || start[at] == '\'')) ++at;
+  const std::size_t end = std::find_if(start.begin() + at, start.end(), [](char c) {
+    return !((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.' || c == ':');
+  }) - start.begin();
+  return html.substr(at, end - at);
+}
+
+// An HTML part's bytes in UTF-8, the parser's input: in the part's charset, else the one its
+// meta element names, else UTF-8 where the bytes form it and windows-1252 where not (the web's
+// default for undeclared pages).
+std::string HtmlToUtf8(std::string_view bytes, std::string_view charset) {
+  charset = kvl::Trimmed(charset);
+  if (charset.empty()) charset = MetaCharset(bytes);
+  const bool undeclared = charset.empty() || kvl::EqualsIgnoringAsciiCase(charset, "us-ascii") ||
+                          kvl::EqualsIgnoringAsciiCase(charset, "ascii");
+  if (undeclared) return IsUtf8WithNonAscii(bytes) ? std::string(bytes) : WideToUtf8(CharsetToWide(bytes, "windows-1252"));
+  if (CodePageOfCharset(charset) == 65001) return std::string(bytes);
+  return WideToUtf8(CharsetToWide(bytes, charset));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -654,6 +685,20 @@ class PartReader {
 
   bool textCut() const { return textCut_; }
 
+  // Without a text/plain part, the text is a rendering of the first text/html part.
+  void RenderHtmlText() {
+    if (textFound_ || !html_) return;
+    const HtmlText html = HtmlToText(HtmlToUtf8(html_->bytes, html_->charset));
+    message_.text = Utf8ToAnsi(html.text);
+    if (html.cut || html_->size > kMaxHtmlBytes)
+      message_.warnings.push_back("the HTML text is longer than " + std::to_string(kMaxHtmlBytes >> 20) +
+                                  " MiB; the message text (item 241) renders its first " +
+                                  std::to_string(kMaxHtmlBytes >> 20) + " MiB");
+    if (html.stopped)
+      message_.warnings.push_back("the HTML text nests its elements too deeply to be read whole; "
+                                  "the message text (item 241) ends where reading stopped");
+  }
+
   // The message itself comes split already; every part below it is split here.
   void Read(const Entity& message) {
     std::vector<Pending> pending;
@@ -706,12 +751,14 @@ class PartReader {
   void ReadLeaf(const ContentInfo& info, std::string_view body) {
     const bool isAttachment = info.disposition.token == "attachment";
     const bool isText = !textFound_ && !isAttachment && info.type.token == "text/plain";
+    const bool isHtml = !textFound_ && !html_ && !isAttachment && info.type.token == "text/html";
     std::string fileName = FileNameOf(info);
-    if (!isText && !isAttachment && fileName.empty()) return;
+    if (!isText && !isHtml && !isAttachment && fileName.empty()) return;
     // An attachment is only measured; the text is decoded as far as item 241 can go.
-    DecodedBytes decoded(isText ? kItemCap : 0);
+    DecodedBytes decoded(isText ? kItemCap : isHtml ? kMaxHtmlBytes : 0);
     DecodeTransfer(body, info.transferEncoding, decoded);
     const std::size_t size = decoded.size();
+    if (isHtml) html_ = HtmlPart{decoded.take(), ParameterBytes(info.type.parameters, "charset"), size};
     if (isText) {
       const std::string charset = ParameterBytes(info.type.parameters, "charset");
       message_.text = WithCrLfLineEnds(TextToAnsi(decoded.take(), charset.empty() ? std::string_view("us-ascii") : charset));
@@ -721,8 +768,15 @@ class PartReader {
     if (isAttachment || !fileName.empty()) message_.attachments.push_back({std::move(fileName), info.type.token, size});
   }
 
+  struct HtmlPart {
+    std::string bytes;  // transfer-decoded, up to kMaxHtmlBytes
+    std::string charset;
+    std::size_t size = 0;  // all of it
+  };
+
   Message& message_;
   std::deque<std::string> decoded_;  // stable storage: parts still to read point into it
+  std::optional<HtmlPart> html_;     // the first text/html part, while no text/plain is found
   bool textFound_ = false;
   bool tooDeepNoted_ = false;
   bool textCut_ = false;  // the text part decodes to more than item 241 keeps
@@ -795,6 +849,7 @@ Message ParseMessage(std::string_view raw) {
   message.body = entity.body.substr(0, kItemCap);
   PartReader parts(message);
   parts.Read(entity);
+  parts.RenderHtmlText();
 
   std::vector<std::string>& warnings = message.warnings;
   CutItem(message.fromName, "the correspondent's name (item 218)", false, warnings);

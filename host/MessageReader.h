@@ -25,7 +25,8 @@ struct Message {
   std::string inReplyTo;     // In-Reply-To as written (unfolded)
   std::string references;    // References as written (unfolded)
   std::string date;          // Date header as written (unfolded)
-  std::string text;          // first text/plain part, transfer encoding and charset decoded, CR LF lines
+  std::string text;          // first text/plain part, transfer encoding and charset decoded, CR LF lines;
+                             // without one, the text of the first text/html part (HtmlToText)
   std::string headers;       // header block: unfolded lines as received, each ended by CR LF
   std::string body;          // the whole body as received (after the blank line), CR LF lines
   std::vector<MessageAttachment> attachments;

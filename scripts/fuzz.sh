@@ -6,7 +6,7 @@
 # ctest's bounded runs come through here too, so the options live in one place.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-targets="encoding_fuzz regex_fuzz args_fuzz textwalk_fuzz template_fuzz date_fuzz extraction_fuzz rules_fuzz"
+targets="encoding_fuzz regex_fuzz args_fuzz textwalk_fuzz template_fuzz date_fuzz extraction_fuzz rules_fuzz html_fuzz"
 usage="usage: scripts/fuzz.sh TARGET [SECONDS] [LIBFUZZER OPTION]...   (targets: $targets)"
 target=${1:?$usage}
 seconds=${2:-3600}

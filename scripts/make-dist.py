@@ -125,6 +125,7 @@ def released_binary(build, name):
 # The libraries that can end up inside the binaries, each known by C names only it defines.
 LINKED_LIBRARIES = [
     ("PCRE", ("pcre_compile",)),
+    ("gumbo", ("gumbo_parse_with_options",)),
     ("zlib", ("inflate", "deflate")),
     ("GCC runtime (libstdc++, libgcc)", ("__gxx_personality_v0", "_Unwind_Resume")),
     ("mingw-w64 runtime", ("_pei386_runtime_relocator", "__mingw_vfprintf")),
@@ -186,6 +187,9 @@ def third_party_notices(build):
         "PCRE": (f"PCRE {pcre_version(pcre_source)}, the Perl-compatible regular expression library\n"
                  "(https://www.pcre.org/), built with Korvel's changes to its step counting.\n\n"
                  + read(os.path.join(pcre_source, "LICENCE")).decode("utf-8").strip()),
+        "gumbo": ("gumbo 0.10.1, Google's HTML5 parser (https://github.com/google/gumbo-parser), built with\n"
+                  "Korvel's changes (a tree freed without recursion, a limit on the parser's work).\n\n"
+                  + read(os.path.join(cache_value(build, "KVL_GUMBO_SOURCE"), "COPYING")).decode("utf-8").strip()),
         "GCC runtime (libstdc++, libgcc)":
             ("The C++ standard library and the compiler's support library of GCC (MinGW-w64 build).\n"
              "They are under the GNU General Public License, version 3, with the GCC Runtime Library\n"

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs everything the build and the tests need on a Debian 12 machine,
-# and fetches the PCRE 8.39 source that the build compiles for the target.
+# and fetches the PCRE 8.39 and gumbo 0.10.1 sources that the build compiles for the target.
 # Idempotent: a second run installs nothing and returns quickly.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
 pcre_dir="$here/build/deps/pcre3"
+gumbo_dir="$here/build/deps/gumbo"
 
 packages=(
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
@@ -28,6 +29,8 @@ packages=(
   xclip
   # unpacks the user package in tests/dist_package.py
   unzip
+  # fetches the gumbo source (below)
+  curl ca-certificates
   # make dist renders the user docs to HTML with GitHub's Markdown renderer;
   # tests/dist_package.py checks every link and image of the result
   cmark-gfm linkchecker
@@ -109,6 +112,27 @@ if [ ! -f "$pcre_dir/.kvl-timestamps" ]; then
     touch -d '2000-01-03 00:00' configure Makefile.in &&
     touch -d '2000-01-04 00:00' config.h.in &&
     touch .kvl-timestamps)
+fi
+
+# Google's gumbo HTML5 parser, release 0.10.1: kvlhost renders HTML-only mail with it.
+# Debian's gumbo-parser source is not on every mirror, so the same release comes from the
+# npm registry, where the gumbo-parser package carries it in deps/gumbo-parser; the
+# download is checked against its pinned SHA-512.
+gumbo_url=https://registry.npmjs.org/gumbo-parser/-/gumbo-parser-0.3.0.tgz
+gumbo_sha512=19ac347294b98dae9de0e93d1522b61123f430e1d0f25b51602c5618b3255f0bc6459016919dd2a9be454d3d0c6e3c8691a9379130780bb80c583362a0a3f484
+if [ ! -f "$gumbo_dir/src/gumbo.h" ]; then
+  echo "setup: fetching the gumbo 0.10.1 source"
+  tmp=$(mktemp -d)
+  curl -fsSL --retry 3 -o "$tmp/gumbo.tgz" "$gumbo_url"
+  echo "$gumbo_sha512  $tmp/gumbo.tgz" | sha512sum -c --quiet - ||
+    { echo "setup: the gumbo download does not match its SHA-512" >&2; exit 1; }
+  tar -xzf "$tmp/gumbo.tgz" -C "$tmp" package/deps/gumbo-parser
+  grep -q '^Gumbo 0.10.1 ' "$tmp/package/deps/gumbo-parser/CHANGES.md" ||
+    { echo "setup: the gumbo download is not release 0.10.1" >&2; exit 1; }
+  mkdir -p "$(dirname "$gumbo_dir")"
+  rm -rf "$gumbo_dir"
+  mv "$tmp/package/deps/gumbo-parser" "$gumbo_dir"
+  rm -rf "$tmp"
 fi
 
 echo "setup: ready"

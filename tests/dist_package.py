@@ -60,7 +60,8 @@ def release_checks(build, package, out, zip_name, version):
     if pcre_licence not in notices:
         failures.append("THIRD-PARTY-NOTICES.txt lacks PCRE's LICENCE text")
     symbols = {name: tool("nm", os.path.join(build, "bin", name)) for name in ("KVL.zrp", "idn.dll", "kvlhost.exe")}
-    for library, symbol in (("PCRE", " _pcre_compile"), ("GCC runtime", " ___gxx_personality_v0"),
+    for library, symbol in (("PCRE", " _pcre_compile"), ("gumbo", " _gumbo_parse_with_options"),
+                            ("GCC runtime", " ___gxx_personality_v0"),
                             ("mingw-w64 runtime", " __pei386_runtime_relocator"),
                             ("winpthreads", " _pthread_mutex_lock"), ("zlib", " _inflate\n")):
         holders = [name for name, table in symbols.items() if symbol in table]

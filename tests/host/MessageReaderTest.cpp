@@ -57,6 +57,24 @@ TEST(MessageReader, ReadsMultipartAlternativeWithQuotedPrintableUtf8Text) {
   for (const auto& [id, value] : expected) EXPECT_EQ(items.count(id) ? items.at(id) : "<missing>", value) << id;
 }
 
+// A text/plain part anywhere wins over an earlier text/html one; without any, the first
+// text/html part that is no attachment gives the text, in its charset or its meta charset.
+TEST(MessageReader, HtmlGivesTheTextOnlyWithoutAPlainPart) {
+  auto alternative = [](std::string_view first, std::string_view second) {
+    return WithCrLf("Content-Type: multipart/alternative; boundary=b\n\n--b\n" + std::string(first) +
+                    "\n--b\n" + std::string(second) + "\n--b--\n");
+  };
+  const std::string html = "Content-Type: text/html; charset=iso-8859-1\n\n<p>Gr\xFC\xDF" "e</p><p>HTML</p>";
+  const std::string plain = "Content-Type: text/plain\n\nplain";
+  EXPECT_EQ(ParseMessage(alternative(html, plain)).text, "plain");
+  EXPECT_EQ(ParseMessage(alternative(html, "Content-Type: text/html\n\nsecond")).text, "Gr\xFC\xDF" "e\r\n\r\nHTML");
+  const std::string attached = "Content-Type: text/html\nContent-Disposition: attachment; filename=a.html\n\nattached";
+  EXPECT_EQ(ParseMessage(alternative(attached, "Content-Type: text/html\n\n<b>body</b>")).text, "body");
+  EXPECT_EQ(ParseMessage(WithCrLf("Content-Type: text/html\n\n<meta charset=\"utf-8\">caf\xC3\xA9")).text, "caf\xE9");
+  EXPECT_EQ(ParseMessage(WithCrLf("Content-Type: text/html\n\ncaf\xE9")).text, "caf\xE9");
+  EXPECT_TRUE(ParseMessage(WithCrLf("Content-Type: text/html\n\n<p>x</p>")).warnings.empty());
+}
+
 TEST(MessageReader, ReadsMultipartMixedWithBase64TextAndAttachment) {
   const std::string raw = ExampleMessage("checksums.eml");  // stored with LF line ends
   ASSERT_FALSE(raw.empty()) << "examples/checksums.eml not readable";
