@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstring>
 #include <cstdint>
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -493,17 +494,26 @@ std::string AnsiToUtf8(std::string_view ansi) {
   return out;
 }
 
+namespace {
+thread_local LostCharacterWatch* tLostCharacterWatch = nullptr;
+
+std::string WatchedToAnsi(std::wstring_view wide) {
+  if (tLostCharacterWatch != nullptr) tLostCharacterWatch->note(wide);
+  return FromWide(wide, CP_ACP);
+}
+}  // namespace
+
 std::string Utf8ToAnsi(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size());
   InPieces(utf8, 0x80, [&out](std::string_view piece) {
     if (IsAscii(piece)) out.append(piece);
-    else out.append(FromWide(ToWide(piece, CP_UTF8), CP_ACP));
+    else out.append(WatchedToAnsi(ToWide(piece, CP_UTF8)));
   });
   return out;
 }
 
-std::string WideToAnsi(std::wstring_view wide) { return FromWide(wide, CP_ACP); }
+std::string WideToAnsi(std::wstring_view wide) { return WatchedToAnsi(wide); }
 std::string WideToUtf8(std::wstring_view wide) { return FromWide(wide, CP_UTF8); }
 std::wstring Utf8ToWide(std::string_view utf8) { return ToWide(utf8, CP_UTF8); }
 
@@ -535,10 +545,14 @@ class AnsiForms {
  private:
   std::vector<bool> known_ = std::vector<bool>(0x10000), has_ = std::vector<bool>(0x10000);
 };
+
+bool HasAnsiForm(wchar_t unit) {
+  static AnsiForms forms;
+  return forms.has(unit);
+}
 }  // namespace
 
 std::optional<LostCharacter> FirstLostCharacter(std::string_view utf8) {
-  static AnsiForms forms;
   std::optional<LostCharacter> first;
   std::size_t count = 0;
   for (std::size_t at = 0; at < utf8.size();) {
@@ -552,7 +566,7 @@ std::optional<LostCharacter> FirstLostCharacter(std::string_view utf8) {
       if (at + i >= utf8.size() || (static_cast<unsigned char>(utf8[at + i]) & 0xC0) != 0x80) length = 0;
     const std::string_view sequence = utf8.substr(at, length == 0 ? 1 : length);
     const std::wstring wide = length == 0 ? std::wstring() : ToWide(sequence, CP_UTF8);
-    const bool lost = wide.empty() || wide.size() > 1 || !forms.has(wide[0]);
+    const bool lost = wide.empty() || wide.size() > 1 || !HasAnsiForm(wide[0]);
     if (lost && ++count == 1) {
       static const char kHex[] = "0123456789ABCDEF";
       first = LostCharacter{at, length == 0 ? std::string("byte 0x") + kHex[lead >> 4] + kHex[lead & 15]
@@ -565,13 +579,31 @@ std::optional<LostCharacter> FirstLostCharacter(std::string_view utf8) {
   return first;
 }
 
-std::string LostCharacterMessage(const LostCharacter& lost) {
-  std::string message = lost.shown.starts_with("byte 0x")
-                            ? lost.shown + " is no UTF-8 and becomes \"?\" (--encoding ansi reads ANSI text)"
-                            : "\"" + lost.shown + "\" has no form in code page " + std::to_string(GetACP()) +
-                                  " and becomes \"" + lost.becomes + "\"";
+namespace {
+std::string WithPlaceCount(std::string message, const LostCharacter& lost) {
   if (lost.count > 1) message += "; " + std::to_string(lost.count) + " such places in all";
   return message;
+}
+}  // namespace
+
+std::string LostCharacterMessage(const LostCharacter& lost) {
+  return WithPlaceCount(lost.shown.starts_with("byte 0x")
+                            ? lost.shown + " is no UTF-8 and becomes \"?\" (--encoding ansi reads ANSI text)"
+                            : "\"" + lost.shown + "\" has no form in code page " + std::to_string(GetACP()) +
+                                  " and becomes \"" + lost.becomes + "\"",
+                        lost);
+}
+
+std::string AnsiLostCharacterMessage(const LostCharacter& lost) {
+  const std::wstring wide = Utf8ToWide(lost.shown);
+  const std::uint32_t codePoint =
+      wide.size() == 2 ? 0x10000 + ((static_cast<std::uint32_t>(wide[0]) - 0xD800) << 10) + (wide[1] - 0xDC00)
+                       : wide.empty() ? 0xFFFD : static_cast<std::uint32_t>(wide[0]);
+  char name[16];
+  std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(codePoint));
+  return WithPlaceCount(std::string(name) + " has no form in code page " + std::to_string(GetACP()) +
+                            " and becomes \"" + Utf8ToAnsi(lost.becomes) + "\"",
+                        lost);
 }
 
 unsigned CodePageOfCharset(std::string_view charset) noexcept {
@@ -601,6 +633,24 @@ std::string CharsetToAnsi(std::string_view bytes, std::string_view charset) {
   const Resolved resolved = ResolveForConversion(charset);
   if (resolved.status != Status::kConvertible || resolved.codePage == GetACP()) return std::string(bytes);
   return WideToAnsi(CharsetToWide(bytes, charset));
+}
+
+LostCharacterWatch::LostCharacterWatch() : previous_(tLostCharacterWatch) { tLostCharacterWatch = this; }
+LostCharacterWatch::~LostCharacterWatch() { tLostCharacterWatch = previous_; }
+
+void LostCharacterWatch::note(std::wstring_view converted) {
+  for (std::size_t at = 0; at < converted.size(); ++at) {
+    const wchar_t unit = converted[at];
+    if (unit < 0x80) continue;
+    // A character beyond the first 65 536 (two units) has no ANSI form.
+    const bool pair = unit >= 0xD800 && unit <= 0xDBFF && at + 1 < converted.size() && converted[at + 1] >= 0xDC00 &&
+                      converted[at + 1] <= 0xDFFF;
+    if (!pair && HasAnsiForm(unit)) continue;
+    const std::wstring_view character = converted.substr(at, pair ? 2 : 1);
+    if (!first_) first_ = LostCharacter{0, WideToUtf8(character), AnsiToUtf8(FromWide(character, CP_ACP)), 0};
+    ++first_->count;
+    at += pair ? 1 : 0;
+  }
 }
 
 CharsetWarningScope::CharsetWarningScope(std::function<void(const std::string&)> sink)

@@ -34,6 +34,27 @@ struct LostCharacter {
 std::optional<LostCharacter> FirstLostCharacter(std::string_view utf8);
 // "\"🎉\" has no form in code page 1252 and becomes \"??\"", with the count when there are more.
 std::string LostCharacterMessage(const LostCharacter& lost);
+// The same in the ANSI code page, which cannot hold the character: it is named by its code
+// point ("U+1F389 has no form in code page 1252 and becomes \"??\"").
+std::string AnsiLostCharacterMessage(const LostCharacter& lost);
+
+// While one lives, the calling thread's conversions into the ANSI code page (Utf8ToAnsi,
+// WideToAnsi, CharsetToAnsi) count the characters they lose, as FirstLostCharacter does, and
+// keep the first (its offset is not known here: 0).
+class LostCharacterWatch {
+ public:
+  LostCharacterWatch();
+  ~LostCharacterWatch();
+  LostCharacterWatch(const LostCharacterWatch&) = delete;
+  LostCharacterWatch& operator=(const LostCharacterWatch&) = delete;
+
+  const std::optional<LostCharacter>& first() const { return first_; }
+  void note(std::wstring_view converted);
+
+ private:
+  std::optional<LostCharacter> first_;
+  LostCharacterWatch* previous_;
+};
 
 // Windows code page for a MIME charset name or alias ("utf-8", "x-sjis", "ks_c_5601-1987", ...),
 // found in the platform's charset registry (MLang, then HKCR\MIME\Database\Charset), then in a

@@ -106,6 +106,20 @@ std::string HtmlToUtf8(std::string_view bytes, std::string_view charset) {
   return WideToUtf8(CharsetToWide(bytes, charset));
 }
 
+// What `convert` answers; a warning names `what` when it lost characters to the ANSI code page.
+template <class Convert>
+auto WatchedConversion(std::string_view what, const Convert& convert, std::vector<std::string>& warnings) {
+  std::optional<LostCharacter> lost;
+  auto converted = [&] {
+    LostCharacterWatch watch;
+    auto result = convert();
+    lost = watch.first();
+    return result;
+  }();
+  if (lost) warnings.push_back(std::string(what) + ": " + AnsiLostCharacterMessage(*lost));
+  return converted;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Transfer encodings
 
@@ -689,7 +703,7 @@ class PartReader {
   void RenderHtmlText() {
     if (textFound_ || !html_) return;
     const HtmlText html = HtmlToText(HtmlToUtf8(html_->bytes, html_->charset));
-    message_.text = Utf8ToAnsi(html.text);
+    message_.text = WatchedText([&] { return Utf8ToAnsi(html.text); });
     if (html.cut || html_->size > kMaxHtmlBytes)
       message_.warnings.push_back("the HTML text is longer than " + std::to_string(kMaxHtmlBytes >> 20) +
                                   " MiB; the message text (item 241) renders its first " +
@@ -761,7 +775,9 @@ class PartReader {
     if (isHtml) html_ = HtmlPart{decoded.take(), ParameterBytes(info.type.parameters, "charset"), size};
     if (isText) {
       const std::string charset = ParameterBytes(info.type.parameters, "charset");
-      message_.text = WithCrLfLineEnds(TextToAnsi(decoded.take(), charset.empty() ? std::string_view("us-ascii") : charset));
+      message_.text = WatchedText([&] {
+        return WithCrLfLineEnds(TextToAnsi(decoded.take(), charset.empty() ? std::string_view("us-ascii") : charset));
+      });
       textCut_ = size > kItemCap;
       textFound_ = true;
     }
@@ -773,6 +789,11 @@ class PartReader {
     std::string charset;
     std::size_t size = 0;  // all of it
   };
+
+  template <class Convert>
+  std::string WatchedText(const Convert& convert) {
+    return WatchedConversion("the message text (item 241)", convert, message_.warnings);
+  }
 
   Message& message_;
   std::deque<std::string> decoded_;  // stable storage: parts still to read point into it
@@ -834,13 +855,14 @@ Message ParseMessage(std::string_view raw) {
   const Entity entity = SplitEntity(normalized.empty() ? raw : std::string_view(normalized));
   const HeaderFields& fields = entity.fields;
   Message message;
-  Mailbox from = FirstMailbox(FieldValue(fields, "From"));
+  std::vector<std::string>& warnings = message.warnings;
+  Mailbox from = WatchedConversion("From", [&] { return FirstMailbox(FieldValue(fields, "From")); }, warnings);
   message.fromName = std::move(from.name);
   message.fromAddress = std::move(from.address);
-  Mailbox to = FirstMailbox(FieldValue(fields, "To"));
+  Mailbox to = WatchedConversion("To", [&] { return FirstMailbox(FieldValue(fields, "To")); }, warnings);
   message.toName = std::move(to.name);
   message.toAddress = std::move(to.address);
-  message.subject = DecodedEncodedWords(FieldValue(fields, "Subject"));
+  message.subject = WatchedConversion("Subject", [&] { return DecodedEncodedWords(FieldValue(fields, "Subject")); }, warnings);
   message.messageId = FieldValue(fields, "Message-ID");
   message.inReplyTo = FieldValue(fields, "In-Reply-To");
   message.references = FieldValue(fields, "References");
@@ -851,7 +873,6 @@ Message ParseMessage(std::string_view raw) {
   parts.Read(entity);
   parts.RenderHtmlText();
 
-  std::vector<std::string>& warnings = message.warnings;
   CutItem(message.fromName, "the correspondent's name (item 218)", false, warnings);
   CutItem(message.fromAddress, "the correspondent's address (item 219)", false, warnings);
   CutItem(message.subject, "the subject (items 222 and 223)", false, warnings);

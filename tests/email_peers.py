@@ -184,6 +184,9 @@ def python_fields(raw):
             fields[field] = read()
         except Exception as error:  # noqa: BLE001 - any failure is Python's reading of the field
             fields[field] = f"<Python: {type(error).__name__}: {error}>"
+    # Without a text/plain part kvlhost lays out the HTML one; tests/html_peers.py compares that.
+    if first_text_part(message) is None and any(p.get_content_type() == "text/html" for p in message.walk()):
+        del fields["text"]
     return fields
 
 
@@ -329,7 +332,7 @@ def main():
         sessions = {}  # locale -> [(name, field, Python's reading, path)]
         for name, path, locales, fields in messages:
             for locale in locales:
-                sessions.setdefault(locale, []).extend((name, field, fields[field], path) for field in FIELDS)
+                sessions.setdefault(locale, []).extend((name, field, fields[field], path) for field in FIELDS if field in fields)
         # The code page holds each generated text: a locale that gives another code page shows here.
         probes = {locale: [] for locale in sessions}
         for charset, (locale, subject, body, _) in GENERATED.items():

@@ -122,6 +122,19 @@ def main():
             file.write(b"Gr\xfc\xdfe")
         expect(["expand", template], 0, "Gr??e", r'\S*t.tpl:1:3: warning: byte 0xFC is no UTF-8 and becomes "\?" '
                r"\(--encoding ansi reads ANSI text\); 2 such places in all\n")
+        # A message's fields and text: one warning per field, the character by its code point.
+        message = os.path.join(folder, "lost.eml")
+        with open(message, "wb") as file:
+            file.write(b"From: =?utf-8?q?Ren=C3=A9e?= <r@example.org>\r\nSubject: =?utf-8?q?Party_=F0=9F=8E=89_"
+                       b"=D0=BF=D1=80=D0=B8?=\r\nContent-Type: text/plain; charset=utf-8\r\n\r\n\xc5\x81\xc3\xb3d\r\n")
+        ask = ["expand", "-", "--message", message]
+        expect(ask, 0, "Ren\u00e9e|Party ?? ???|L\u00f3d\r\n", r'kvlhost: warning: Subject: U\+1F389 has no form '
+               r'in code page 1252 and becomes "\?\?"; 4 such places in all\nkvlhost: warning: the message text \(item '
+               r'241\): U\+0141 has no form in code page 1252 and becomes "L"\n', stdin=b"%FROMNAME|%SUBJECT|%TEXT")
+        expect(ask, 0, "Renee|Party ?? \u043f\u0440\u0438|Lod\r\n", r"kvlhost: warning: From: U\+00E9 has no form in "
+               r'code page 1251 and becomes "e"\nkvlhost: warning: Subject: U\+1F389 has no form in code page 1251 and '
+               r'becomes "\?\?"\nkvlhost: warning: the message text \(item 241\): U\+0141 has no form in code page '
+               r'1251 and becomes "L"; 2 such places in all\n', stdin=b"%FROMNAME|%SUBJECT|%TEXT", locale="ru_RU.UTF-8")
 
     # A plug-in call that answers a fixed error text: a warning at the call (a loop body's
     # call at its loop, once for all passes); --strict makes it an error and exit 1.
