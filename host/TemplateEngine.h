@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "host/AddressBook.h"
+#include "host/CallTrace.h"
 #include "host/HostRegex.h"
 #include "host/MacroRunner.h"
 #include "host/TextLog.h"
@@ -26,6 +27,7 @@ struct TextSource {
   std::string what;        // "%SUBJECT", "item 243 (read by KVL_X)"
   std::string where;       // "my.tpl:3:9", "argument 4:1:1", "KVL_For"
   std::string suggestion;  // "%%SUBJECT"
+  bool atCall = false;     // taken inside a text a call handed back: `where` is that call's
 };
 
 // What one host session knows and collects; lives as long as the plug-in is loaded.
@@ -55,6 +57,7 @@ struct HostSession {
   std::map<std::string, std::uint32_t> textSourceIndex;
   std::set<std::pair<std::uint32_t, std::string>> reported;  // (source, macro) findings given
   std::set<std::string> errorAnswersReported;  // "WHERE %NAME answered TEXT", once each
+  std::function<void(const std::string&)> trace;  // lines of the call trace (ANSI); none when unset
 
   // Variable names ignore case; `marks` say where the value holds message text.
   void setVariable(std::string_view name, std::string value, Marks marks = {});
@@ -71,7 +74,9 @@ struct HostSession {
 
 class TemplateEngine {
  public:
-  TemplateEngine(HostSession& session, const MacroRunner* plugin) : session_(session), plugin_(plugin) {}
+  TemplateEngine(HostSession& session, const MacroRunner* plugin) : session_(session), plugin_(plugin) {
+    if (session_.trace) trace_.emplace(session_.trace);
+  }
 
   std::string expand(std::string_view text);
   // One plug-in macro call with arguments taken verbatim.
@@ -99,6 +104,10 @@ class TemplateEngine {
   MarkedText processHostText(CallFrame& frame, std::string_view hostText);
   void reportFindings(const Input& in);
   std::string whereOf(const Level& level, std::size_t offset);
+  // " (in pass 2 of %KVL_For)" for text inside the texts loops handed back, outermost first.
+  static std::string passesOf(const Level& level);
+  // The text that `level`'s text is part of: the template, or a text a call handed back.
+  static const Level& rootOf(const Level& level);
   // A plug-in call that answered one of the plug-in's fixed error texts: a finding at the
   // call (a loop body's calls at their loop), an error under `strict`.
   void reportErrorAnswer(const Level& level, std::size_t percent, const std::string& name, std::string_view result);
@@ -111,6 +120,8 @@ class TemplateEngine {
   int depth_ = 0;
   TextPosition templatePosition_;  // places in the template being expanded
   std::optional<std::pair<std::uint32_t, std::string>> lastReported_;  // a loop finds the same again each pass
+  std::optional<CallTrace> trace_;
+  CallFrame* running_ = nullptr;  // the call whose host text is being expanded
 };
 
 // The lexical rules of the template language, shared by the engine and the checker.

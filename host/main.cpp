@@ -57,11 +57,12 @@ constexpr const char* kUsage =
     "  --encoding utf8|ansi   text in and out as UTF-8 (default) or ANSI bytes unchanged\n"
     "  --raw                  call: the result alone, without the line end after it\n"
     "  --strict               expand, call: findings (message text run as a template, error answers) are errors\n"
+    "  --trace                expand: the plug-in calls as they run, with arguments, results and time, on stderr\n"
     "  --                     ends the options of call: everything after it is an argument\n";
 
 // The options each command takes, for `kvlhost COMMAND --help`.
 constexpr std::pair<std::string_view, std::string_view> kCommandOptions[] = {
-    {"expand", "--message --item --var --addressbook --plugin --encoding --strict"},
+    {"expand", "--message --item --var --addressbook --plugin --encoding --strict --trace"},
     {"call", "--message --item --var --addressbook --plugin --encoding --raw --strict --"},
     {"batch", "--plugin"},
     {"list", "--plugin"},
@@ -111,6 +112,7 @@ struct Options {
   bool raw = false;     // call: no line end after the result
   bool strict = false;  // message text expanded as a template is an error
   bool help = false;    // COMMAND --help
+  bool trace = false;   // expand: the call trace on stderr
 };
 
 void WriteOut(std::string_view bytes) {
@@ -186,6 +188,10 @@ Options ParseOptions(const std::vector<std::wstring>& args) {
       options.help = true;
       continue;
     }
+    if (arg == L"--trace") {
+      options.trace = true;
+      continue;
+    }
     if (i + 1 >= args.size()) throw UsageError(kvlhost::WideToUtf8(arg) + " needs a value");
     const std::wstring& value = args[++i];
     std::wstring_view text;
@@ -241,6 +247,23 @@ std::size_t Utf8Columns(std::string_view ansi) {
   std::size_t count = 0;
   for (const char c : AnsiToUtf8(ansi)) count += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
   return count;
+}
+
+// The code page's unused bytes read as C1 control characters (U+0080 to U+009F), which
+// a terminal may take as commands that move its cursor or swallow text: \u0081.
+std::string WithC1Escaped(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    const auto next = i + 1 < utf8.size() ? static_cast<unsigned char>(utf8[i + 1]) : 0;
+    if (utf8[i] != '\xC2' || next < 0x80 || next > 0x9F) {
+      out += utf8[i];
+      continue;
+    }
+    out.append("\\u00").append(1, "0123456789ABCDEF"[next >> 4]).append(1, "0123456789ABCDEF"[next & 15]);
+    ++i;
+  }
+  return out;
 }
 
 // A host session whose warnings and findings go to stderr.
@@ -319,6 +342,7 @@ int RunExpand(const Options& options) {
   }
   kvlhost::HostSession session = MakeSession(options);
   session.templateName = options.positional[0] == L"-" ? "<stdin>" : kvlhost::WideToAnsi(options.positional[0]);
+  if (options.trace) session.trace = [](const std::string& line) { WriteErr(WithC1Escaped(AnsiToUtf8(line))); };
   kvlhost::PluginModule plugin(PluginPath(options));
   kvlhost::TemplateEngine engine(session, &plugin);
   WriteText(engine.expand(text), options);
@@ -573,6 +597,7 @@ int main() {
     if (options.raw && options.command != "call") throw UsageError("--raw is an option of call");
     if (options.strict && options.command != "call" && options.command != "expand")
       throw UsageError("--strict is an option of expand and call");
+    if (options.trace && options.command != "expand") throw UsageError("--trace is an option of expand");
     if (options.command == "expand") return RunExpand(options);
     if (options.command == "call") return RunCall(options);
     if (options.command == "batch") return RunBatch(options);

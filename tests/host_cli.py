@@ -138,13 +138,41 @@ def main():
 
     # A plug-in call that answers a fixed error text: a warning at the call (a loop body's
     # call at its loop, once for all passes); --strict makes it an error and exit 1.
-    answered = '%{} answered " \\*\\*\\* ERROR: Wrong parameter count \\*\\*\\* "\n'
-    template = b'Hello %KVL_StrLeft(x),\n%KVL_For(i, 1, 3, "[%%KVL_StrLen()]")%KVL_StrLen(ok)'
-    printed = "Hello  *** ERROR: Wrong parameter count *** ,\n" + "[ *** ERROR: Wrong parameter count *** ]" * 3 + "2"
-    expect(["expand", "-"], 0, printed, r"<stdin>:1:7: warning: " + answered.format("KVL_StrLeft") +
-           r"<stdin>:2:1: warning: " + answered.format("KVL_StrLen"), stdin=template)
-    expect(["expand", "-", "--strict"], 1, printed, r"<stdin>:1:7: error: " + answered.format("KVL_StrLeft") +
-           r"<stdin>:2:1: error: " + answered.format("KVL_StrLen"), stdin=template)
+    # In a loop body, the pass it was first seen in: the loop variable "a-" fails in pass 2 (KVL_Until's
+    # test of %_v, which the inner KVL_For sets to the pass number, is no pass of its own).
+    answered = '%{} answered " \\*\\*\\* ERROR: Wrong parameter {} \\*\\*\\* "{}\n'
+    template = (b'Hello %KVL_StrLeft(x),\n%KVL_For(i, 1, 3, "[%%KVL_StrLen()]")%KVL_StrLen(ok)\n'
+                b'%KVL_Until(v, 2, "[%%KVL_For(%%KVL_StrLeft(a-, %%KVL_StrLen(x%%_v)), 1, 1, x)]'
+                b'%%KVL_For(v, 1, %%KVL_StrLen(x%%_v), )")')
+    printed = ("Hello  *** ERROR: Wrong parameter count *** ,\n" + "[ *** ERROR: Wrong parameter count *** ]" * 3 +
+               "2\n[x][ *** ERROR: Wrong parameter value *** ]")
+    findings = [("1:7", "KVL_StrLeft", "count", ""), ("2:1", "KVL_StrLen", "count", r" \(in pass 1 of %KVL_For\)"),
+                ("3:1", "KVL_For", "value", r" \(in pass 2 of %KVL_Until\)")]
+    for options, rc, kind in (([], 0, "warning"), (["--strict"], 1, "error")):
+        expect(["expand", "-", *options], rc, printed, "".join(
+            f"<stdin>:{at}: {kind}: " + answered.format(name, what, passes) for at, name, what, passes in findings),
+            stdin=template)
+
+    # --trace: the calls as they run, against the golden of tests/data/trace/ and the example of
+    # docs/host.md, times masked; a 62-character result is cut, the fourth pass counted.
+    def masked(text):
+        return re.sub(r" in \d+\.\d+ ms", " in # ms", text)
+    folder = os.path.join(ROOT, "tests", "data", "trace")
+    done = subprocess.run([RUN, host, "expand", "nested.tpl", "--trace"], capture_output=True, timeout=60, cwd=folder)
+    with open(os.path.join(folder, "nested.trace"), encoding="utf-8") as golden:
+        expected = golden.read()
+    with open(DOCS, encoding="utf-8") as doc:
+        example = [masked(block) for block in re.findall(r"\n```\n(.*?)```\n", doc.read().split("\n## Call trace\n")[1], re.S)[:2]]
+    with open(os.path.join(folder, "nested.tpl"), encoding="utf-8") as template:
+        example_template = template.read()
+    got = masked(done.stderr.decode("utf-8").replace("\r\n", "\n"))
+    if done.stdout != b"1111-2222-3333-\n62\n" or got != expected or example != [example_template, expected]:
+        failures.append(f"expand --trace: stdout {done.stdout!r}, stderr {got!r}, docs example {example!r}")
+    expect(["call", "KVL_StrLen", "x", "--trace"], 2, "", r"kvlhost: --trace is an option of expand" + hint)
+    # Bytes the code page leaves unused come back as C1 controls, which terminals obey: escaped.
+    expect(["expand", "-", "--trace", "--var", "v=a\u0081"], 0, "2",
+           r'%KVL_StrLen at <stdin>:1:1\n  with "a\\u0081"\n  answered "2" in [\d.]+ ms \(work: 3 bytes\)\n',
+           stdin=b"%KVL_StrLen(%_v)")
 
     # COMMAND --help: that command's usage line and its options, as the usage has them; after
     # -- it is an argument of call.
@@ -155,6 +183,8 @@ def main():
             "  " + line for line in lines if line.startswith("-") and line.split()[0] in options.split())
     expect(["call", "--help"], 0, command_help("call", "--message --item --var --addressbook --plugin --encoding "
                                                        "--raw --strict --"))
+    expect(["expand", "--help"], 0, command_help("expand", "--message --item --var --addressbook --plugin --encoding "
+                                                           "--strict --trace"))
     expect(["check", "--help"], 0, command_help("check", "--encoding"))
     expect(["list", "--help"], 0, command_help("list", "--plugin"))
     expect(["call", "KVL_StrLen", "--", "--help"], 0, "6\n")

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <map>
+#include <optional>
 
 #include "host/AddressBook.h"
 #include "host/TemplateEngine.h"
@@ -301,9 +302,11 @@ TEST(MessageText, ExpandedAsATemplateIsFoundOncePerPlace) {
       {"hi", "%KVL_Loop(i, 1, \"%KVL_Item(241)\")", "body text",
        {"my.tpl:1:18: warning: text from item 241 (read by KVL_Item) is expanded as a template inside KVL_Loop; "
         "write %%KVL_Item"}},
-      // Message text that came back from an inner loop's host text marks that loop's result.
+      // Message text that came back from an inner loop's host text marks that loop's result;
+      // placed at that loop, the finding names the pass it was seen in.
       {"hi", "%KVL_Loop(j, 1, \"%KVL_Loop(i, 1, \"\"%%SUBJECT\"\")\")", "hi",
-       {"my.tpl:1:18: warning: text from %SUBJECT is expanded as a template inside KVL_Loop; write %%SUBJECT"}},
+       {"my.tpl:1:18: warning: text from %SUBJECT is expanded as a template inside KVL_Loop; write %%SUBJECT (in "
+        "pass 1 of %KVL_Loop)"}},
       // A short marked argument is no mark on the same characters in the body.
       {"1", "%KVL_Loop(i, %SUBJECT, \"%%_i of 10\")", "1 of 10", {}},
       // Patterns of KVL_Grep stand in a value: data.
@@ -396,6 +399,61 @@ TEST(MessageText, FindingsShareTheWarningsBound) {
   EXPECT_EQ(e.engine.expand(text), std::string(150, 's'));
   ASSERT_EQ(e.findings.size(), 101u);
   EXPECT_EQ(e.findings.back(), "more than 100 warnings; the rest are left out");
+}
+
+// The call trace, its times masked: "in 0.01 ms" reads "in # ms".
+struct TracedEngine : MarkedEngine {
+  TracedEngine() : MarkedEngine("s") {
+    session.trace = [this](const std::string& line) {
+      const std::size_t in = line.rfind(" in ");
+      lines.push_back(in == std::string::npos ? line : line.substr(0, in) + " in #" + line.substr(line.find(" ms", in)));
+    };
+    traced.emplace(session, &plugin);
+  }
+  std::vector<std::string> lines;
+  std::optional<TemplateEngine> traced;  // made once the session has its trace
+};
+
+TEST(CallTrace, CutsTextsAfterSixtyCharactersAndListsThreePasses) {
+  TracedEngine e;
+  const std::string sixty(60, 'x');
+  e.traced->expand("%KVL_Echo(" + sixty + ")\n%KVL_Echo(" + sixty + "y)\n%KVL_Loop(i, 3, .)\n%KVL_Loop(i, 4, .)");
+  const std::string cut = "\"" + sixty + "\"... (61 characters)";
+  const std::vector<std::string> expected{
+      "%KVL_Echo at my.tpl:1:1", "  with \"" + sixty + "\"", "  answered \"" + sixty + "\" in # ms (work: 120 bytes)",
+      "%KVL_Echo at my.tpl:2:1", "  with " + cut, "  answered " + cut + " in # ms (work: 122 bytes)",
+      "%KVL_Loop at my.tpl:3:1", "  with \"i\", \"3\", \".\"", "  pass 1: \"%_i=\\\"1\\\".\"",
+      "  pass 2: \"%_i=\\\"2\\\".\"", "  pass 3: \"%_i=\\\"3\\\".\"", "  answered \"...\" in # ms (work: 3 passes, 33 bytes)",
+      "%KVL_Loop at my.tpl:4:1", "  with \"i\", \"4\", \".\"", "  pass 1: \"%_i=\\\"1\\\".\"",
+      "  pass 2: \"%_i=\\\"2\\\".\"", "  pass 3: \"%_i=\\\"3\\\".\"", "  ... 1 more pass",
+      "  answered \"....\" in # ms (work: 4 passes, 43 bytes)"};
+  EXPECT_EQ(e.lines, expected);
+}
+
+TEST(CallTrace, StaysBoundedWhateverTheTemplateDoes) {
+  // Loops nested nine deep, three passes each: 3^9 innermost passes, and 5 000 lines.
+  TracedEngine deep;
+  std::string text = "x";
+  for (int level = 0; level < 9; ++level) {
+    std::string body;
+    for (const char c : text) body.append(c == '%' || c == '"' ? 2 : 1, c);
+    text = "%KVL_Loop(i, 3, \"" + body + "\")";
+  }
+  EXPECT_EQ(deep.traced->expand(text), std::string(19683, 'x'));
+  ASSERT_EQ(deep.lines.size(), kvlhost::CallTrace::kMaxLines + 1);
+  EXPECT_EQ(deep.lines.back(), "... more than 5000 lines of trace; the rest is left out");
+  // Huge arguments full of control characters: ten of them shown, each cut, on one line.
+  TracedEngine huge;
+  std::string call = "%KVL_Echo(";
+  for (int i = 0; i < 11; ++i) call += std::string(100000, '\n') + "\r\x01\x7F,";
+  huge.traced->expand(call + "end)");
+  ASSERT_EQ(huge.lines.size(), 3u);
+  EXPECT_TRUE(huge.lines[1].ends_with(", ... 2 more arguments")) << huge.lines[1];
+  for (const std::string& line : huge.lines) {
+    EXPECT_LT(line.size(), 2000u);
+    EXPECT_EQ(line.find_first_of("\n\r\x01\x7F"), std::string::npos) << line.substr(0, 100);
+  }
+  EXPECT_EQ(kvlhost::CallTrace::Shown("\"\\\t\x1F"), "\"\\\"\\\\\\t\\x1F\"");
 }
 
 TEST(MessageText, PlacingTextIsLinear) {
