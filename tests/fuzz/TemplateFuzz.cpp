@@ -80,6 +80,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   session.addressBook = kvlhost::AddressBook::Parse("address,gender,country\r\nann@example.org,female,Germany\r\n");
   std::size_t warnings = 0;
   session.warn = [&](const std::string&) { ++warnings; };
+  // The call trace runs too: each of its lines is one line, its texts escaped, and it stops.
+  std::size_t traceLines = 0;
+  session.trace = [&](const std::string& line) {
+    Expect(++traceLines <= kvlhost::CallTrace::kMaxLines + 1, "the trace stops, with one line that says so");
+    for (const char c : line) Expect(static_cast<unsigned char>(c) >= 0x20, "trace texts are escaped");
+  };
   const StandInPlugin plugin;
   kvlhost::TemplateEngine engine(session, &plugin);
   const std::string output = engine.expand(input);
