@@ -188,7 +188,8 @@ def third_party_notices(build):
                  "(https://www.pcre.org/), built with Korvel's changes to its step counting.\n\n"
                  + read(os.path.join(pcre_source, "LICENCE")).decode("utf-8").strip()),
         "gumbo": ("gumbo 0.10.1, Google's HTML5 parser (https://github.com/google/gumbo-parser), built with\n"
-                  "Korvel's changes (a tree freed without recursion, a limit on the parser's work).\n\n"
+                  "Korvel's changes (a tree freed without recursion, no read past the end of the input at a\n"
+                  "character reference, a limit on the parser's work).\n\n"
                   + read(os.path.join(cache_value(build, "KVL_GUMBO_SOURCE"), "COPYING")).decode("utf-8").strip()),
         "GCC runtime (libstdc++, libgcc)":
             ("The C++ standard library and the compiler's support library of GCC (MinGW-w64 build).\n"
