@@ -9,16 +9,13 @@
 #include <atomic>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <sstream>
 
 #include "tests/dialogs/WindowDriver.h"
 #include "tests/e2e/TestPlugin.h"
 
 namespace {
 
-using kvltest::DriveWindow;
 using kvltest::WaitForWindow;
 using Strings = std::vector<std::string>;
 
@@ -44,13 +41,6 @@ std::string FileUrl(std::string path) {
   for (char& c : path)
     if (c == '\\') c = '/';
   return "file:///" + path;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 // Runs `work` on the thread that owns the window, from within its message handling,
@@ -153,7 +143,7 @@ bool StaysOpen(HWND window) {
   return IsWindow(window) && IsWindowVisible(window);
 }
 
-class FormDialogs : public ::testing::Test {
+class FormDialogs : public kvltest::WindowTest {
  protected:
   void SetUp() override {
     folder.write("form.html", "<form method=post><a href=x target=\"_blank\">%KVL_DEF:user%</a>"
@@ -163,24 +153,19 @@ class FormDialogs : public ::testing::Test {
   // Opens the form, lets `act` work on its window once it is shown, and answers the
   // macro's result.
   std::string show(const Strings& args, const std::string& caption, std::function<void(HWND)> act) {
-    auto driven = DriveWindow(kClass, caption, [act = std::move(act)](HWND window) {
+    return WindowTest::show("KVL_FrmDlg", args, kClass, caption, [act = std::move(act)](HWND window) {
       kvltest::WaitUntil([window] { return IsWindowVisible(window) != FALSE; }, 15);
       EXPECT_TRUE(IsWindowVisible(window)) << "the form window was never shown";
       act(window);
     });
-    const std::string result = plugin.call("KVL_FrmDlg", args);
-    EXPECT_TRUE(driven.get()) << "no form window titled " << caption;
-    return result;
   }
-  kvltest::PluginFolder folder;
-  kvltest::LoadedPlugin plugin{folder.pluginPath()};
   std::string form;
   const std::string document = DocumentPath();
 };
 
 TEST_F(FormDialogs, AcceptedSubmissionComesBackAndTheDocumentGoes) {
   EXPECT_EQ(plugin.call("KVL_FrmDlgDef", {"user", "Anna", "city", "Bonn"}), "");
-  EXPECT_EQ(plugin.call("KVL_FrmDlgDef", {"user", "Bob", "odd"}), " *** ERROR: Wrong parameter count *** ");
+  EXPECT_EQ(plugin.call("KVL_FrmDlgDef", {"user", "Bob", "odd"}), kvltest::kCountError);
   EXPECT_EQ(plugin.call("KVL_FrmDlgRet", {"name", "-"}), "-");
   std::string shownDocument;
   bool linkCancelled = true, postCancelled = true, stayedAfterLink = false, stayedAfterPlainPost = false;
@@ -188,7 +173,7 @@ TEST_F(FormDialogs, AcceptedSubmissionComesBackAndTheDocumentGoes) {
   LONG style = 0;
   bool browserFillsTheWindow = false;
   EXPECT_EQ(show({form}, "KVL Input Form", [&](HWND window) {
-              shownDocument = ReadFile(document);
+              shownDocument = kvltest::FileText(document);
               RECT client{}, control{};
               GetClientRect(window, &client);
               if (const HWND browser = GetWindow(window, GW_CHILD)) {
@@ -220,9 +205,6 @@ TEST_F(FormDialogs, AcceptedSubmissionComesBackAndTheDocumentGoes) {
   EXPECT_EQ(plugin.call("KVL_FrmDlgRet", {"city", "-"}), "-");  // that submission was replaced
   EXPECT_EQ(plugin.call("KVL_FrmDlgRet"), "name=Anna+Smith&code=x%2By&kvl_frmdlg_ok=OK");
   EXPECT_EQ(plugin.call("KVL_FrmDlgRet", {"", "-"}), "name=Anna+Smith&code=x%2By&kvl_frmdlg_ok=OK");
-  EXPECT_EQ(plugin.call("KVL_FrmDlgRet", {"a", "b", "c"}), " *** ERROR: Wrong parameter count *** ");
-  EXPECT_EQ(plugin.call("KVL_FrmDlg"), " *** ERROR: Wrong parameter count *** ");
-  EXPECT_EQ(plugin.call("KVL_FrmDlg", {form, "", "1", "1", "1", "1", "1"}), " *** ERROR: Wrong parameter count *** ");
 }
 
 TEST_F(FormDialogs, CancelEscapeCloseBoxAndScriptCloseAnswerNothing) {
@@ -231,7 +213,7 @@ TEST_F(FormDialogs, CancelEscapeCloseBoxAndScriptCloseAnswerNothing) {
   plugin.call("KVL_FrmDlgDef", {"USER", ""});
   std::string shownDocument, nested;
   EXPECT_EQ(show({form, "Order"}, "Order", [&](HWND window) {
-              shownDocument = ReadFile(document);
+              shownDocument = kvltest::FileText(document);
               OnWindowThread(window, [&] { nested = plugin.call("KVL_FrmDlg", {form, "Other", "900"}); });
               DeliverNavigation(window, FileUrl(document), "name=Anna&kvl_frmdlg_ok=OK");
             }), "1");
@@ -266,7 +248,7 @@ TEST_F(FormDialogs, SizesCarryOverFramesFollowTheFlagsAndAMissingFileShowsEmpty)
   const auto look = [&](HWND window) {
     size = OuterSize(window);
     style = GetWindowLongA(window, GWL_STYLE);
-    shownDocument = ReadFile(DocumentPath());
+    shownDocument = kvltest::FileText(DocumentPath());
     PostMessageA(window, WM_KEYUP, VK_ESCAPE, 0);
   };
   EXPECT_EQ(show({folder.path() + "missing.html", "F", "600", "149", "1", "1"}, "F", look), "0");

@@ -11,7 +11,6 @@
 namespace {
 
 using kvltest::ControlText;
-using kvltest::DriveWindow;
 using kvltest::Press;
 using Strings = std::vector<std::string>;
 
@@ -39,17 +38,12 @@ TEST(MessageBoxRules, OptionCodesAndOwnCaptions) {
   EXPECT_EQ(MessageBoxResult(8, true), "");
 }
 
-class MessageBoxes : public ::testing::Test {
+class MessageBoxes : public kvltest::WindowTest {
  protected:
   // Shows the box, lets `act` look at it and press a button; the box's letter.
   std::string show(const Strings& args, const std::string& title, std::function<void(HWND)> act) {
-    auto driven = DriveWindow("#32770", title, std::move(act));
-    const std::string result = plugin.call("KVL_MsgBox", args);
-    EXPECT_TRUE(driven.get()) << "no box titled " << title;
-    return result;
+    return WindowTest::show("KVL_MsgBox", args, "#32770", title, std::move(act));
   }
-  kvltest::PluginFolder folder;
-  kvltest::LoadedPlugin plugin{folder.pluginPath()};
 };
 
 // The button drawn as the default one (Wine's boxes keep DM_GETDEFID at IDOK).
@@ -145,12 +139,6 @@ TEST_F(MessageBoxes, OwnCaptionsAndTheHookGoesAway) {
               Press(box, IDYES);
             }), "Y");
   EXPECT_EQ(captions, "&Yes|&No");
-}
-
-TEST_F(MessageBoxes, CountErrorsShowNothing) {
-  EXPECT_EQ(plugin.call("KVL_MsgBox", {}), " *** ERROR: Wrong parameter count *** ");
-  EXPECT_EQ(plugin.call("KVL_MsgBox", Strings(8, "x")), " *** ERROR: Wrong parameter count *** ");
-  EXPECT_EQ(FindWindowA("#32770", "x"), nullptr);
 }
 
 }  // namespace
