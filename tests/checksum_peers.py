@@ -26,7 +26,7 @@ import tempfile
 import threading
 import zlib
 
-from kvlhost import HOST, ROOT, Session, windows_path
+from kvlhost import ROOT, Session, host_argument, windows_path
 
 PREFIX = os.environ.get("WINEPREFIX", os.path.join(ROOT, "build", "wine"))
 failures = []
@@ -188,7 +188,7 @@ def downloads(session, folder):
 
 
 def main():
-    host = sys.argv[1] if len(sys.argv) > 1 else HOST
+    host = host_argument()
     folder = tempfile.mkdtemp(prefix="kvl-checksums-")
     session = Session(host)
     try:

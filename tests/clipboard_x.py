@@ -6,13 +6,13 @@ X the lines with LF ends). Runs under the suite's Xvfb display. Exits 1 on a dif
 import subprocess
 import sys
 
-from kvlhost import HOST, Session
+from kvlhost import Session, finish, host_argument
 
 TEXTS = ["Grüße aus Korvel\r\nZeile 2", "x", "é" * 70000]
 
 
 def main():
-    host = sys.argv[1] if len(sys.argv) > 1 else HOST
+    host = host_argument()
     failures = []
     with Session(host, locale="en_US.UTF-8") as session:
         for text in TEXTS:
@@ -25,10 +25,7 @@ def main():
                                      capture_output=True, timeout=30)
                 if got.returncode != 0 or got.stdout.decode(encoding) != expected:
                     failures.append(f"{target} of {text[:20]!r}: {got.stdout[:40]!r} {got.stderr[:80]!r}")
-    for failure in failures:
-        print("FAIL", failure)
-    print(f"{len(TEXTS) * 2 - len(failures)} passed, {len(failures)} failed")
-    return 1 if failures else 0
+    return finish(failures, f"{len(TEXTS) * 2 - len(failures)} passed, {len(failures)} failed")
 
 
 if __name__ == "__main__":

@@ -16,7 +16,7 @@ import subprocess
 import sys
 import tempfile
 
-from kvlhost import ROOT, RUN, batch, windows_path
+from kvlhost import ROOT, RUN, batch, finish, windows_path
 
 IDN_MISSING = " *** ERROR: IDN.dll not found *** "
 
@@ -205,10 +205,7 @@ def main():
             failures.append("KVL_DomToACE found an idn.dll outside the package")
     finally:
         shutil.rmtree(scratch, ignore_errors=True)
-    for failure in failures:
-        print("FAIL", failure)
-    print(f"dist_package: {len(failures)} failed")
-    return 1 if failures else 0
+    return finish(failures, f"dist_package: {len(failures)} failed")
 
 
 if __name__ == "__main__":

@@ -13,7 +13,7 @@ import os
 import re
 import sys
 
-from kvlhost import HOST, ROOT, batch
+from kvlhost import ROOT, batch, host_argument
 
 DOCS = os.path.join(ROOT, "docs", "macros.md")
 MESSAGE_MACROS = ("%TEXT", "%SUBJECT", "%FROMNAME", "%FROMADDR", "%HEADERS")
@@ -51,7 +51,7 @@ def examples():
 
 
 def main():
-    host = sys.argv[1] if len(sys.argv) > 1 else HOST
+    host = host_argument()
     cases = [(n, t, r) for n, t, r in examples() if t is not None and r is not None]
     skipped = sum(1 for _ in examples()) - len(cases)
     failed = 0

@@ -39,7 +39,7 @@ import time
 import unicodedata
 from concurrent.futures import ThreadPoolExecutor
 
-from kvlhost import HOST, ROOT, batch, windows_path
+from kvlhost import HOST, ROOT, batch, finish, windows_path
 
 PYTHON_CORPUS = "/usr/lib/python3.11/test/test_email/data"  # Debian's libpython3.11-testsuite
 
@@ -379,12 +379,9 @@ def main():
             for locale, ours, expected in seen:
                 listed = "listed" if (name, field) in DIFFERENCES or (name, field, locale) in DIFFERENCES else "NOT LISTED"
                 print(f"{name} {field} [{locale}] ({listed})\n  kvlhost: {ours!r}\n  Python:  {expected!r}")
-    for failure in failures[:60]:
-        print(failure)
     total = sum(len(cases) for cases in sessions.values())
-    print(f"{len(messages)} messages, {total} fields in {len(sessions)} locales ({len(DIFFERENCES)} listed "
-          f"differences): {len(failures)} failures in {time.monotonic() - started:.1f} s")
-    return 1 if failures else 0
+    return finish(failures, f"{len(messages)} messages, {total} fields in {len(sessions)} locales ({len(DIFFERENCES)} "
+                            f"listed differences): {len(failures)} failures in {time.monotonic() - started:.1f} s", 60)
 
 
 if __name__ == "__main__":

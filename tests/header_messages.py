@@ -22,7 +22,7 @@ import subprocess
 import sys
 import tempfile
 
-from kvlhost import HOST, ROOT, RUN, batch, windows_path
+from kvlhost import ROOT, RUN, batch, finish, host_argument, windows_path
 
 MESSAGES = os.path.join(ROOT, "tests", "data", "messages")
 
@@ -100,7 +100,7 @@ def list_expectations(path):
 
 
 def main():
-    host = sys.argv[1] if len(sys.argv) > 1 else HOST
+    host = host_argument()
     plugin_dir = tempfile.mkdtemp(prefix="kvl-headers-")
     failures, checked = [], 0
     try:
@@ -132,10 +132,7 @@ def main():
             failures.append(f"webmail.eml KVL_GetLang with the address book: {done.stdout!r} {done.stderr!r}")
     finally:
         shutil.rmtree(plugin_dir, ignore_errors=True)
-    for failure in failures:
-        print("FAIL", failure)
-    print(f"{checked - len(failures)} passed, {len(failures)} failed")
-    return 1 if failures else 0
+    return finish(failures, f"{checked - len(failures)} passed, {len(failures)} failed")
 
 
 if __name__ == "__main__":

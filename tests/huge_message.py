@@ -20,7 +20,7 @@ import sys
 import tempfile
 import time
 
-from kvlhost import ROOT, RUN
+from kvlhost import ROOT, RUN, finish
 
 CAP = 64 << 20
 LARGEST = 1 << 30  # the largest message file kvlhost reads
@@ -106,10 +106,7 @@ def main():
             refused = "is larger than 1 GiB, the largest message kvlhost reads" in err
             if rc != expected_rc or refused != (rc == 1) or (rc == 0 and not out.startswith(f"{CAP}|0||20")):
                 failures.append(f"zeros, {LARGEST + extra} bytes: rc {rc}, {out!r}, {err[-300:]!r}")
-    for failure in failures:
-        print("FAIL", failure)
-    print(f"huge_message: {len(failures)} failed")
-    return 1 if failures else 0
+    return finish(failures, f"huge_message: {len(failures)} failed")
 
 
 if __name__ == "__main__":

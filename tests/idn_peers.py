@@ -22,7 +22,7 @@ import tempfile
 
 from test.test_codecs import punycode_testcases
 
-from kvlhost import HOST, RUN, Session, batch, windows_path
+from kvlhost import RUN, Session, batch, finish, host_argument, windows_path
 
 MISSING = " *** ERROR: IDN.dll not found *** "
 DOMAIN_ENDS = '> ,<:/\\()"*#;[]{}|@'
@@ -185,13 +185,11 @@ def loading_check(host):
 
 
 def main():
-    host = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else HOST)
+    host = os.path.abspath(host_argument())
     failures, count = peer_check(host)
     loading = loading_check(host)
-    for failure in failures + loading:
-        print("FAIL", failure)
-    print(f"{count} names both ways beside encodings.idna; loading checks {'failed' if loading else 'passed'}")
-    return 1 if failures or loading else 0
+    return finish(failures + loading, f"{count} names both ways beside encodings.idna; "
+                                      f"loading checks {'failed' if loading else 'passed'}")
 
 
 if __name__ == "__main__":

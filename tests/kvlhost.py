@@ -4,6 +4,7 @@ of a path, and kvlhost's batch mode (all requests at once, or one at a time)."""
 import json
 import os
 import subprocess
+import sys
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 RUN = os.path.join(ROOT, "scripts", "wine-run.sh")
@@ -13,6 +14,19 @@ HOST = os.path.join(ROOT, "build", "bin", "kvlhost.exe")
 def windows_path(path):
     """The path as Wine's drive Z: shows it."""
     return "Z:" + str(path).replace("/", "\\")
+
+
+def host_argument():
+    """The kvlhost a check runs: its first argument, or the one the build made."""
+    return sys.argv[1] if len(sys.argv) > 1 else HOST
+
+
+def finish(failures, summary, shown=None):
+    """Prints the failures (the first `shown` of them) and the summary line; the exit status."""
+    for failure in failures[:shown]:
+        print("FAIL", failure)
+    print(summary)
+    return 1 if failures else 0
 
 
 def environment(locale):

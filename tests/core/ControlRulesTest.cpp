@@ -12,7 +12,6 @@
 #if defined(_WIN32)
 #include "core/Call.h"
 #include "host/Providers.h"
-#include "plugin/MacroList.h"
 #endif
 
 namespace {
@@ -83,47 +82,6 @@ TEST(PluginState, RandomDrawsStayInRange) {
 }
 
 }  // namespace
-
-// The macro table needs the host interface, which the native build leaves out.
-#if defined(_WIN32)
-namespace {
-
-// The macro list as the mail client sees it; the plug-in puts the families' rows together
-// in this order.
-constexpr std::string_view kListOrder[] = {
-    "KVL_PlugPath", "KVL_PlugVer", "KVL_Accounts", "KVL_AddrToACE", "KVL_AddrToIDN", "KVL_Age", "KVL_AttrGet",
-    "KVL_AttrSet", "KVL_ArgCount", "KVL_ArgItem", "KVL_Beep", "KVL_ClearLines", "KVL_Const", "KVL_CRC32",
-    "KVL_Decode", "KVL_DirCreate", "KVL_DirExist", "KVL_DlgFolder", "KVL_DlgInput", "KVL_DlgOpen", "KVL_DomToACE",
-    "KVL_DomToIDN", "KVL_Encode", "KVL_Envir", "KVL_FileAddLn", "KVL_FileCopy", "KVL_FileDel", "KVL_FileExist",
-    "KVL_FileInfo", "KVL_FileInUse", "KVL_FileLines", "KVL_FileLnCnt", "KVL_FileLong", "KVL_FileMove",
-    "KVL_FileName", "KVL_FileOwner", "KVL_FileShort", "KVL_FileSize", "KVL_FileTime", "KVL_FirstNE", "KVL_For",
-    "KVL_FrmDlg", "KVL_FrmDlgDef", "KVL_FrmDlgRet", "KVL_Gender", "KVL_GetLang", "KVL_GetPath", "KVL_Grep",
-    "KVL_HdrMailer", "KVL_HdrRcvTime", "KVL_Host2IP", "KVL_HtmlDec", "KVL_HtmlEnc", "KVL_IDNList", "KVL_IniGet",
-    "KVL_IniSet", "KVL_IP2Host", "KVL_IsUserAdmin", "KVL_KbdLayout", "KVL_LineBetw", "KVL_ListAddr",
-    "KVL_ListCount", "KVL_ListName", "KVL_MD5", "KVL_MsgBox", "KVL_MsgID", "KVL_MultiDlg", "KVL_NoSubj",
-    "KVL_NoTo", "KVL_Process", "KVL_Progress", "KVL_QuoteAdd", "KVL_QuoteDel", "KVL_Random", "KVL_RegGet",
-    "KVL_RegSet", "KVL_REIsMatch", "KVL_RERepl", "KVL_ReX", "KVL_Rot13", "KVL_Run", "KVL_RunCmd", "KVL_Select",
-    "KVL_SendKeys", "KVL_SetClipB", "KVL_SHA1", "KVL_Sig", "KVL_StrAttach", "KVL_StrC", "KVL_StrChar",
-    "KVL_StrCheck", "KVL_StrCount", "KVL_StrDup", "KVL_StrIns", "KVL_StrItem", "KVL_StrItemCnt", "KVL_StrLeft",
-    "KVL_StrLen", "KVL_StrLines", "KVL_StrLnCnt", "KVL_StrMid", "KVL_StrPos", "KVL_StrRepl", "KVL_StrRERepl",
-    "KVL_StrRev", "KVL_StrRight", "KVL_StrTr", "KVL_StrTrim", "KVL_StrWordCnt", "KVL_StrWrap", "KVL_SubjClean",
-    "KVL_SubjCount", "KVL_SysInfo", "KVL_TempDir", "KVL_TempFile", "KVL_TextDlg", "KVL_TimeAdd", "KVL_TimeBeats",
-    "KVL_TimeBias", "KVL_TimeCalc", "KVL_TimeDiff", "KVL_TimeParse", "KVL_TimeQuart", "KVL_Until", "KVL_UrlAttach",
-    "KVL_UrlDec", "KVL_UrlDldFile", "KVL_UrlEnc", "KVL_XtrEMLs", "KVL_XtrURLs", "KVL_Test",
-};
-
-TEST(MacroTable, RowsKeepTheListOrderEachOnceAndAreFoundByName) {
-  const auto table = kvl::MacroTable();
-  ASSERT_EQ(table.size(), std::size(kListOrder));
-  for (std::size_t i = 0; i < table.size(); ++i) {
-    EXPECT_EQ(table[i].name, kListOrder[i]);
-    EXPECT_EQ(kvl::Macros().find(table[i].name), &table[i]) << table[i].name;
-    EXPECT_LE(table[i].minArgs, table[i].maxArgs) << table[i].name;
-  }
-}
-
-}  // namespace
-#endif
 
 // A handler's optional arguments: the last one given (n) and the first one absent (n + 1).
 #if defined(_WIN32)

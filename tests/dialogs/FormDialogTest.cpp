@@ -9,16 +9,13 @@
 #include <atomic>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <sstream>
 
 #include "tests/dialogs/WindowDriver.h"
 #include "tests/e2e/TestPlugin.h"
 
 namespace {
 
-using kvltest::DriveWindow;
 using kvltest::WaitForWindow;
 using Strings = std::vector<std::string>;
 
@@ -44,13 +41,6 @@ std::string FileUrl(std::string path) {
   for (char& c : path)
     if (c == '\\') c = '/';
   return "file:///" + path;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 // Runs `work` on the thread that owns the window, from within its message handling,
@@ -142,10 +132,14 @@ bool DeliverWindowClosing(HWND window) {
   return cancel != VARIANT_FALSE;
 }
 
-SIZE OuterSize(HWND window) {
+// The whole window's "width x height", then "R" for a sizing frame, "M" for a maximize
+// button and "S" for a system menu ("-" for each one missing).
+std::string Shape(HWND window) {
   RECT rect{};
   GetWindowRect(window, &rect);
-  return {rect.right - rect.left, rect.bottom - rect.top};
+  const LONG style = GetWindowLongA(window, GWL_STYLE);
+  return std::to_string(rect.right - rect.left) + "x" + std::to_string(rect.bottom - rect.top) + " " +
+         (style & WS_THICKFRAME ? "R" : "-") + (style & WS_MAXIMIZEBOX ? "M" : "-") + (style & WS_SYSMENU ? "S" : "-");
 }
 
 bool StaysOpen(HWND window) {
@@ -153,7 +147,7 @@ bool StaysOpen(HWND window) {
   return IsWindow(window) && IsWindowVisible(window);
 }
 
-class FormDialogs : public ::testing::Test {
+class FormDialogs : public kvltest::WindowTest {
  protected:
   void SetUp() override {
     folder.write("form.html", "<form method=post><a href=x target=\"_blank\">%KVL_DEF:user%</a>"
@@ -163,40 +157,32 @@ class FormDialogs : public ::testing::Test {
   // Opens the form, lets `act` work on its window once it is shown, and answers the
   // macro's result.
   std::string show(const Strings& args, const std::string& caption, std::function<void(HWND)> act) {
-    auto driven = DriveWindow(kClass, caption, [act = std::move(act)](HWND window) {
+    return WindowTest::show("KVL_FrmDlg", args, kClass, caption, [act = std::move(act)](HWND window) {
       kvltest::WaitUntil([window] { return IsWindowVisible(window) != FALSE; }, 15);
       EXPECT_TRUE(IsWindowVisible(window)) << "the form window was never shown";
       act(window);
     });
-    const std::string result = plugin.call("KVL_FrmDlg", args);
-    EXPECT_TRUE(driven.get()) << "no form window titled " << caption;
-    return result;
   }
-  kvltest::PluginFolder folder;
-  kvltest::LoadedPlugin plugin{folder.pluginPath()};
   std::string form;
   const std::string document = DocumentPath();
 };
 
 TEST_F(FormDialogs, AcceptedSubmissionComesBackAndTheDocumentGoes) {
   EXPECT_EQ(plugin.call("KVL_FrmDlgDef", {"user", "Anna", "city", "Bonn"}), "");
-  EXPECT_EQ(plugin.call("KVL_FrmDlgDef", {"user", "Bob", "odd"}), " *** ERROR: Wrong parameter count *** ");
+  EXPECT_EQ(plugin.call("KVL_FrmDlgDef", {"user", "Bob", "odd"}), kvltest::kCountError);
   EXPECT_EQ(plugin.call("KVL_FrmDlgRet", {"name", "-"}), "-");
-  std::string shownDocument;
+  std::string shownDocument, shape;
   bool linkCancelled = true, postCancelled = true, stayedAfterLink = false, stayedAfterPlainPost = false;
-  SIZE size{};
-  LONG style = 0;
   bool browserFillsTheWindow = false;
   EXPECT_EQ(show({form}, "KVL Input Form", [&](HWND window) {
-              shownDocument = ReadFile(document);
+              shownDocument = kvltest::FileText(document);
               RECT client{}, control{};
               GetClientRect(window, &client);
               if (const HWND browser = GetWindow(window, GW_CHILD)) {
                 GetClientRect(browser, &control);
                 browserFillsTheWindow = EqualRect(&client, &control) && client.right > 0;
               }
-              size = OuterSize(window);
-              style = GetWindowLongA(window, GWL_STYLE);
+              shape = Shape(window);
               linkCancelled = DeliverNavigation(window, "http://example.com/", "");
               stayedAfterLink = StaysOpen(window);
               DeliverNavigation(window, document, "");  // the initial load
@@ -205,10 +191,7 @@ TEST_F(FormDialogs, AcceptedSubmissionComesBackAndTheDocumentGoes) {
               postCancelled = DeliverNavigation(window, FileUrl(document), "name=Anna+Smith&code=x%2By&kvl_frmdlg_ok=OK");
             }), "1");
   EXPECT_EQ(shownDocument, "<form method=post><a href=x >Anna</a><input name=kvl_frmdlg_ok type=submit></form>");
-  EXPECT_EQ(size.cx, 300);
-  EXPECT_EQ(size.cy, 250);
-  EXPECT_EQ(style & (WS_THICKFRAME | WS_MAXIMIZEBOX), 0);
-  EXPECT_NE(style & WS_SYSMENU, 0);
+  EXPECT_EQ(shape, "300x250 --S");
   EXPECT_TRUE(browserFillsTheWindow);
   EXPECT_FALSE(linkCancelled);  // the dialog never cancels a navigation
   EXPECT_FALSE(postCancelled);
@@ -220,9 +203,6 @@ TEST_F(FormDialogs, AcceptedSubmissionComesBackAndTheDocumentGoes) {
   EXPECT_EQ(plugin.call("KVL_FrmDlgRet", {"city", "-"}), "-");  // that submission was replaced
   EXPECT_EQ(plugin.call("KVL_FrmDlgRet"), "name=Anna+Smith&code=x%2By&kvl_frmdlg_ok=OK");
   EXPECT_EQ(plugin.call("KVL_FrmDlgRet", {"", "-"}), "name=Anna+Smith&code=x%2By&kvl_frmdlg_ok=OK");
-  EXPECT_EQ(plugin.call("KVL_FrmDlgRet", {"a", "b", "c"}), " *** ERROR: Wrong parameter count *** ");
-  EXPECT_EQ(plugin.call("KVL_FrmDlg"), " *** ERROR: Wrong parameter count *** ");
-  EXPECT_EQ(plugin.call("KVL_FrmDlg", {form, "", "1", "1", "1", "1", "1"}), " *** ERROR: Wrong parameter count *** ");
 }
 
 TEST_F(FormDialogs, CancelEscapeCloseBoxAndScriptCloseAnswerNothing) {
@@ -231,19 +211,19 @@ TEST_F(FormDialogs, CancelEscapeCloseBoxAndScriptCloseAnswerNothing) {
   plugin.call("KVL_FrmDlgDef", {"USER", ""});
   std::string shownDocument, nested;
   EXPECT_EQ(show({form, "Order"}, "Order", [&](HWND window) {
-              shownDocument = ReadFile(document);
+              shownDocument = kvltest::FileText(document);
               OnWindowThread(window, [&] { nested = plugin.call("KVL_FrmDlg", {form, "Other", "900"}); });
               DeliverNavigation(window, FileUrl(document), "name=Anna&kvl_frmdlg_ok=OK");
             }), "1");
   EXPECT_NE(shownDocument.find("x ></a>"), std::string::npos) << shownDocument;
   EXPECT_EQ(nested, " *** Action not successfully *** ");  // one form at a time...
   EXPECT_EQ(plugin.call("KVL_FrmDlgRet", {"name"}), "Anna");
-  LONG width = 0;
+  std::string shape;
   EXPECT_EQ(show({form, "Order"}, "Order", [&](HWND window) {
-              width = OuterSize(window).cx;
+              shape = Shape(window);
               DeliverNavigation(window, FileUrl(DocumentPath()), "name=Bob&kvl_frmdlg_cancel=Cancel");
             }), "0");
-  EXPECT_EQ(width, 300);  // ...and the refused call kept its width to itself
+  EXPECT_EQ(shape, "300x250 --S");  // ...and the refused call kept its size to itself
   EXPECT_EQ(plugin.call("KVL_FrmDlgRet", {"name", "-"}), "-");
   EXPECT_EQ(plugin.call("KVL_FrmDlgRet"), "");
   EXPECT_EQ(show({form, "Order"}, "Order", [](HWND window) {
@@ -260,33 +240,23 @@ TEST_F(FormDialogs, CancelEscapeCloseBoxAndScriptCloseAnswerNothing) {
 }
 
 TEST_F(FormDialogs, SizesCarryOverFramesFollowTheFlagsAndAMissingFileShowsEmpty) {
-  SIZE size{};
-  LONG style = 0;
-  std::string shownDocument = "<unread>";
+  std::string shape, shownDocument = "<unread>";
   const auto look = [&](HWND window) {
-    size = OuterSize(window);
-    style = GetWindowLongA(window, GWL_STYLE);
-    shownDocument = ReadFile(DocumentPath());
+    shape = Shape(window);
+    shownDocument = kvltest::FileText(DocumentPath());
     PostMessageA(window, WM_KEYUP, VK_ESCAPE, 0);
   };
   EXPECT_EQ(show({folder.path() + "missing.html", "F", "600", "149", "1", "1"}, "F", look), "0");
-  EXPECT_EQ(size.cx, 600);
-  EXPECT_EQ(size.cy, 250);
-  EXPECT_EQ(style & (WS_THICKFRAME | WS_MAXIMIZEBOX), WS_THICKFRAME | WS_MAXIMIZEBOX);
+  EXPECT_EQ(shape, "600x250 RMS");
   EXPECT_EQ(shownDocument, "");
   EXPECT_EQ(show({form, "F"}, "F", look), "0");  // kept from the last call
-  EXPECT_EQ(size.cx, 600);
-  EXPECT_EQ(size.cy, 250);
-  EXPECT_EQ(style & (WS_THICKFRAME | WS_MAXIMIZEBOX), WS_THICKFRAME | WS_MAXIMIZEBOX);
+  EXPECT_EQ(shape, "600x250 RMS");
   EXPECT_NE(shownDocument.find("<form"), std::string::npos);
   // Given but empty reads as 0: a width below the least, and both switches off.
   EXPECT_EQ(show({form, "F", "", "200", "", "0"}, "F", look), "0");
-  EXPECT_EQ(size.cx, 300);
-  EXPECT_EQ(size.cy, 200);
-  EXPECT_EQ(style & (WS_THICKFRAME | WS_MAXIMIZEBOX), 0);
+  EXPECT_EQ(shape, "300x200 --S");
   EXPECT_EQ(show({form, "F", "200", "150"}, "F", look), "0");
-  EXPECT_EQ(size.cx, 200);
-  EXPECT_EQ(size.cy, 150);
+  EXPECT_EQ(shape, "200x150 --S");
 }
 
 TEST_F(FormDialogs, ADocumentThatCannotBeWrittenShowsNoWindow) {

@@ -3,9 +3,6 @@
 // more extra ticked. The letter must equal examples/form-letter.out.
 #include <windows.h>
 
-#include <fstream>
-#include <iterator>
-
 #include <gtest/gtest.h>
 
 #include "dialogs/InputBoxIds.h"
@@ -15,10 +12,7 @@
 
 namespace {
 
-std::string ReadExample(const std::string& name) {
-  std::ifstream in(std::string(KVL_SOURCE_DIR) + "/examples/" + name, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
+std::string ReadExample(const std::string& name) { return kvltest::FileText(std::string(KVL_SOURCE_DIR) + "/examples/" + name); }
 
 TEST(Gallery, FormLetterFromTheAnswersOfThreeDialogs) {
   kvltest::PluginFolder folder;

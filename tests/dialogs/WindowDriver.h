@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "dialogs/WindowLayout.h"
+#include "tests/e2e/TestPlugin.h"
 
 namespace kvltest {
 
@@ -106,5 +107,18 @@ inline void ClickListEntry(HWND list, int entry) {
 
 // Presses a button the way a click does.
 inline void Press(HWND dialog, int id) { PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
+
+// The fixture of the window tests: `show` calls a macro that opens a window, lets `act`
+// drive that window (found by class and title) from a second thread, and answers the result.
+class WindowTest : public PluginTest {
+ protected:
+  std::string show(const std::string& macro, const std::vector<std::string>& args, const char* windowClass,
+                   const std::string& title, std::function<void(HWND)> act) {
+    auto driven = DriveWindow(windowClass, title, std::move(act));
+    const std::string result = plugin.call(macro, args);
+    EXPECT_TRUE(driven.get()) << "no " << windowClass << " window titled " << title;
+    return result;
+  }
+};
 
 }  // namespace kvltest

@@ -98,9 +98,9 @@ TEST_F(Exports, FixedAnswersAndVersionTexts) {
   EXPECT_NE(info.find("Copyright"), std::string::npos);
 }
 
-// Each macro's argument counts as docs/macros.md documents them, in table order ("least-most";
-// "least+" for any number). The table must agree: a test that only read the table would pass
-// whatever count a row came to hold.
+// Each macro's argument counts as docs/macros.md documents them, in the order of the list the
+// mail client sees ("least-most"; "least+" for any number). The table must agree, row by row
+// and name by name: a test that only read the table would pass whatever count a row came to hold.
 constexpr std::string_view kDocumentedCounts =
     "PlugPath 0+ PlugVer 0+ Accounts 0-2 AddrToACE 1 AddrToIDN 1 Age 1-2 AttrGet 1 AttrSet 1-2 ArgCount 1-3 "
     "ArgItem 2-4 Beep 2 ClearLines 1-4 Const 1-3 CRC32 2-3 Decode 2+ DirCreate 1 DirExist 1 DlgFolder 0-3 "

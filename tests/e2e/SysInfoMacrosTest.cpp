@@ -68,8 +68,6 @@ TEST_F(SysInfoMacros, EveryCodeAnswersUnderWine) {
   EXPECT_TRUE(std::stoi(info("$mml$")) <= 100);
 }
 
-TEST_F(SysInfoMacros, IsUserAdminReadsTheToken) { EXPECT_EQ(plugin.call("KVL_IsUserAdmin"), "1"); }
-
 TEST_F(SysInfoMacros, BeepReturnsAfterAShortTone) {
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(plugin.call("KVL_Beep", {"10", "30"}), "");

@@ -63,6 +63,7 @@ void ExpectResults(LoadedPlugin& plugin, const std::vector<MacroCase>& rows);
 class PluginTest : public ::testing::Test {
  protected:
   void expectResults(const std::vector<MacroCase>& rows) { ExpectResults(plugin, rows); }
+  std::string Call(const std::string& name, const std::vector<std::string>& args = {}) { return plugin.call(name, args); }
 
   PluginFolder folder;
   LoadedPlugin plugin{folder.pluginPath()};

@@ -196,10 +196,9 @@ TEST(RegexBinding, ErrorTexts) {
   EXPECT_EQ(ErrorOf([] { CreateRegex("(a", {}); }), "Invalid Pattern '(a': error at position 2: missing )");
   for (int code : {-1, -2, -7, -10, -16, -20})
     EXPECT_TRUE(ErrorOf([&] { CheckPcreCode(code); }).starts_with("PCRE_ERROR_")) << code;
-  EXPECT_EQ(ErrorOf([] { CheckPcreCode(-19); }), "PCRE_ERROR_DFA_WSSIZE");
-  EXPECT_EQ(ErrorOf([] { CheckPcreCode(-9); }), "Unknown PCRE error code -9");
-  EXPECT_EQ(ErrorOf([] { CheckPcreCode(-21); }), "Unknown PCRE error code -21");
-  EXPECT_EQ(ErrorOf([] { CheckPcreCode(0); }), "");
+  for (const std::pair<int, const char*>& row : {std::pair{-19, "PCRE_ERROR_DFA_WSSIZE"}, {-9, "Unknown PCRE error code -9"},
+                                                 {-21, "Unknown PCRE error code -21"}, {0, ""}})
+    EXPECT_EQ(ErrorOf([&row] { CheckPcreCode(row.first); }), row.second) << row.first;
   // Catastrophic backtracking hits PCRE's match limit.
   EXPECT_EQ(ErrorOf([] { CreateRegex("(a+)+b", {})->IsMatch(std::string(30, 'a') + "cb"); }),
             "Unknown PCRE error code -8");
@@ -322,12 +321,10 @@ TEST(RegexBinding, MachineCodeOnlyForLongSearches) {
 }
 
 TEST(RegexBinding, StepLimitCoversTheWholeSearch) {
-  EXPECT_EQ(SearchStepLimit(0), 10'000'000u);
-  EXPECT_EQ(SearchStepLimit(1), 10'001'000u);
-  EXPECT_EQ(SearchStepLimit(239'999), 249'999'000u);
-  EXPECT_EQ(SearchStepLimit(240'000), kSearchStepsMost);
-  EXPECT_EQ(SearchStepLimit(240'001), kSearchStepsMost);
-  EXPECT_EQ(SearchStepLimit(std::size_t{1} << 30), kSearchStepsMost);
+  for (const auto& [bytes, steps] : {std::pair<std::size_t, unsigned long>{0, 10'000'000}, {1, 10'001'000},
+                                     {239'999, 249'999'000}, {240'000, kSearchStepsMost}, {240'001, kSearchStepsMost},
+                                     {std::size_t{1} << 30, kSearchStepsMost}})
+    EXPECT_EQ(SearchStepLimit(bytes), steps) << bytes;
   // (a|b)*c tries every start position and repeats the group to the end from each,
   // entering an alternative and trying the other on the way back: about 1.3 n² steps,
   // each start far below PCRE's own per-start limit. The limit for the whole search
