@@ -269,8 +269,9 @@ std::string WithC1Escaped(std::string_view utf8) {
 // A host session whose warnings and findings go to stderr.
 kvlhost::HostSession NewSession() {
   kvlhost::HostSession session;
-  session.warn = [](const std::string& message) { WriteErr("kvlhost: warning: " + AnsiToUtf8(message)); };
-  session.report = [](const std::string& line) { WriteErr(AnsiToUtf8(line)); };
+  // Warnings and findings quote message text (a charset's name, a subject): escaped like the trace.
+  session.warn = [](const std::string& message) { WriteErr("kvlhost: warning: " + WithC1Escaped(AnsiToUtf8(message))); };
+  session.report = [](const std::string& line) { WriteErr(WithC1Escaped(AnsiToUtf8(line))); };
   return session;
 }
 

@@ -122,6 +122,12 @@ def main():
             file.write(b"Gr\xfc\xdfe")
         expect(["expand", template], 0, "Gr??e", r'\S*t.tpl:1:3: warning: byte 0xFC is no UTF-8 and becomes "\?" '
                r"\(--encoding ansi reads ANSI text\); 2 such places in all\n")
+        # Message text quoted in a warning: a byte the code page leaves unused (0x9D in 1252) reads
+        # as a C1 control character (OSC), which must not reach the terminal as it is.
+        with open(message := os.path.join(folder, "c1.eml"), "wb") as file:
+            file.write(b'Subject: s\r\nContent-Type: text/plain; charset="x\x9dy"\r\n\r\nbody')
+        expect(["expand", "-", "--message", message], 0, "body", r'kvlhost: warning: unknown charset "x\\u009Dy": its '
+               r"bytes are read in the ANSI code page\n", stdin=b"%TEXT")
         # A message's fields and text: one warning per field, the character by its code point.
         message = os.path.join(folder, "lost.eml")
         with open(message, "wb") as file:
