@@ -80,17 +80,20 @@ std::string TextToAnsi(std::string_view bytes, std::string_view charset) {
 // browser looks (its first 1024 bytes): <meta charset="..."> or content="...; charset=...".
 std::string_view MetaCharset(std::string_view html) {
   const std::string start = kvl::AsciiLowered(html.substr(0, 1024));
-  const std::size_t name = kvl::FindText(start, "charset");
-  if (name == kNotFound) return {};
-  std::size_t at = name + 7;
-  while (at < start.size() && IsWhitespace(start[at])) ++at;
-  if (at == start.size() || start[at] != '=') return {};
-  ++at;
-  while (at < start.size() && (IsWhitespace(start[at]) || start[at] == '"' || start[at] == '\'')) ++at;
-  const std::size_t end = std::find_if(start.begin() + at, start.end(), [](char c) {
-    return !((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.' || c == ':');
-  }) - start.begin();
-  return html.substr(at, end - at);
+  // "charset" not followed by "=" (a word in a comment, x-charset="...") is passed over.
+  for (std::size_t name = kvl::FindText(start, "charset"); name != kNotFound;
+       name = kvl::FindText(start, "charset", name + 7)) {
+    std::size_t at = name + 7;
+    while (at < start.size() && IsWhitespace(start[at])) ++at;
+    if (at == start.size() || start[at] != '=') continue;
+    ++at;
+    while (at < start.size() && (IsWhitespace(start[at]) || start[at] == '"' || start[at] == '\'')) ++at;
+    const std::size_t end = std::find_if(start.begin() + at, start.end(), [](char c) {
+      return !((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.' || c == ':');
+    }) - start.begin();
+    if (end > at) return html.substr(at, end - at);
+  }
+  return {};
 }
 
 // An HTML part's bytes in UTF-8, the parser's input: in the part's charset, else the one its
@@ -109,14 +112,11 @@ std::string HtmlToUtf8(std::string_view bytes, std::string_view charset) {
 // What `convert` answers; a warning names `what` when it lost characters to the ANSI code page.
 template <class Convert>
 auto WatchedConversion(std::string_view what, const Convert& convert, std::vector<std::string>& warnings) {
-  std::optional<LostCharacter> lost;
-  auto converted = [&] {
-    LostCharacterWatch watch;
-    auto result = convert();
-    lost = watch.first();
-    return result;
-  }();
-  if (lost) warnings.push_back(std::string(what) + ": " + AnsiLostCharacterMessage(*lost));
+  LostCharacterWatch watch;
+  auto converted = convert();
+  // Read before the message is made: making it converts too.
+  if (const std::optional<LostCharacter> lost = watch.first())
+    warnings.push_back(std::string(what) + ": " + AnsiLostCharacterMessage(*lost));
   return converted;
 }
 

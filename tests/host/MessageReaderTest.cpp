@@ -71,6 +71,14 @@ TEST(MessageReader, HtmlGivesTheTextOnlyWithoutAPlainPart) {
   const std::string attached = "Content-Type: text/html\nContent-Disposition: attachment; filename=a.html\n\nattached";
   EXPECT_EQ(ParseMessage(alternative(attached, "Content-Type: text/html\n\n<b>body</b>")).text, "body");
   EXPECT_EQ(ParseMessage(WithCrLf("Content-Type: text/html\n\n<meta charset=\"utf-8\">caf\xC3\xA9")).text, "caf\xE9");
+  // The meta element is looked for in the first 1024 bytes, past a "charset" without "=".
+  auto metaAt = [](std::size_t offset) {
+    const std::string meta = "<meta content='text/html; charset=utf-8'>";
+    return ParseMessage(WithCrLf("Content-Type: text/html\n\n<!-- charset -->" + std::string(offset - 16, ' ') + meta +
+                                 "\xC3\xA9")).text;
+  };
+  EXPECT_EQ(metaAt(985), "\xE9");        // "utf-8" ends at byte 1024
+  EXPECT_EQ(metaAt(986), "\xC3\xA9");    // only "utf-" is seen: no charset known, read as ANSI
   EXPECT_EQ(ParseMessage(WithCrLf("Content-Type: text/html\n\ncaf\xE9")).text, "caf\xE9");
   EXPECT_TRUE(ParseMessage(WithCrLf("Content-Type: text/html\n\n<p>x</p>")).warnings.empty());
 }
