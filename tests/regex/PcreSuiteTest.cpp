@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -13,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/TextUtil.h"
 #include "regex/PCRE.h"
 
 namespace {
@@ -35,14 +37,7 @@ struct PatternCase {
   std::vector<SubjectCase> subjects;
 };
 
-bool IsSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
-bool IsBlank(std::string_view line) { return std::all_of(line.begin(), line.end(), IsSpace); }
-
-std::string_view Trimmed(std::string_view text) {
-  while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsSpace(text.back())) text.remove_suffix(1);
-  return text;
-}
+bool IsBlank(std::string_view line) { return kvl::Trimmed(line).empty(); }
 
 // pcretest's result lines: "%2d: " groups (or "%2d+ " and others for options) and messages.
 bool LooksLikeOutput(std::string_view line) {
@@ -84,7 +79,7 @@ bool ReadPattern(LineReader& reader, std::string_view line, PatternCase& pattern
   }
   pattern.pattern = text.substr(0, end);
   for (char c : text.substr(end + 1))
-    if (!IsSpace(c)) pattern.flags += c;
+    if (!std::isspace(static_cast<unsigned char>(c))) pattern.flags += c;
   if (pattern.flags.starts_with('\\')) {  // pcretest's way to end a pattern with a backslash
     pattern.pattern += '\\';
     pattern.flags.erase(0, 1);
@@ -113,7 +108,7 @@ std::vector<PatternCase> ReadPcretestOutput(const std::string& path) {
   std::vector<PatternCase> patterns;
   std::string line;
   while (reader.Next(line)) {
-    if (IsBlank(line) || Trimmed(line).starts_with("< ")) continue;  // "< forbid ..." is a command
+    if (IsBlank(line) || kvl::Trimmed(line).starts_with("< ")) continue;  // "< forbid ..." is a command
     PatternCase pattern;
     pattern.lineNumber = reader.number;
     if (!ReadPattern(reader, line, pattern)) break;
@@ -132,18 +127,11 @@ struct Subject {
   std::string unsupported;  // the first control the binding cannot express
 };
 
-// The digit's value in base 8, 10 or 16, or -1.
-int DigitValue(char c, int base) {
-  const int lower = std::tolower(static_cast<unsigned char>(c));
-  const int value = std::isdigit(lower) ? lower - '0' : (lower >= 'a' && lower <= 'f') ? lower - 'a' + 10 : base;
-  return value < base ? value : -1;
-}
-
 // Reads up to maxDigits digits at text[pos] and moves pos past them.
 unsigned ReadNumber(std::string_view text, std::size_t& pos, int base, std::size_t maxDigits) {
   unsigned value = 0;
-  for (std::size_t n = 0; n < maxDigits && pos < text.size() && DigitValue(text[pos], base) >= 0; ++n)
-    value = value * base + DigitValue(text[pos++], base);
+  const char* begin = text.data() + pos;
+  pos = std::from_chars(begin, begin + std::min(maxDigits, text.size() - pos), value, base).ptr - text.data();
   return value;
 }
 
@@ -197,7 +185,7 @@ void DecodeEscape(std::string_view line, std::size_t& pos, Subject& subject) {
 }
 
 Subject DecodeSubject(std::string_view line) {
-  line = Trimmed(line);
+  line = kvl::Trimmed(line);
   Subject subject;
   for (std::size_t pos = 0; pos < line.size() && subject.unsupported.empty();) {
     if (line[pos] != '\\') subject.text += line[pos++];
@@ -295,34 +283,26 @@ std::string Where(const PatternCase& pattern) {
          pattern.flags;
 }
 
-class SuiteRun {
- public:
+// Runs patterns and subjects, counts them and what was left out, and reports the first
+// mismatches.
+struct SuiteRun {
+  int failures = 0, patternsRun = 0, subjectsRun = 0;
+  std::map<std::string, int> skips;  // reason -> patterns or subjects left out
+
   void Run(const PatternCase& pattern) {
     std::string unsupported;
     const RegexOptions options = OptionsFromFlags(pattern.flags, unsupported);
     if (!unsupported.empty()) {
-      ++skips_["pattern flags " + unsupported];
+      ++skips["pattern flags " + unsupported];
       return;
     }
-    ++patternsRun_;
+    ++patternsRun;
     if (const auto regex = Compile(pattern, options))
       for (const SubjectCase& subject : pattern.subjects) RunSubject(*regex, pattern, subject);
   }
 
-  int Failures() const { return failures_; }
-  int PatternsRun() const { return patternsRun_; }
-  int SubjectsRun() const { return subjectsRun_; }
-
-  void Report() const {
-    std::printf("[ PCRE     ] %d patterns and %d subjects run, %d failed\n", patternsRun_, subjectsRun_, failures_);
-    for (const auto& [reason, count] : skips_) std::printf("[ PCRE     ]   skipped %4d: %s\n", count, reason.c_str());
-  }
-
- private:
-  static constexpr int kMaxReported = 30;
-
-  void Mismatch(const std::string& where, const std::string& expected, const std::string& got) {
-    if (++failures_ <= kMaxReported) {
+  void Compare(const std::string& where, const std::string& expected, const std::string& got) {
+    if (got != expected && ++failures <= 30) {
       EXPECT_EQ(expected, got) << where;
     }
   }
@@ -331,16 +311,15 @@ class SuiteRun {
   // pattern it compiled, and "Failed: ..." for one it did not: that failure must be ours too.
   std::shared_ptr<IRegex> Compile(const PatternCase& pattern, RegexOptions options) {
     const std::string expected = pattern.preamble.empty() ? "compiles" : Joined(pattern.preamble);
-    const bool shouldFail = expected.starts_with("Failed:");
     try {
       auto regex = CreateRegex(pattern.pattern, options, "C", 0);
-      const std::string got = regex ? "compiles" : "null regex";
-      if (got != expected) Mismatch(Where(pattern), expected, got);
+      Compare(Where(pattern), expected, regex ? "compiles" : "null regex");
       return regex;
     } catch (const ERegexException& e) {
-      if (!shouldFail) Mismatch(Where(pattern), expected, std::string("ERegexException: ") + e.what());
+      if (!expected.starts_with("Failed:"))
+        Compare(Where(pattern), expected, std::string("ERegexException: ") + e.what());
     } catch (const std::exception& e) {
-      Mismatch(Where(pattern), expected, std::string("exception: ") + e.what());
+      Compare(Where(pattern), expected, std::string("exception: ") + e.what());
     }
     return nullptr;
   }
@@ -348,13 +327,10 @@ class SuiteRun {
   void RunSubject(const IRegex& regex, const PatternCase& pattern, const SubjectCase& subjectCase) {
     const Subject subject = DecodeSubject(subjectCase.line);
     if (!subject.unsupported.empty()) {
-      ++skips_["subject control " + subject.unsupported];
+      ++skips["subject control " + subject.unsupported];
       return;
     }
-    ++subjectsRun_;
-    const std::string where = Where(pattern) + "\n  subject at line " + std::to_string(subjectCase.lineNumber) +
-                              ": " + std::string(Trimmed(subjectCase.line));
-    const std::string expected = Joined(subjectCase.output);
+    ++subjectsRun;
     std::string got;
     try {
       const auto match = regex.Match(subject.text, subject.start, subject.options);
@@ -362,11 +338,10 @@ class SuiteRun {
     } catch (const std::exception& e) {
       got = std::string("exception: ") + e.what();
     }
-    if (got != expected) Mismatch(where, expected, got);
+    Compare(Where(pattern) + "\n  subject at line " + std::to_string(subjectCase.lineNumber) + ": " +
+                std::string(kvl::Trimmed(subjectCase.line)),
+            Joined(subjectCase.output), got);
   }
-
-  int failures_ = 0, patternsRun_ = 0, subjectsRun_ = 0;
-  std::map<std::string, int> skips_;  // reason -> patterns or subjects left out
 };
 
 TEST(PcreSuite, Testoutput1ThroughTheBinding) {
@@ -374,11 +349,13 @@ TEST(PcreSuite, Testoutput1ThroughTheBinding) {
   ASSERT_TRUE(std::ifstream(path).is_open()) << "PCRE test data missing: " << path;
   SuiteRun run;
   for (const PatternCase& pattern : ReadPcretestOutput(path)) run.Run(pattern);
-  run.Report();
+  std::printf("[ PCRE     ] %d patterns and %d subjects run, %d failed\n", run.patternsRun, run.subjectsRun,
+              run.failures);
+  for (const auto& [reason, count] : run.skips) std::printf("[ PCRE     ]   skipped %4d: %s\n", count, reason.c_str());
   // The suite must not pass by running nothing.
-  EXPECT_GE(run.PatternsRun(), 500);
-  EXPECT_GE(run.SubjectsRun(), 2000);
-  EXPECT_EQ(run.Failures(), 0);
+  EXPECT_GE(run.patternsRun, 500);
+  EXPECT_GE(run.subjectsRun, 2000);
+  EXPECT_EQ(run.failures, 0);
 }
 
 }  // namespace
