@@ -33,7 +33,7 @@ TEST(HtmlText, LaysOutEachKindOfElement) {
       {"<a href='https://e.example/'>https://e.example</a>", "https://e.example"},
       {"<a href='mailto:a@e.example'>a@e.example</a> <a href='#top'>up</a> <a href='JavaScript:go()'>go</a>", "a@e.example up go"},
       {"<a href='https://e.example/\n p'><img src=logo.png></a>", "<https://e.example/p>"},
-      {"<head><title>T</title><style>s{}</style></head><script>x()</script>seen<span hidden>h</span>"
+      {"<head><title>T</title><style>s{}</style></head>se<script>x()</script>en<span hidden>h</span>"
        "<div style='DISPLAY : none'>d</div><template>t</template><!-- c -->",
        "seen"},
       {"a\xE2\x80\x8B" "b\xC2\xAD" "c&zwnj;\xEF\xBB\xBF", "abc"},
