@@ -9,7 +9,6 @@
 #include <thread>
 #include <vector>
 
-#include "host/MessageReader.h"
 
 // Byte strings were made with Python's codecs; every byte is escaped.
 namespace kvlhost {
@@ -33,23 +32,11 @@ struct CapturedWarnings {
   CharsetWarningScope scope{[this](const std::string& line) { lines.push_back(line); }};
 };
 
+// Whole messages in the common charsets are read beside Python's email in email_peers.py;
+// here the ones no message there uses, and our own table's edges.
 TEST(Charset, ConvertsEveryCharsetThePlatformOrWeKnow) {
   const std::vector<Sample> samples{
-      {"iso-8859-3", "\xA1\x61\xF5\x61\x20\xBF\x67\xB1\x69\x72\x61", L"\u0126a\u0121a \u017Cg\u0127ira"},
-      {"iso-8859-4", "\xAB\x69\x6D\x65\x6E\x65\x20\xB3\xFE\xF3\x69\x73", L"\u0122imene \u0157\u016B\u0137is"},
-      {"iso-8859-8", "\xF9\xEC\xE5\xED", L"\u05E9\u05DC\u05D5\u05DD"},
-      {"iso-8859-13", "\xC0\xFE\x75\x6F\x6C\x61\x73", L"\u0104\u017Euolas"},
       {"iso-8859-16", "\xAA\x74\x69\x69\x6E\xFE\x65\x20\xA4\x7F\x9F", L"\u0218tiin\u021Be \u20AC\x7F\x9F"},
-      {"windows-1256", "\xE3\xD1\xCD\xC8\xC7", L"\u0645\u0631\u062D\u0628\u0627"},
-      {"windows-1258", "\xD0\xF5\x6E", L"\u0110\u01A1n"},
-      {"shift_jis", "\x93\xFA\x96\x7B\x8C\xEA\x83\x65\x83\x4C\x83\x58\x83\x67",
-       L"\u65E5\u672C\u8A9E\u30C6\u30AD\u30B9\u30C8"},
-      {"euc-jp", "\xC6\xFC\xCB\xDC\xB8\xEC\xA5\xC6\xA5\xAD\xA5\xB9\xA5\xC8",
-       L"\u65E5\u672C\u8A9E\u30C6\u30AD\u30B9\u30C8"},
-      {"iso-2022-jp", kIso2022Jp, kIsoJapanese},
-      {"gb2312", "\xD6\xD0\xCE\xC4\xD3\xCA\xBC\xFE", L"\u4E2D\u6587\u90AE\u4EF6"},
-      {"big5", "\xA4\xA4\xA4\xE5\xB6\x6C\xA5\xF3", L"\u4E2D\u6587\u90F5\u4EF6"},
-      {"euc-kr", "\xC7\xD1\xB1\xB9\xBE\xEE\x20\xB8\xDE\xC0\xCF", L"\uD55C\uAD6D\uC5B4 \uBA54\uC77C"},
       {"windows-874", "\xCA\xC7\xD1\xCA\xB4\xD5", L"\u0E2A\u0E27\u0E31\u0E2A\u0E14\u0E35"},
       {"cp850", "\x4D\x81\x6C\x6C\x65\x72\x20\xAB", L"M\u00FCller \u00BD"},
       {"gb18030", "\xD6\xD0\xCE\xC4\xD3\xCA\xBC\xFE", L"\u4E2D\u6587\u90AE\u4EF6"},  // read as GBK
@@ -71,7 +58,6 @@ TEST(Charset, ConvertsEveryCharsetThePlatformOrWeKnow) {
 TEST(Charset, FindsAliasesInTheRegistryAndOurRules) {
   const std::vector<Sample> samples{
       {"x-sjis", "\x93\xFA\x96\x7B", L"\u65E5\u672C"},
-      {"csShiftJIS", "\x93\xFA\x96\x7B", L"\u65E5\u672C"},
       {"ks_c_5601-1987", "\xC7\xD1", L"\uD55C"},
       {"korean", "\xC7\xD1", L"\uD55C"},
       {"csISO2022JP", kIso2022Jp, kIsoJapanese},
@@ -181,22 +167,6 @@ TEST(Charset, UsesComWhateverTheThreadAlreadyDid) {
   EXPECT_EQ(withoutCom, kIsoJapanese);
 }
 
-TEST(Charset, MessageReaderDecodesDeclaredCharsets) {
-  const Message message = ParseMessage(
-      "Subject: =?iso-8859-13?Q?=C0=FEuolas?= =?ISO-2022-JP?B?GyRCJDMkcxsoQg==?=\r\n"
-      "Content-Type: text/plain; charset=utf-16\r\n"
-      "Content-Transfer-Encoding: base64\r\n\r\n"
-      "AEcAcgD8AN8AZQAgIKw=\r\n");
-  // Under code page 1252: the Japanese letters have no ANSI form.
-  EXPECT_NE(message.subject.find("\x9Euolas"), std::string::npos) << message.subject;
-  EXPECT_EQ(message.text, "Gr\xFC\xDF" "e \x80");
-}
-
-}  // namespace
-}  // namespace kvlhost
-
-namespace kvlhost {
-namespace {
 
 std::string PlatformConverted(std::string_view text, UINT from, UINT to) {
   const int wideLength = MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);

