@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/e2e/TestPlugin.h"
+#include "tests/dialogs/WindowDriver.h"
 
 namespace {
 
@@ -34,44 +34,6 @@ struct WindowCloser {
   void operator()(HWND window) const { DestroyWindow(window); }
 };
 using Window = std::unique_ptr<std::remove_pointer_t<HWND>, WindowCloser>;
-
-// Closes every "SendKeys" message box that comes up until the call is over, and
-// answers their texts; gives up after ten seconds.
-class MessageBoxCloser {
- public:
-  MessageBoxCloser() : thread_([this] { run(); }) {}
-  ~MessageBoxCloser() { finish(); }
-  Strings finish() {
-    done_ = true;
-    if (thread_.joinable()) thread_.join();
-    return texts_;
-  }
-
- private:
-  static BOOL CALLBACK CollectStatic(HWND child, LPARAM text) {
-    std::array<char, 256> name{}, value{};
-    GetClassNameA(child, name.data(), name.size());
-    GetWindowTextA(child, value.data(), value.size());
-    if (lstrcmpiA(name.data(), "Static") == 0) *reinterpret_cast<std::string*>(text) += value.data();
-    return TRUE;
-  }
-  void run() {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!done_ && std::chrono::steady_clock::now() < end) {
-      if (HWND box = FindWindowA("#32770", "SendKeys")) {
-        std::string text;
-        EnumChildWindows(box, CollectStatic, reinterpret_cast<LPARAM>(&text));
-        texts_.push_back(text);
-        PostMessageA(box, WM_COMMAND, IDOK, 0);
-        while (IsWindow(box) && std::chrono::steady_clock::now() < end) Sleep(10);
-      }
-      Sleep(20);
-    }
-  }
-  std::atomic<bool> done_{false};
-  Strings texts_;
-  std::thread thread_;
-};
 
 class DesktopMacros : public kvltest::PluginTest {
  protected:
@@ -99,11 +61,21 @@ class DesktopMacros : public kvltest::PluginTest {
     GetWindowTextA(edit, text.data(), text.size());
     return text.data();
   }
-  // The texts of the message boxes that the keys brought up.
+  // The texts of the message boxes that the keys brought up, each closed by a second thread.
   Strings messages(const std::string& keys) {
-    MessageBoxCloser closer;
+    std::atomic<bool> done{false};
+    Strings texts;
+    std::thread closer([&] {
+      while (!done)
+        if (const HWND box = kvltest::WaitForWindow("#32770", "SendKeys", 1)) {
+          texts.push_back(kvltest::ControlText(box, 0xFFFF));  // the box's message
+          PostMessageA(box, WM_COMMAND, IDOK, 0);
+          kvltest::WaitUntil([box] { return !IsWindow(box); });
+        }
+    });
     EXPECT_EQ(plugin.call("KVL_SendKeys", {keys}), "");
-    Strings texts = closer.finish();
+    done = true;
+    closer.join();
     focus();
     return texts;
   }
