@@ -3,6 +3,7 @@
 
 #include <climits>
 #include <map>
+#include <tuple>
 
 #include "core/Limits.h"
 #include "system/SystemInfo.h"
@@ -15,32 +16,21 @@ using kvl::ProcessorModelName;
 using kvl::UptimeValue;
 
 TEST(SystemInfo, ProcessorModelsOfBothVendors) {
-  EXPECT_EQ(ProcessorModelName("Intel", "Intel(R) Pentium(R) 4 CPU 3.00GHz"), "Pentium 4");
-  for (const auto& [name, model] : std::map<std::string, std::string>{{"intel(r) celeron(r) cpu 2.4ghz", "Celeron"},
-                                                                      {"intel celeron m 1.5", "Celeron M"},
-                                                                      {"intel pentium", "Pentium"},
-                                                                      {"intel(r) pentium(r) m processor", "Pentium M"},
-                                                                      {"pentium 2", "Pentium II"},
-                                                                      {"pentium ii", "Pentium II"},
-                                                                      {"pentium 3 x", "Pentium III"},
-                                                                      {"pentium iii", "Pentium III"},
-                                                                      {"Intel(R) Xeon(TM) CPU 2.80GHz", "Xeon"}})
-    EXPECT_EQ(ProcessorModelName("Intel", name), model) << name;
-  for (const auto& [name, model] : std::map<std::string, std::string>{{"amd athlon(tm) processor", "Athlon"},
-                                                                      {"amd athlon(tm) 64 processor", "Athlon 64"},
-                                                                      {"AMD Athlon(tm) 64 FX-55", "Athlon 64"},
-                                                                      {"amd athlon 64 fx processor", "Athlon 64 FX"},
-                                                                      {"amd athlon(tm) mp 2800+", "Athlon MP"},
-                                                                      {"AMD Athlon(TM) XP 2000+", "Athlon XP"},
-                                                                      {"amd duron(tm)", "Duron"},
-                                                                      {"amd opteron(tm) processor 248", "Opteron"}})
-    EXPECT_EQ(ProcessorModelName("AMD", name), model) << name;
-  // The later, more specific row wins; names only count as whole words.
-  EXPECT_EQ(ProcessorModelName("Intel", "mobile pentium m celeron"), "Pentium M");
-  EXPECT_EQ(ProcessorModelName("Intel", "pentiumpro"), "");
-  EXPECT_EQ(ProcessorModelName("Intel", "Intel(R) Core(TM) i7-8550U CPU"), "");
-  EXPECT_EQ(ProcessorModelName("AMD", "Intel Pentium 4"), "");
-  EXPECT_EQ(ProcessorModelName("CyrixInstead", "pentium 4"), "");
+  for (const auto& [vendor, name, model] : std::vector<std::tuple<std::string, std::string, std::string>>{
+           {"Intel", "Intel(R) Pentium(R) 4 CPU 3.00GHz", "Pentium 4"},
+           {"Intel", "intel(r) celeron(r) cpu 2.4ghz", "Celeron"}, {"Intel", "intel celeron m 1.5", "Celeron M"},
+           {"Intel", "intel pentium", "Pentium"}, {"Intel", "intel(r) pentium(r) m processor", "Pentium M"},
+           {"Intel", "pentium 2", "Pentium II"}, {"Intel", "pentium ii", "Pentium II"},
+           {"Intel", "pentium 3 x", "Pentium III"}, {"Intel", "pentium iii", "Pentium III"},
+           {"Intel", "Intel(R) Xeon(TM) CPU 2.80GHz", "Xeon"}, {"AMD", "amd athlon(tm) processor", "Athlon"},
+           {"AMD", "amd athlon(tm) 64 processor", "Athlon 64"}, {"AMD", "AMD Athlon(tm) 64 FX-55", "Athlon 64"},
+           {"AMD", "amd athlon 64 fx processor", "Athlon 64 FX"}, {"AMD", "amd athlon(tm) mp 2800+", "Athlon MP"},
+           {"AMD", "AMD Athlon(TM) XP 2000+", "Athlon XP"}, {"AMD", "amd duron(tm)", "Duron"},
+           {"AMD", "amd opteron(tm) processor 248", "Opteron"},
+           // The later, more specific row wins; names only count as whole words.
+           {"Intel", "mobile pentium m celeron", "Pentium M"}, {"Intel", "pentiumpro", ""},
+           {"Intel", "Intel(R) Core(TM) i7-8550U CPU", ""}, {"AMD", "Intel Pentium 4", ""}, {"CyrixInstead", "pentium 4", ""}})
+    EXPECT_EQ(ProcessorModelName(vendor, name), model) << name;
   EXPECT_EQ(kvl::ProcessorVendorName(" GenuineIntel "), "Intel");
   EXPECT_EQ(kvl::ProcessorVendorName("AuthenticAMD"), "AMD");
   EXPECT_EQ(kvl::ProcessorVendorName("CentaurHauls "), "CentaurHauls ");
