@@ -95,14 +95,9 @@ TEST_F(RegexMacros, PatternsAndTextsStayInsideTheirQuotes) {
 }
 
 TEST_F(RegexMacros, SearchesThatCannotEndInTimeFail) {
-  // Each of these searched for seconds to hours: a repeat run to the end from every
-  // start, back references compared again and again, a repeat stepped back over while
-  // another runs on, and every line of a Grep backtracking to its limit.
-  expectResults({{"KVL_REIsMatch", {Repeated("ab", 131072), "b[ab]*c[ab]"}, kNoSuccess},
-                 {"KVL_REIsMatch", {std::string(16384, 'a'), "(a+)\\1b"}, kNoSuccess},
-                 {"KVL_REIsMatch", {std::string(262144, 'a'), ".*.*=.*c"}, kNoSuccess},
-                 {"KVL_REIsMatch", {std::string(262144, 'a'), "a*a*c"}, kNoSuccess},
-                 {"KVL_RERepl", {Repeated("ab", 524288), "b[ab]*c[ab]", "x"}, kNoSuccess}});
+  // Each of these searched for seconds to hours (the binding's own tests have the
+  // single searches): a replacement's walk, and every line of a Grep backtracking to its limit.
+  EXPECT_EQ(plugin.call("KVL_RERepl", {Repeated("ab", 524288), "b[ab]*c[ab]", "x"}), kNoSuccess);
   plugin.session.processed.clear();
   // (Asserted: without the check the host would take hours over the last one.)
   ASSERT_EQ(plugin.call("KVL_ReX", {Repeated("ab", 131072), "(b[ab]*c[ab])"}), kNoSuccess);
