@@ -77,8 +77,7 @@ def batch_replies(host, requests, *options, locale=None, cwd=None, timeout=300):
     """Each request's reply, through one kvlhost batch session; ends the check when one is missing.
     The last request has no line end: kvlhost answers what stands before the end of input too."""
     lines = "\n".join(json.dumps(request) for request in requests)
-    done = subprocess.run([RUN, host, "batch", *options], input=lines.encode(), capture_output=True,
-                          timeout=timeout, cwd=cwd, env=environment(locale))
+    done = run(host, "batch", *options, stdin=lines.encode(), locale=locale, cwd=cwd, timeout=timeout)
     replies = [json.loads(line) for line in done.stdout.decode().splitlines()]
     if len(replies) != len(requests):
         raise SystemExit(f"{len(replies)} replies for {len(requests)} requests"
@@ -99,13 +98,10 @@ class Session:
         self.process = subprocess.Popen([RUN, host, "batch", *options], stdin=subprocess.PIPE,
                                         stdout=subprocess.PIPE, cwd=cwd, env=environment(locale))
 
-    def ask(self, request):
-        self.process.stdin.write((json.dumps(request) + "\n").encode())
+    def call(self, macro, *args):
+        self.process.stdin.write((json.dumps({"macro": macro, "args": list(args)}) + "\n").encode())
         self.process.stdin.flush()
         return json.loads(self.process.stdout.readline())
-
-    def call(self, macro, *args):
-        return self.ask({"macro": macro, "args": list(args)})
 
     def close(self):
         self.process.stdin.close()
