@@ -18,15 +18,15 @@ import hashlib
 import http.server
 import os
 import random
-import shutil
 import socket
 import subprocess
 import sys
 import tempfile
 import threading
 import zlib
+from pathlib import Path
 
-from kvlhost import ROOT, Session, host_argument, windows_path
+from kvlhost import ROOT, Session, arguments, finish, windows_path
 
 PREFIX = os.environ.get("WINEPREFIX", os.path.join(ROOT, "build", "wine"))
 failures = []
@@ -35,7 +35,6 @@ failures = []
 def check(ok, what):
     if not ok:
         failures.append(what)
-        print("FAIL:", what)
 
 
 def unix_path(windows):
@@ -43,9 +42,7 @@ def unix_path(windows):
     return rest if drive == "Z" else os.path.join(PREFIX, "drive_" + drive.lower()) + rest
 
 
-class QuietHandler(http.server.SimpleHTTPRequestHandler):
-    def log_message(self, *args):
-        pass
+QuietHandler = type("QuietHandler", (http.server.SimpleHTTPRequestHandler,), {"log_message": lambda *_: None})
 
 
 def free_port():
@@ -71,20 +68,17 @@ def text_mode(session):
 
 
 def file_mode(session, folder):
+    os.makedirs(folder)
     rng = random.Random(11)
     block = 1 << 16
-    names = ["empty.bin", "one.bin", "block-1.bin", "block.bin", "block+1.bin", "with blank.txt"]
-    sizes = [0, 1, block - 1, block, block + 1, 5000]
-    for name, size in zip(names, sizes):
-        with open(os.path.join(folder, name), "wb") as out:
-            out.write(rng.randbytes(size))
-    paths = [windows_path(os.path.join(folder, name)) for name in names]
-    for name, path in zip(names, paths):
-        with open(os.path.join(folder, name), "rb") as data:
-            expected = peers(data.read())
-        for macro in expected:
-            got = session.call(macro, "FN", path, "{H}")["result"]
-            check(got == expected[macro] + "\r\n", f"{macro} F of {name}: {got!r}")
+    paths = []
+    for name, size in {"empty.bin": 0, "one.bin": 1, "block-1.bin": block - 1, "block.bin": block,
+                       "block+1.bin": block + 1, "with blank.txt": 5000}.items():
+        Path(folder, name).write_bytes(data := rng.randbytes(size))
+        paths.append(windows_path(os.path.join(folder, name)))
+        for macro, expected in peers(data).items():
+            got = session.call(macro, "FN", paths[-1], "{H}")["result"]
+            check(got == expected + "\r\n", f"{macro} F of {name}: {got!r}")
     # A sparse 3 GiB file: no size or offset may be held in 32 bits.
     huge = os.path.join(folder, "huge.bin")
     with open(huge, "wb") as out:
@@ -113,10 +107,8 @@ def file_mode(session, folder):
         done = subprocess.run(tool + [listing], cwd=folder, capture_output=True, text=True)
         check(done.returncode == 0, f"{' '.join(tool)} {listing}: {done.stdout}{done.stderr}")
     # A damaged file must make the tools complain: the check above could not pass by accident.
-    with open(os.path.join(folder, "one.bin"), "r+b") as damaged:
-        byte = damaged.read(1)
-        damaged.seek(0)
-        damaged.write(bytes([byte[0] ^ 1]))
+    damaged = Path(folder, "one.bin")
+    damaged.write_bytes(bytes([damaged.read_bytes()[0] ^ 1]))
     for (macro, tool), listing in zip(tools.items(), lists):
         done = subprocess.run(tool + [listing], cwd=folder, capture_output=True, text=True)
         check(done.returncode != 0, f"{' '.join(tool)} accepted a damaged file")
@@ -129,8 +121,7 @@ def attachments(session):
     check(reply["result"] == "1" and len(reply["attachments"]) == 1, f"KVL_StrAttach: {reply}")
     if reply["attachments"]:
         made.append(unix_path(reply["attachments"][0]))
-        with open(made[-1], "rb") as written:
-            check(written.read() == "Gr\u00fc\u00dfe\r\n".encode("cp1252"), "KVL_StrAttach wrote other bytes")
+        check(Path(made[-1]).read_bytes() == "Gr\u00fc\u00dfe\r\n".encode("cp1252"), "KVL_StrAttach wrote other bytes")
     reply = session.call("KVL_UrlAttach", "https://example.org/", "Link")
     check(reply["result"] == "1" and reply["attachments"][0].endswith("\\KVL\\Link.url"), f"KVL_UrlAttach: {reply}")
     made.append(unix_path(reply["attachments"][0]))
@@ -143,8 +134,7 @@ def downloads(session, folder):
     served = os.path.join(folder, "www")
     os.makedirs(served)
     body = random.Random(3).randbytes(300000)
-    with open(os.path.join(served, "file.bin"), "wb") as out:
-        out.write(body)
+    Path(served, "file.bin").write_bytes(body)
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(QuietHandler, directory=served))
     thread = threading.Thread(target=server.serve_forever)
     thread.start()
@@ -153,14 +143,11 @@ def downloads(session, folder):
         target = os.path.join(folder, "down.bin")
         reply = session.call("KVL_UrlDldFile", base + "file.bin", windows_path(target))
         check(reply["result"] == "1", f"download: {reply}")
-        with open(target, "rb") as got:
-            check(got.read() == body, "download: other bytes")
-        with open(target, "wb") as keep:
-            keep.write(b"kept")
+        check(Path(target).read_bytes() == body, "download: other bytes")
+        Path(target).write_bytes(b"kept")
         reply = session.call("KVL_UrlDldFile", base + "missing.bin", windows_path(target))
         check(reply["result"] == "0", f"404: {reply}")
-        with open(target, "rb") as kept:
-            check(kept.read() == b"kept", "404: the existing file was overwritten")
+        check(Path(target).read_bytes() == b"kept", "404: the existing file was overwritten")
         missing = os.path.join(folder, "never.bin")
         reply = session.call("KVL_UrlDldFile", base + "missing.bin", windows_path(missing))
         check(reply["result"] == "0" and not os.path.exists(missing), f"404 to a new file: {reply}")
@@ -188,25 +175,18 @@ def downloads(session, folder):
 
 
 def main():
-    host = host_argument()
-    folder = tempfile.mkdtemp(prefix="kvl-checksums-")
-    session = Session(host)
-    try:
-        text_mode(session)
-        files, net = os.path.join(folder, "files"), os.path.join(folder, "net")
-        os.makedirs(files)
-        os.makedirs(net)
-        made = file_mode(session, files) + attachments(session)
-        downloads(session, net)
-        check(session.close() == 0, "kvlhost did not end with 0")
-        for path in made:
-            check(not os.path.exists(path), f"{path} is still there after the plug-in was unloaded")
-    finally:
-        if session.process.poll() is None:
-            session.process.kill()
-        shutil.rmtree(folder, ignore_errors=True)
-    print(f"checksum_peers: {len(failures)} failures")
-    return 1 if failures else 0
+    with tempfile.TemporaryDirectory(prefix="kvl-checksums-") as folder, Session(arguments().kvlhost) as session:
+        try:
+            text_mode(session)
+            made = file_mode(session, os.path.join(folder, "files")) + attachments(session)
+            downloads(session, os.path.join(folder, "net"))
+            check(session.close() == 0, "kvlhost did not end with 0")
+        finally:
+            if session.process.poll() is None:
+                session.process.kill()
+    for path in made:
+        check(not os.path.exists(path), f"{path} is still there after the plug-in was unloaded")
+    return finish(failures, f"checksum_peers: {len(failures)} failures")
 
 
 if __name__ == "__main__":

@@ -6,13 +6,13 @@ X the lines with LF ends). Runs under the suite's Xvfb display. Exits 1 on a dif
 import subprocess
 import sys
 
-from kvlhost import Session, finish, host_argument
+from kvlhost import Session, arguments, finish
 
 TEXTS = ["Grüße aus Korvel\r\nZeile 2", "x", "é" * 70000]
 
 
 def main():
-    host = host_argument()
+    host = arguments().kvlhost
     failures = []
     with Session(host, locale="en_US.UTF-8") as session:
         for text in TEXTS:

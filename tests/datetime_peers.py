@@ -12,21 +12,19 @@
 3. Received headers: KVL_HdrRcvTime on the .eml files of examples/ and tests/data/messages/
    against the Received headers as Python's email package reads them.
 
-kvlhost runs in the en_US locale (M/d/yyyy). Usage: datetime_peers.py [KVLHOST] [--seed N] [--count N]
+kvlhost runs in the en_US locale (M/d/yyyy). Usage: datetime_peers.py [KVLHOST] [--seed N]
+[--count N random dates, and as many date pairs] [--stamps N generated mail-date stamps]
 """
-import argparse
 import calendar
 import datetime
 import email
 import email.policy
 import email.utils
-import glob
-import os
 import random
 import re
 import sys
 
-from kvlhost import HOST, ROOT, batch, finish, windows_path
+from kvlhost import arguments, batch, finish, message_files, mismatches, unexplained, windows_path
 
 STAMP_FORMAT = "yyyy-mm-dd hh:nn:ss bbbb"
 COMMON_ZONES = {"ut", "utc", "gmt", "z", "ast", "adt", "est", "edt", "cst", "cdt", "mst", "mdt", "pst", "pdt"}
@@ -92,7 +90,7 @@ def random_day(rng):
 
 
 def calendar_cases(rng, count):
-    """(template, expected, what) for single dates and for date pairs."""
+    """(what, template, expected) for single dates and for date pairs."""
     cases = []
     for _ in range(count):
         day = random_day(rng)
@@ -101,11 +99,10 @@ def calendar_cases(rng, count):
         template = (f'%KVL_TimeCalc("{us_date(day)}","",1,"www|ww|x")'
                     f'|%KVL_TimeAdd("{us_date(day)}",{months},"M","yyyy-mm-dd")')
         expected = f"{day.isocalendar()[1]}|{week_of_month(day)}|{day.timetuple().tm_yday}|{shifted.isoformat()}"
-        cases.append((template, expected, f"calendar of {day}"))
+        cases.append((f"calendar of {day}", template, expected))
     for _ in range(count):
         first, second = random_day(rng), random_day(rng)
-        t1 = datetime.time(rng.randrange(24), rng.randrange(60), rng.randrange(60))
-        t2 = datetime.time(rng.randrange(24), rng.randrange(60), rng.randrange(60))
+        t1, t2 = (datetime.time(rng.randrange(24), rng.randrange(60), rng.randrange(60)) for _ in range(2))
         span = abs((second - first).days)
         seconds = abs((datetime.datetime.combine(second, t2) - datetime.datetime.combine(first, t1)).total_seconds())
         a, b = us_date(first), us_date(second)
@@ -113,7 +110,7 @@ def calendar_cases(rng, count):
                     f'|%KVL_TimeDiff("{us_date(first, t1)}","{us_date(second, t2)}","H")'
                     f'|%KVL_TimeDiff("{us_date(first, t1)}","{us_date(second, t2)}","S")|%KVL_Age("{a}","{b}")')
         expected = f"{span}|{span // 7}|{int(seconds // 3600)}|{int(seconds)}|{age(first, second)}"
-        cases.append((template, expected, f"span from {first} {t1} to {second} {t2}"))
+        cases.append((f"span from {first} {t1} to {second} {t2}", template, expected))
     return cases
 
 
@@ -151,11 +148,12 @@ def python_reading(stamp):
         return None
     y, mo, d, h, mi, s = parsed[:6]
     text = f"{y:04}-{mo:02}-{d:02} {h:02}:{mi:02}:{s:02}"
-    offset = parsed[9]
-    if offset is None:
-        return text, None
-    minutes = abs(offset) // 60
-    return text, f"{'-' if offset < 0 else '+'}{minutes // 60 % 24:02}{minutes % 60:02}"
+    return text, None if parsed[9] is None else offset_text(parsed[9])
+
+
+def offset_text(seconds):
+    minutes = abs(seconds) // 60
+    return f"{'-' if seconds < 0 else '+'}{minutes // 60 % 24:02}{minutes % 60:02}"
 
 
 def compare_stamp(stamp, ours):
@@ -174,15 +172,8 @@ def compare_stamp(stamp, ours):
     return None
 
 
-def message_files():
-    return sorted(glob.glob(os.path.join(ROOT, "examples", "*.eml")) +
-                  glob.glob(os.path.join(ROOT, "tests", "data", "messages", "*.eml")))
-
-
-def received_expectations(path):
+def received_expectations(message):
     """(which, mode, expected) for KVL_HdrRcvTime on the message, from Python's email package."""
-    with open(path, "rb") as source:
-        message = email.message_from_binary_file(source, policy=email.policy.compat32)
     stamps = []  # top-most first
     for value in message.get_all("Received") or []:
         unfolded = " ".join(value.split())
@@ -197,60 +188,37 @@ def received_expectations(path):
             continue
         moment = datetime.datetime(*parsed[:6])
         offset = parsed[9] or 0
-        minutes = abs(offset) // 60
-        zone = f"{'-' if offset < 0 else '+'}{minutes // 60 % 24:02}{minutes % 60:02}"
-        cases.append((which, 1, f"{moment:%Y-%m-%d %H:%M:%S} {zone}"))
         utc = moment - datetime.timedelta(seconds=offset)
-        cases.append((which, 0, f"{utc:%Y-%m-%d %H:%M:%S} {zone}"))
+        cases += [(which, 1, f"{moment:%Y-%m-%d %H:%M:%S} {offset_text(offset)}"),
+                  (which, 0, f"{utc:%Y-%m-%d %H:%M:%S} {offset_text(offset)}")]
     return cases
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("kvlhost", nargs="?", default=HOST)
-    parser.add_argument("--seed", type=int, default=1)
-    parser.add_argument("--count", type=int, default=10000, help="random dates, and as many date pairs")
-    parser.add_argument("--stamps", type=int, default=300, help="generated mail-date stamps")
-    options = parser.parse_args()
+    options = arguments(seed=1, count=10000, stamps=300)
     rng = random.Random(options.seed)
 
     calendar_list = calendar_cases(rng, options.count)
     stamps = REAL_STAMPS + generated_stamps(rng, options.stamps)
+    received = []  # (message, which, mode, expected)
     for path in message_files():
         with open(path, "rb") as source:
-            header = email.message_from_binary_file(source, policy=email.policy.compat32)
-        for value in (header.get_all("Date") or []) + (header.get_all("Received") or []):
-            unfolded = " ".join(value.split())
-            stamps.append(unfolded.rsplit(";", 1)[-1].strip())
-    received = [(path, *case) for path in message_files() for case in received_expectations(path)]
+            message = email.message_from_binary_file(source, policy=email.policy.compat32)
+        stamps += [" ".join(value.split()).rsplit(";", 1)[-1].strip()
+                   for value in (message.get_all("Date") or []) + (message.get_all("Received") or [])]
+        received += [(windows_path(path), *case) for case in received_expectations(message)]
 
-    requests = [{"template": template} for template, _, _ in calendar_list]
+    requests = [{"template": template} for _, template, _ in calendar_list]
     requests += [{"template": f'%KVL_TimeParse("{stamp}",0,"{STAMP_FORMAT}")'} for stamp in stamps]
-    requests += [{"template": f'%KVL_HdrRcvTime({which},{mode},"{STAMP_FORMAT}")', "message": windows_path(path)}
+    requests += [{"template": f'%KVL_HdrRcvTime({which},{mode},"{STAMP_FORMAT}")', "message": path}
                  for path, which, mode, _ in received]
     results = batch(options.kvlhost, requests, timeout=900)
+    parsed = results[len(calendar_list):len(calendar_list) + len(stamps)]
 
-    failures = []
-    for (template, expected, what), result in zip(calendar_list, results):
-        if result != expected:
-            failures.append(f"{what}: {template} gave {result!r}, Python {expected!r}")
-    results = results[len(calendar_list):]
-    differing = set()
-    for stamp, result in zip(stamps, results):
-        difference = compare_stamp(stamp, result)
-        if difference is None:
-            continue
-        differing.add(stamp)
-        if stamp not in DIFFERENCES:
-            failures.append(f"mail date {stamp!r}: {difference}")
-    for stamp in DIFFERENCES:
-        if stamp not in differing:
-            failures.append(f"mail date {stamp!r} is listed as differing but agrees now")
-    results = results[len(stamps):]
-    for (path, which, mode, expected), result in zip(received, results):
-        if result != expected:
-            failures.append(f"{os.path.basename(path)} Received ({which},{mode}): {result!r}, Python {expected!r}")
-
+    failures = mismatches(calendar_list, results[:len(calendar_list)])
+    failures += unexplained({stamp: difference for stamp, result in zip(stamps, parsed)
+                             if (difference := compare_stamp(stamp, result))}, DIFFERENCES)
+    failures += mismatches(received, results[len(calendar_list) + len(stamps):])
     return finish(failures, f"{len(calendar_list)} calendar cases, {len(stamps)} mail dates ({len(DIFFERENCES)} "
                             f"listed differences), {len(received)} Received stamps: {len(failures)} failures", 50)
 

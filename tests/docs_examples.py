@@ -13,7 +13,7 @@ import os
 import re
 import sys
 
-from kvlhost import ROOT, batch, host_argument
+from kvlhost import ROOT, arguments, batch, finish, mismatches
 
 DOCS = os.path.join(ROOT, "docs", "macros.md")
 MESSAGE_MACROS = ("%TEXT", "%SUBJECT", "%FROMNAME", "%FROMADDR", "%HEADERS")
@@ -51,16 +51,10 @@ def examples():
 
 
 def main():
-    host = host_argument()
-    cases = [(n, t, r) for n, t, r in examples() if t is not None and r is not None]
+    cases = [(f"docs/macros.md:{n}", t, r) for n, t, r in examples() if t is not None and r is not None]
     skipped = sum(1 for _ in examples()) - len(cases)
-    failed = 0
-    for (number, template, expected), result in zip(cases, batch(host, [{"template": t} for _, t, _ in cases])):
-        if result != expected:
-            failed += 1
-            print(f"docs/macros.md:{number}: {template} gave {result!r}, documented {expected!r}")
-    print(f"{len(cases) - failed} passed, {failed} failed, {skipped} skipped")
-    return 1 if failed else 0
+    failures = mismatches(cases, batch(arguments().kvlhost, [{"template": t} for _, t, _ in cases]))
+    return finish(failures, f"{len(cases) - len(failures)} passed, {len(failures)} failed, {skipped} skipped")
 
 
 if __name__ == "__main__":

@@ -20,9 +20,8 @@ back best-fit ("Ą" -> "A") or as "?", so such characters of Python's reading ma
 one character. Every (message, field) on which the two differ is listed in DIFFERENCES
 with its reason; an unlisted difference fails, and so does a listed one that agrees now.
 
-Usage: email_peers.py [KVLHOST] [--list]
+Usage: email_peers.py [KVLHOST] [--list]   (--list prints every difference found, listed or not)
 """
-import argparse
 import base64
 import email
 import email.header
@@ -31,6 +30,7 @@ import email.utils
 import glob
 import itertools
 import os
+import pathlib
 import re
 import subprocess
 import sys
@@ -39,7 +39,7 @@ import time
 import unicodedata
 from concurrent.futures import ThreadPoolExecutor
 
-from kvlhost import HOST, ROOT, batch, finish, windows_path
+from kvlhost import ROOT, arguments, batch, finish, message_files, unexplained, windows_path
 
 PYTHON_CORPUS = "/usr/lib/python3.11/test/test_email/data"  # Debian's libpython3.11-testsuite
 
@@ -143,10 +143,8 @@ def first_mailbox(message, old_message, name):
 
 def first_text_part(message):
     """The first text/plain part that is not an attachment; walk() enters message/rfc822 parts."""
-    for part in message.walk():
-        if part.get_content_type() == "text/plain" and part.get_content_disposition() != "attachment":
-            return part
-    return None
+    return next((part for part in message.walk() if part.get_content_type() == "text/plain"
+                 and part.get_content_disposition() != "attachment"), None)
 
 
 def part_text(part):
@@ -194,17 +192,19 @@ def python_fields(raw):
 # Comparison in the code page
 
 
+def holds(codec, text):
+    try:
+        text.encode(codec)
+        return True
+    except UnicodeEncodeError:
+        return False
+
+
 def pattern_in_code_page(expected, codec):
     """A regular expression for the expected text as the code page hands it back: a character
     the code page cannot hold matches any one character (two for one beyond the BMP)."""
-    parts = []
-    for char in expected:
-        try:
-            char.encode(codec)
-            parts.append(re.escape(char))
-        except UnicodeEncodeError:
-            parts.append(".{1,2}" if ord(char) > 0xFFFF else ".")
-    return re.compile("".join(parts), re.DOTALL)
+    return re.compile("".join(re.escape(char) if holds(codec, char) else ".{1,2}" if ord(char) > 0xFFFF else "."
+                              for char in expected), re.DOTALL)
 
 
 def agrees(ours, expected, codec):
@@ -218,53 +218,36 @@ def agrees(ours, expected, codec):
 def in_code_page_form(text, codec):
     """The text as the charset writes it: Vietnamese tones that have no precomposed letter in
     windows-1258 become a base letter and a combining mark."""
-    out = []
+    out = ""
     for char in unicodedata.normalize("NFC", text):
-        try:
-            char.encode(codec)
-            out.append(char)
-            continue
-        except UnicodeEncodeError:
-            pass
-        decomposed = unicodedata.normalize("NFD", char)
-        base, marks = decomposed[0], decomposed[1:]
+        base, *marks = unicodedata.normalize("NFD", char)
         # Keep as many marks on the base as the charset has a letter for, the rest combining.
-        choices = sorted(itertools.product((True, False), repeat=len(marks)), key=lambda keep: -sum(keep))
-        for keep in choices:
-            kept = "".join(mark for mark, chosen in zip(marks, keep) if chosen)
-            rest = "".join(mark for mark, chosen in zip(marks, keep) if not chosen)
-            try:
-                (unicodedata.normalize("NFC", base + kept) + rest).encode(codec)
-            except UnicodeEncodeError:
-                continue
-            out.append(unicodedata.normalize("NFC", base + kept) + rest)
-            break
-        else:
+        keeps = sorted(itertools.product((True, False), repeat=len(marks)), key=lambda keep: -sum(keep))
+        forms = [unicodedata.normalize("NFC", base + "".join(m for m, k in zip(marks, keep) if k)) +
+                 "".join(m for m, k in zip(marks, keep) if not k) for keep in keeps]
+        form = next((form for form in [char, *forms] if holds(codec, form)), None)
+        if form is None:
             raise ValueError(f"{codec} cannot hold {char!r}")
-    return "".join(out)
+        out += form
+    return out
 
 
 def encoded_words(text, charset):
     """The text as RFC 2047 B-encoded words of at most 75 characters, folded."""
-    words = []
-    chunk = ""
+    def word(chunk):
+        return f"=?{charset}?B?{base64.b64encode(chunk.encode(charset)).decode()}?="
+    words, chunk = [], ""
     for char in text:
-        candidate = chunk + char
-        word = f"=?{charset}?B?{base64.b64encode(candidate.encode(charset)).decode()}?="
-        if len(word) > 75 and chunk:
-            words.append(f"=?{charset}?B?{base64.b64encode(chunk.encode(charset)).decode()}?=")
-            candidate = char
-        chunk = candidate
-    words.append(f"=?{charset}?B?{base64.b64encode(chunk.encode(charset)).decode()}?=")
-    return "\r\n ".join(words)
+        if len(word(chunk + char)) > 75 and chunk:
+            words.append(word(chunk))
+            chunk = ""
+        chunk += char
+    return "\r\n ".join(words + [word(chunk)])
 
 
 def generated_message(charset, subject, body, transfer):
     body_bytes = body.replace("\n", "\r\n").encode(charset) + (b"\r\n" if charset != "utf-16" else "\r\n".encode("utf-16-le"))
-    if transfer == "base64":
-        encoded = base64.encodebytes(body_bytes).replace(b"\n", b"\r\n")
-    else:
-        encoded = body_bytes
+    encoded = base64.encodebytes(body_bytes).replace(b"\n", b"\r\n") if transfer == "base64" else body_bytes
     head = (f"From: Sender <sender@example.org>\r\n"
             f"To: Recipient <recipient@example.org>\r\n"
             f"Subject: {encoded_words(subject, charset)}\r\n"
@@ -281,66 +264,51 @@ def generated_message(charset, subject, body, transfer):
 
 
 def corpus_files():
+    """Message name -> path of the corpus files."""
     files = sorted(glob.glob(os.path.join(PYTHON_CORPUS, "msg_*.txt")))
     if not files:
         raise SystemExit(f"email_peers: no msg_*.txt in {PYTHON_CORPUS} (scripts/setup.sh installs "
                          "libpython3.11-testsuite)")
-    files += sorted(glob.glob(os.path.join(ROOT, "examples", "*.eml")))
-    files += sorted(glob.glob(os.path.join(ROOT, "tests", "data", "messages", "*.eml")))
-    return files
+    return {os.path.basename(path): path for path in files} | {os.path.relpath(path, ROOT): path
+                                                                for path in message_files()}
 
 
 def shown(text, limit=160):
     return repr(text) if text is None or len(text) <= limit else repr(text[:limit]) + "..."
 
 
-def message_name(path):
-    if path.startswith(PYTHON_CORPUS):
-        return os.path.basename(path)
-    return os.path.relpath(path, ROOT)
-
-
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("kvlhost", nargs="?", default=HOST)
-    parser.add_argument("--list", action="store_true", help="print every difference found, listed or not")
-    options = parser.parse_args()
+    options = arguments(list=False)
     started = time.monotonic()
 
     with tempfile.TemporaryDirectory(prefix="email_peers") as folder:
-        # (name, path, locales, Python's fields)
-        messages = []
-        for path in corpus_files():
-            with open(path, "rb") as source:
-                messages.append((message_name(path), path, CORPUS_LOCALES, python_fields(source.read())))
+        paths = corpus_files()
+        locales_of = dict.fromkeys(paths, CORPUS_LOCALES)
         for name, raw in NUL_MESSAGES.items():
-            path = os.path.join(folder, name)
-            with open(path, "wb") as target:
-                target.write(raw)
-            messages.append((name, path, CORPUS_LOCALES, python_fields(raw)))
+            paths[name], locales_of[name] = os.path.join(folder, name), CORPUS_LOCALES
+            pathlib.Path(paths[name]).write_bytes(raw)
         for charset, (locale, subject, body, transfer) in GENERATED.items():
-            codec = CODE_PAGES[locale]
-            subject, body = in_code_page_form(subject, codec), in_code_page_form(body, codec)
-            raw = generated_message(charset, subject, body, transfer)
-            path = os.path.join(folder, f"{charset}.eml")
-            with open(path, "wb") as target:
-                target.write(raw)
+            codec, name = CODE_PAGES[locale], f"generated {charset}"
+            paths[name] = os.path.join(folder, f"{charset}.eml")
+            pathlib.Path(paths[name]).write_bytes(generated_message(
+                charset, in_code_page_form(subject, codec), in_code_page_form(body, codec), transfer))
             # Under en_US too: an unconverted charset that happens to be the code page's own
             # agrees in its locale, but not here, where its characters come back best-fit or "?".
-            messages.append((f"generated {charset}", path, (locale, "en_US.UTF-8"), python_fields(raw)))
+            locales_of[name] = (locale, "en_US.UTF-8")
 
-        sessions = {}  # locale -> [(name, field, Python's reading, path)]
-        for name, path, locales, fields in messages:
-            for locale in locales:
-                sessions.setdefault(locale, []).extend((name, field, fields[field], path) for field in FIELDS if field in fields)
+        sessions = {}  # locale -> [(name, field, Python's reading)]
+        for name, path in paths.items():
+            fields = python_fields(pathlib.Path(path).read_bytes())
+            for locale in locales_of[name]:
+                sessions.setdefault(locale, []).extend((name, field, fields[field]) for field in fields)
         # The code page holds each generated text: a locale that gives another code page shows here.
         probes = {locale: [] for locale in sessions}
         for charset, (locale, subject, body, _) in GENERATED.items():
             probes[locale].append(in_code_page_form(f"{subject} {body}", CODE_PAGES[locale]))
 
         def run(locale):
-            requests = [{"template": FIELDS[field], "message": windows_path(path)}
-                        for _, field, _, path in sessions[locale]]
+            requests = [{"template": FIELDS[field], "message": windows_path(paths[name])}
+                        for name, field, _ in sessions[locale]]
             requests += [{"template": "%%".join(text.split("%"))} for text in probes[locale]]
             return locale, batch(options.kvlhost, requests, locale=locale)
 
@@ -348,39 +316,24 @@ def main():
         with ThreadPoolExecutor(max_workers=2) as pool:  # sessions share the prefix made just now
             results = dict(pool.map(run, sorted(sessions)))
 
-    failures = []
-    found = {}  # (name, field) -> [(locale, ours, Python's)]
+    failures, found = [], {}  # (name, field, locale) -> how the two differ
     for locale, cases in sorted(sessions.items()):
-        codec = CODE_PAGES[locale]
         answers = results[locale]
-        for (name, field, expected, _), ours in zip(cases, answers):
-            if not agrees(ours, expected, codec):
-                found.setdefault((name, field), []).append((locale, ours, expected))
+        for (name, field, expected), ours in zip(cases, answers):
+            if not agrees(ours, expected, CODE_PAGES[locale]):
+                found[name, field, locale] = f"kvlhost {shown(ours)}, Python {shown(expected)}"
         for text, ours in zip(probes[locale], answers[len(cases):]):
             if ours != text:
                 failures.append(f"{locale}: the code page does not hold {text[:30]!r}...: {ours[:30]!r}...")
-
-    locales_of = {name: locales for name, _, locales, _ in messages}
-    for (name, field), seen in sorted(found.items()):
-        for locale, ours, expected in seen:
-            if (name, field) not in DIFFERENCES and (name, field, locale) not in DIFFERENCES:
-                failures.append(f"{name} {field} [{locale}]: kvlhost {shown(ours)}, Python {shown(expected)}")
-    for key in DIFFERENCES:
-        name, field = key[:2]
-        differing = {locale for locale, _, _ in found.get((name, field), [])}
-        if name not in locales_of:
-            failures.append(f"{name} is listed in DIFFERENCES but was not read")
-        for locale in key[2:] or locales_of.get(name, ()):
-            if locale not in differing:
-                failures.append(f"{name} {field} [{locale}] is listed as differing but agrees now")
-
+    # A (message, field) entry stands for every locale the message is read in.
+    listed = {(*key[:2], locale): reason for key, reason in DIFFERENCES.items()
+              for locale in key[2:] or locales_of.get(key[0], ["(a message not read)"])}
+    failures += unexplained(found, listed)
     if options.list:
-        for (name, field), seen in sorted(found.items()):
-            for locale, ours, expected in seen:
-                listed = "listed" if (name, field) in DIFFERENCES or (name, field, locale) in DIFFERENCES else "NOT LISTED"
-                print(f"{name} {field} [{locale}] ({listed})\n  kvlhost: {ours!r}\n  Python:  {expected!r}")
+        for key, what in sorted(found.items()):
+            print(f"{key} ({'listed' if key in listed else 'NOT LISTED'}): {what}")
     total = sum(len(cases) for cases in sessions.values())
-    return finish(failures, f"{len(messages)} messages, {total} fields in {len(sessions)} locales ({len(DIFFERENCES)} "
+    return finish(failures, f"{len(paths)} messages, {total} fields in {len(sessions)} locales ({len(DIFFERENCES)} "
                             f"listed differences): {len(failures)} failures in {time.monotonic() - started:.1f} s", 60)
 
 

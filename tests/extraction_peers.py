@@ -15,16 +15,15 @@ twice: its message text (item 241, the macros without arguments) and the whole f
 two differ is listed in DIFFERENCES with its reason; an unlisted difference fails, and
 so does a listed one that agrees now.
 
-Usage: extraction_peers.py [KVLHOST] [--list]
+Usage: extraction_peers.py [KVLHOST] [--list]   (--list prints every difference as a DIFFERENCES entry)
 """
-import argparse
 import collections
-import glob
 import os
 import re
 import sys
+from pathlib import Path
 
-from kvlhost import HOST, ROOT, batch_replies, windows_path
+from kvlhost import ROOT, arguments, batch, finish, message_files, unexplained, windows_path
 
 BENCH_TEXT_SIZE = 1024 * 1024
 
@@ -60,6 +59,10 @@ def peer_links(text):
     return [balanced(link) for link in LINK.findall(text)]
 
 
+def only_in(pieces, others):
+    return sorted(x.decode("latin-1") for x in (collections.Counter(pieces) - collections.Counter(others)).elements())
+
+
 # (text, macro) -> (only ours, only the peer's, reason). Texts are "bench", "NAME.eml"
 # (its message text) and "NAME.eml raw" (the whole file).
 DIFFERENCES = {
@@ -70,70 +73,44 @@ def corpus():
     sys.path.insert(0, os.path.join(ROOT, "bench"))
     from run_extract_bench import make_mail_text  # the bench's own text
     texts = [("bench", make_mail_text(BENCH_TEXT_SIZE), None)]
-    for path in sorted(glob.glob(os.path.join(ROOT, "examples", "*.eml")) +
-                       glob.glob(os.path.join(ROOT, "tests", "data", "messages", "*.eml"))):
-        with open(path, "rb") as f:
-            raw = f.read()
-        texts += [(os.path.basename(path), None, path), (os.path.basename(path) + " raw", raw, None)]
+    for path in message_files():
+        name = os.path.basename(path)
+        texts += [(name, None, path), (name + " raw", Path(path).read_bytes(), None)]
     return texts
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("kvlhost", nargs="?", default=HOST)
-    parser.add_argument("--list", action="store_true", help="print every difference as a DIFFERENCES entry")
-    options = parser.parse_args()
+    options = arguments(list=False)
 
     texts = corpus()
     requests = []
     for _, text, path in texts:
-        if path:  # the message's own text, as the macros read it without arguments
-            source = {"message": windows_path(path)}
-            requests.append({"template": "%TEXT"} | source)
-            requests += [{"macro": macro, "args": []} | source for macro in ("KVL_XtrEMLs", "KVL_XtrURLs")]
-        else:
-            argument = text.decode("latin-1")
-            requests += [{"macro": "KVL_StrLen", "args": [argument]}]
-            requests += [{"macro": macro, "args": [argument]} for macro in ("KVL_XtrEMLs", "KVL_XtrURLs")]
-    replies = batch_replies(options.kvlhost, requests, timeout=600)
+        # The message's own text as the macros read it without arguments, or the text as argument 1.
+        source, args = ({"message": windows_path(path)}, []) if path else ({}, [text.decode("latin-1")])
+        requests.append({"template": "%TEXT"} | source if path else {"macro": "KVL_StrLen", "args": args})
+        requests += [{"macro": macro, "args": args} | source for macro in ("KVL_XtrEMLs", "KVL_XtrURLs")]
+    replies = batch(options.kvlhost, requests, timeout=600)
 
-    failures, compared, seen = 0, 0, set()
+    failures, compared, found = [], 0, {}  # (text, macro) -> (only ours, only the peer's)
     for index, (name, text, _) in enumerate(texts):
         first, addresses, links = replies[3 * index: 3 * index + 3]
         if text is None:
-            text = first["result"].encode("cp1252", errors="replace")
-        elif first["result"] != str(len(text)):
-            print(f"{name}: kvlhost read {first['result']} characters of {len(text)}")
-            failures += 1
+            text = first.encode("cp1252", errors="replace")
+        elif first != str(len(text)):
+            failures.append(f"{name}: kvlhost read {first} characters of {len(text)}")
             continue
-        for macro, reply, peer in (("KVL_XtrEMLs", addresses, peer_addresses(text)),
-                                   ("KVL_XtrURLs", links, peer_links(text))):
-            ours = [piece.encode("cp1252") for piece in reply["result"].split("\r\n")] if reply["result"] else []
+        for macro, result, peer in (("KVL_XtrEMLs", addresses, peer_addresses(text)),
+                                    ("KVL_XtrURLs", links, peer_links(text))):
+            ours = [piece.encode("cp1252") for piece in result.split("\r\n")] if result else []
             compared += len(ours)
-            only_ours = collections.Counter(ours) - collections.Counter(peer)
-            only_peer = collections.Counter(peer) - collections.Counter(ours)
-            key = (name, macro)
-            listed = DIFFERENCES.get(key)
-            seen.add(key)
-            if ours == peer:
-                if listed:
-                    print(f"{name} {macro}: agrees now, but DIFFERENCES lists it")
-                    failures += 1
-                continue
-            found = (sorted(x.decode("latin-1") for x in only_ours.elements()),
-                     sorted(x.decode("latin-1") for x in only_peer.elements()))
-            if options.list:
-                print(f"    {key!r}: ({found[0]!r}, {found[1]!r}, \"\"),")
-            if listed and (listed[0], listed[1]) == found:
-                continue
-            failures += 1
-            order = " (the same pieces in another order)" if not only_ours and not only_peer else ""
-            print(f"{name} {macro}: only ours {found[0]}, only the peer's {found[1]}{order}")
-    for key in DIFFERENCES.keys() - seen:
-        print(f"DIFFERENCES lists {key}, which the corpus no longer holds")
-        failures += 1
-    print(f"{len(texts)} texts, {compared} pieces of ours, {failures} unexplained differences")
-    return 1 if failures else 0
+            if ours != peer:  # the same pieces in another order differ by nothing on either side
+                found[name, macro] = (only_in(ours, peer), only_in(peer, ours))
+    if options.list:
+        for key, (only_ours, only_peer) in sorted(found.items()):
+            print(f"    {key!r}: ({only_ours!r}, {only_peer!r}, \"\"),")
+    failures += unexplained(found, {key: listed for key, listed in DIFFERENCES.items()
+                                    if key not in found or found[key] == listed[:2]})
+    return finish(failures, f"{len(texts)} texts, {compared} pieces of ours, {len(failures)} unexplained differences")
 
 
 if __name__ == "__main__":

@@ -10,10 +10,10 @@ With --update, writes the .out files from what kvlhost gives (review them!).
 import glob
 import os
 import re
-import subprocess
 import sys
+from pathlib import Path
 
-from kvlhost import HOST, ROOT, RUN
+from kvlhost import ROOT, arguments, finish, run
 
 EXAMPLES = os.path.join(ROOT, "examples")
 
@@ -31,42 +31,28 @@ def gallery():
         if missing:
             problems.append(f"{name}.tpl has no {' and no '.join(missing)} beside it")
             continue
-        with open(path, encoding="utf-8") as file:
-            if not DIALOG_MACROS.search(file.read()):
-                pairs.append((name, name + ".eml"))
+        if not DIALOG_MACROS.search(Path(path).read_text(encoding="utf-8")):
+            pairs.append((name, name + ".eml"))
     return pairs, problems
 
 
-def expand(host, template, message):
-    done = subprocess.run([RUN, host, "expand", os.path.join(EXAMPLES, template + ".tpl"),
-                           "--message", os.path.join(EXAMPLES, message)],
-                          capture_output=True, timeout=120, env=dict(os.environ, KVL_LOCALE="en_US.UTF-8"))
-    return done.returncode, done.stdout, done.stderr
-
-
 def main():
-    args = sys.argv[1:]
-    update = "--update" in args
-    args = [a for a in args if a != "--update"]
-    host = args[0] if args else HOST
+    options = arguments(update=False)
     pairs, failures = gallery()
     for template, message in pairs:
-        rc, out, err = expand(host, template, message)
-        expected_path = os.path.join(EXAMPLES, template + ".out")
-        if update:
-            with open(expected_path, "wb") as f:
-                f.write(out)
+        done = run(options.kvlhost, "expand", os.path.join(EXAMPLES, template + ".tpl"), "--message",
+                   os.path.join(EXAMPLES, message), locale="en_US.UTF-8")
+        expected_path = Path(EXAMPLES, template + ".out")
+        if options.update:
+            expected_path.write_bytes(done.stdout)
             continue
-        with open(expected_path, "rb") as f:
-            expected = f.read()
-        warnings = [line for line in err.decode("utf-8", "replace").splitlines() if "warning" in line]
-        if rc != 0 or out != expected or warnings:
-            failures.append(f"{template}.tpl with {message}: exit {rc}, {len(out)} bytes against {len(expected)}"
-                            f"{'; ' + warnings[0] if warnings else ''}")
-    for failure in failures:
-        print("FAIL", failure)
-    print(f"{len(pairs) - len(failures)} of {len(pairs)} gallery templates give their expected output")
-    return 1 if failures else 0
+        expected = expected_path.read_bytes()
+        warnings = [line for line in done.stderr.decode("utf-8", "replace").splitlines() if "warning" in line]
+        if done.returncode != 0 or done.stdout != expected or warnings:
+            failures.append(f"{template}.tpl with {message}: exit {done.returncode}, {len(done.stdout)} bytes against "
+                            f"{len(expected)}{'; ' + warnings[0] if warnings else ''}")
+    return finish(failures, f"{len(pairs) - len(failures)} of {len(pairs)} gallery templates give their expected "
+                            "output")
 
 
 if __name__ == "__main__":

@@ -14,15 +14,13 @@ with an address book for the correspondent's country. Exits 1 on any difference.
 import email
 import email.policy
 import email.utils
-import glob
 import os
 import re
-import shutil
-import subprocess
 import sys
 import tempfile
+from pathlib import Path
 
-from kvlhost import ROOT, RUN, batch, finish, host_argument, windows_path
+from kvlhost import ROOT, arguments, batch, finish, message_files, mismatches, plugin_copy, run, windows_path
 
 MESSAGES = os.path.join(ROOT, "tests", "data", "messages")
 
@@ -53,11 +51,8 @@ def expectations(path):
         message = email.message_from_binary_file(source, policy=email.policy.compat32)
     message_id = unfolded(message.get("Message-ID"))
     bare = message_id[1:-1] if len(message_id) >= 3 else ""
-    mailer = "(none)"
-    for name, value in message.items():
-        if name.lower() in ("x-mailer", "user-agent"):
-            mailer = unfolded(value)
-            break
+    mailer = next((unfolded(value) for name, value in message.items() if name.lower() in ("x-mailer", "user-agent")),
+                  "(none)")
     return [
         ("KVL_MsgID", ["0"], "mid:" + bare if bare else ""),
         ("KVL_MsgID", ["1"], bare),
@@ -78,8 +73,7 @@ def header_template(header, body):
 
 def list_expectations(path):
     """(template, expected) for the To and Cc headers of one message."""
-    with open(path, "rb") as source:
-        message = email.message_from_string(source.read().decode("utf-8"), policy=email.policy.compat32)
+    message = email.message_from_string(Path(path).read_bytes().decode("utf-8"), policy=email.policy.compat32)
     cases = []
     for header in ("To", "Cc"):
         value = unfolded(message.get(header))
@@ -100,39 +94,27 @@ def list_expectations(path):
 
 
 def main():
-    host = host_argument()
-    plugin_dir = tempfile.mkdtemp(prefix="kvl-headers-")
-    failures, checked = [], 0
-    try:
-        shutil.copy(os.path.join(os.path.dirname(host), "KVL.zrp"), plugin_dir)
-        with open(os.path.join(plugin_dir, "KVL.ini"), "w", encoding="cp1252", newline="") as ini:
-            ini.write(LANGUAGE_TABLE)
-        plugin = windows_path(os.path.join(plugin_dir, "KVL.zrp"))
-
-        paths = sorted(glob.glob(os.path.join(MESSAGES, "*.eml")) + glob.glob(os.path.join(ROOT, "examples", "*.eml")))
+    host = arguments().kvlhost
+    with tempfile.TemporaryDirectory(prefix="kvl-headers-") as plugin_dir:
+        plugin = plugin_copy(host, plugin_dir)
+        Path(plugin_dir, "KVL.ini").write_text(LANGUAGE_TABLE, encoding="cp1252", newline="")
+        paths = message_files()
         cases = [(path, *case) for path in paths for case in expectations(path)]
         cases += [(os.path.join(MESSAGES, name), "KVL_GetLang", [], language) for name, language in LANGUAGES.items()]
         cases += [(path, "template", [template], expected) for path in paths
                   for template, expected in list_expectations(path)]
         requests = [({"template": args[0]} if macro == "template" else {"macro": macro, "args": args})
                     | {"message": windows_path(path)} for path, macro, args, _ in cases]
-        for (path, macro, args, expected), result in zip(cases, batch(host, requests, "--plugin", plugin)):
-            checked += 1
-            if result != expected:
-                failures.append(f"{os.path.basename(path)} {macro}{args}: {result!r}, expected {expected!r}")
+        failures = mismatches(cases, batch(host, requests, "--plugin", plugin))
 
         # The correspondent's country from a real address book, on a message without language headers.
         book = os.path.join(plugin_dir, "book.csv")
-        with open(book, "w", encoding="utf-8") as csv:
-            csv.write("address,country,buscountry\njonas@example.de,,\u00d6sterreich\n")
-        done = subprocess.run([RUN, host, "call", "--raw", "KVL_GetLang", "--message", windows_path(os.path.join(MESSAGES, "webmail.eml")),
-                               "--addressbook", windows_path(book), "--plugin", plugin], capture_output=True, timeout=60)
-        checked += 1
+        Path(book).write_text("address,country,buscountry\njonas@example.de,,\u00d6sterreich\n", encoding="utf-8")
+        done = run(host, "call", "--raw", "KVL_GetLang", "--message",
+                   windows_path(os.path.join(MESSAGES, "webmail.eml")), "--addressbook", windows_path(book), "--plugin", plugin, timeout=60)
         if done.stdout.decode("utf-8") != "Deutsch":
             failures.append(f"webmail.eml KVL_GetLang with the address book: {done.stdout!r} {done.stderr!r}")
-    finally:
-        shutil.rmtree(plugin_dir, ignore_errors=True)
-    return finish(failures, f"{checked - len(failures)} passed, {len(failures)} failed")
+    return finish(failures, f"{len(cases) + 1 - len(failures)} passed, {len(failures)} failed")
 
 
 if __name__ == "__main__":

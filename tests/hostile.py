@@ -17,7 +17,7 @@ where no request may write. Prints one line per case with its time;
 --only TEXT runs the cases whose name holds TEXT.
 """
 
-import argparse
+import collections
 import json
 import os
 import queue
@@ -26,10 +26,11 @@ import sys
 import time
 from pathlib import Path
 
-REPO = Path(__file__).resolve().parent.parent
+from kvlhost import ROOT, arguments, finish, windows_path
+
+REPO = Path(ROOT)
 sys.path.insert(0, str(REPO / "scripts"))
 from kvlbatch import Session, check_reply  # noqa: E402
-from kvlhost import windows_path  # noqa: E402
 
 COUNT_ERROR = " *** ERROR: Wrong parameter count *** "
 VALUE_ERROR = " *** ERROR: Wrong parameter value *** "
@@ -42,9 +43,7 @@ LONG_FOLDER = "hostile-long-paths"
 SUBJECT = f'x"%KVL_RunCmd(echo q > C:\\{PWNED}, 1, 1000)%_a="'
 
 
-class Case:
-    def __init__(self, name, request, limit, check=None):
-        self.name, self.request, self.limit, self.check = name, request, limit, check
+Case = collections.namedtuple("Case", "name request limit check", defaults=[None])
 
 
 def call(macro, *args, **extra):
@@ -153,13 +152,8 @@ def prepare(work):
                                    b"Content-Type: text/plain\r\n\r\nbefore\x00after\r\nline2\x00\r\n")
 
 
-def main(argv):
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--kvlhost", type=Path, default=REPO / "build" / "bin" / "kvlhost.exe")
-    parser.add_argument("--locale", default="en_US.UTF-8")
-    parser.add_argument("--slack", type=float, default=1.0, help="multiplies every time limit (default 1)")
-    parser.add_argument("--only", default="", help="run only the cases whose name holds this text")
-    options = parser.parse_args(argv)
+def main():
+    options = arguments(locale="en_US.UTF-8", slack=1.0, only="")
 
     prefix = Path(os.environ.get("WINEPREFIX", REPO / "build" / "wine"))
     work = REPO / "build" / "hostile"
@@ -201,11 +195,9 @@ def main(argv):
     if ending:
         failures.append(ending)
     failures += [f"a request wrote {path}" for path in leftovers(prefix, work)]
-    print(f"hostile: {len(chosen)} cases in {time.monotonic() - started:.1f} s, {len(failures)} failed")
-    for failure in failures:
-        print(f"hostile: FAIL: {failure}", file=sys.stderr)
-    return 1 if failures else 0
+    return finish(failures, f"hostile: {len(chosen)} cases in {time.monotonic() - started:.1f} s, "
+                            f"{len(failures)} failed")
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1:]))
+    sys.exit(main())

@@ -9,12 +9,11 @@ import email
 import email.policy
 import html.parser
 import pathlib
-import subprocess
 import sys
 import tempfile
 import time
 
-from kvlhost import RUN, windows_path
+from kvlhost import run, windows_path
 
 DATA = pathlib.Path(__file__).parent / "data" / "html"
 UNSEEN = {"script", "style", "head", "title", "template"}
@@ -54,16 +53,12 @@ class VisibleText(html.parser.HTMLParser):
             self.words += data.translate(INVISIBLE).split()
 
 
-def expand(message, timeout=60):
-    with tempfile.TemporaryDirectory() as scratch:
-        template = pathlib.Path(scratch, "text.tpl")
-        template.write_text("%TEXT")
-        started = time.monotonic()
-        done = subprocess.run([RUN, sys.argv[1], "expand", windows_path(template), "--message", windows_path(message)],
-                              capture_output=True, timeout=timeout)
-        if done.returncode != 0:
-            raise SystemExit(f"{message.name}: exit {done.returncode}: {done.stderr.decode(errors='replace')}")
-        return done.stdout.decode(), done.stderr.decode(), time.monotonic() - started
+def expand(message):
+    started = time.monotonic()
+    done = run(sys.argv[1], "expand", "-", "--message", windows_path(message), stdin=b"%TEXT", timeout=60)
+    if done.returncode != 0:
+        raise SystemExit(f"{message.name}: exit {done.returncode}: {done.stderr.decode(errors='replace')}")
+    return done.stdout.decode(), done.stderr.decode(), time.monotonic() - started
 
 
 def check_message(path):

@@ -13,20 +13,27 @@ each reading.
 Usage: huge_message.py KVLHOST [--size MIB]   (the ctest entry reads 150 MiB; 1024 is the
 largest kvlhost reads, a minute or two here)
 """
-import argparse
 import os
-import subprocess
 import sys
 import tempfile
 import time
+from pathlib import Path
 
-from kvlhost import ROOT, RUN, finish
+from kvlhost import ROOT, arguments, finish, run
 
 CAP = 64 << 20
 LARGEST = 1 << 30  # the largest message file kvlhost reads
 LINE = b"All work and no play makes a long message, line after line of it. 0123456789"
 SUBJECT = "a huge message"
 TEMPLATE = "%KVL_StrLen(%TEXT)|%KVL_StrLen(%SUBJECT)|%FROMADDR|%KVL_StrLen(%KVL_StrMid(%TEXT, 1, 20))"
+
+
+def fill(target, block, size):
+    """Writes whole blocks while they leave 64 KiB of size free: the bytes written."""
+    count = max(0, (size - (1 << 16)) // len(block))
+    for _ in range(count):
+        target.write(block)
+    return count * len(block)
 
 
 def write_message(path, size, line_end, attachment=False):
@@ -38,10 +45,7 @@ def write_message(path, size, line_end, attachment=False):
     with open(path, "wb") as target:
         if not attachment:
             target.write(head + b"Content-Type: text/plain" + line_end + line_end)
-            written = 0
-            while written + len(block) <= size - (1 << 16):
-                target.write(block)
-                written += len(block)
+            written = fill(target, block, size)
             return min(written // len(line) * (len(LINE) + 2), CAP)
         boundary = b"b0undary"
         target.write(head + b"Content-Type: multipart/mixed; boundary=" + boundary + line_end + line_end +
@@ -49,10 +53,7 @@ def write_message(path, size, line_end, attachment=False):
                      b"Content-Transfer-Encoding: base64" + line_end + line_end)
         encoded = b"QUJD" * 19 + line_end  # 76 characters of Base64 a line
         big = encoded * ((1 << 20) // len(encoded))
-        written = 0
-        while written + len(big) <= size - (1 << 16):
-            target.write(big)
-            written += len(big)
+        fill(target, big, size)
         text = b"The short text after the attachment." + line_end
         target.write(b"--" + boundary + line_end + b"Content-Type: text/plain" + line_end + line_end + text +
                      b"--" + boundary + b"--" + line_end)
@@ -60,26 +61,21 @@ def write_message(path, size, line_end, attachment=False):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("kvlhost")
-    parser.add_argument("--size", type=int, default=150, help="message size in MiB")
-    options = parser.parse_args()
+    options = arguments(size=150)
     size = options.size << 20
     failures = []
 
     def read(template, path):
         """kvlhost's reading of the message, which is removed afterwards: seconds, rc, stdout, stderr."""
         start = time.monotonic()
-        done = subprocess.run([RUN, options.kvlhost, "expand", template, "--message", path],
-                              capture_output=True, timeout=600)
+        done = run(options.kvlhost, "expand", template, "--message", path, timeout=600)
         seconds = time.monotonic() - start
         os.remove(path)
         return seconds, done.returncode, done.stdout.decode(errors="replace"), done.stderr.decode(errors="replace")
 
     with tempfile.TemporaryDirectory(prefix="huge-message-", dir=os.path.join(ROOT, "build")) as folder:
         template = os.path.join(folder, "measure.tpl")
-        with open(template, "w") as target:
-            target.write(TEMPLATE)
+        Path(template).write_text(TEMPLATE)
         for name, line_end, attachment in (("CR LF text", b"\r\n", False), ("LF text", b"\n", False),
                                            ("Base64 attachment, then text", b"\r\n", True)):
             path = os.path.join(folder, "message.eml")

@@ -16,13 +16,12 @@ the program by the system's library search. Exits 1 on any difference.
 """
 import os
 import shutil
-import subprocess
 import sys
 import tempfile
 
 from test.test_codecs import punycode_testcases
 
-from kvlhost import RUN, Session, batch, finish, host_argument, windows_path
+from kvlhost import Session, arguments, batch, finish, mismatches, plugin_copy, run
 
 MISSING = " *** ERROR: IDN.dll not found *** "
 DOMAIN_ENDS = '> ,<:/\\()"*#;[]{}|@'
@@ -130,14 +129,12 @@ def cases_for(locale):
 def peer_check(host):
     failures, count = [], 0
     for locale in WORDS:
-        cases = cases_for(locale)
-        results = batch(host, [{"macro": macro, "args": [text]} for macro, text, _ in cases], locale=locale)
-        names = sum(1 for macro, _, _ in cases if macro == "KVL_DomToACE")
+        cases = [(locale, *case) for case in cases_for(locale)]
+        failures += mismatches(cases, batch(host, [{"macro": macro, "args": [text]} for _, macro, text, _ in cases],
+                                            locale=locale))
+        names = sum(1 for case in cases if case[1] == "KVL_DomToACE")
         print(f"{locale}: {names} names, {len(cases)} conversions")
         count += names
-        for (macro, text, expected), result in zip(cases, results):
-            if result != expected:
-                failures.append(f"{locale} {macro}({text!r}): {result!r}, Python {expected!r}")
     if count < 200:
         failures.append(f"only {count} names checked")
     return failures, count
@@ -145,47 +142,38 @@ def peer_check(host):
 
 def loading_check(host):
     """The missing library, a retry that finds it, and the system's search."""
-    failures = []
-    folder = tempfile.mkdtemp(prefix="kvl-idn-")
-    try:
-        program = os.path.join(folder, "program")
-        plugin = os.path.join(folder, "plugin")
+    with tempfile.TemporaryDirectory(prefix="kvl-idn-") as folder:
+        program, plugin = os.path.join(folder, "program"), os.path.join(folder, "plugin")
         os.makedirs(program)
         os.makedirs(plugin)
-        shutil.copy(host, program)
-        shutil.copy(os.path.join(os.path.dirname(host), "KVL.zrp"), plugin)
-        copied_host = os.path.join(program, os.path.basename(host))
-        plugin_path = windows_path(os.path.join(plugin, "KVL.zrp"))
+        copied_host = shutil.copy(host, program)
+        plugin_path = plugin_copy(host, plugin)
+        idn = os.path.join(os.path.dirname(host), "idn.dll")
         with Session(copied_host, "--plugin", plugin_path, cwd=folder, locale="en_US.UTF-8") as session:
-            expectations = [
+            cases = [
                 ("KVL_DomToACE", "bücher.de", MISSING),
                 ("KVL_DomToIDN", "xn--bcher-kva.de", MISSING),
                 ("KVL_DomToACE", "", ""),
                 ("KVL_AddrToACE", "a@bücher.de, b@example.org", f"a@{MISSING}, b@{MISSING}"),
                 ("KVL_IDNList", "Anna <a@bücher.de>", f'"Anna" <a@{MISSING}>'),
             ]
-            for macro, text, expected in expectations:
-                result = session.call(macro, text).get("result")
-                if result != expected:
-                    failures.append(f"without idn.dll {macro}({text!r}): {result!r}, expected {expected!r}")
-            shutil.copy(os.path.join(os.path.dirname(host), "idn.dll"), plugin)
-            result = session.call("KVL_DomToACE", "bücher.de").get("result")
-            if result != "xn--bcher-kva.de":
-                failures.append(f"after idn.dll was put beside the plug-in: {result!r}")
+            failures = mismatches(cases, [session.call(macro, text).get("result") for macro, text, _ in cases])
+            # Put beside the plug-in now, the next call finds it.
+            shutil.copy(idn, plugin)
+            cases = [("KVL_DomToACE", "bücher.de", "xn--bcher-kva.de")]
+            failures += mismatches(cases, [session.call(*cases[0][:2]).get("result")])
         # idn.dll beside the program only: the system's library search finds it.
         os.remove(os.path.join(plugin, "idn.dll"))
-        shutil.copy(os.path.join(os.path.dirname(host), "idn.dll"), program)
-        done = subprocess.run([RUN, copied_host, "call", "--raw", "KVL_DomToIDN", "xn--mller-kva.de", "--plugin", plugin_path],
-                              capture_output=True, timeout=60, cwd=folder, env=dict(os.environ, KVL_LOCALE="en_US.UTF-8"))
+        shutil.copy(idn, program)
+        done = run(copied_host, "call", "--raw", "KVL_DomToIDN", "xn--mller-kva.de", "--plugin", plugin_path,
+                   cwd=folder, locale="en_US.UTF-8", timeout=60)
         if done.stdout.decode("utf-8") != "müller.de":
             failures.append(f"idn.dll beside the program: {done.stdout!r} {done.stderr!r}")
-    finally:
-        shutil.rmtree(folder, ignore_errors=True)
     return failures
 
 
 def main():
-    host = os.path.abspath(host_argument())
+    host = os.path.abspath(arguments().kvlhost)
     failures, count = peer_check(host)
     loading = loading_check(host)
     return finish(failures + loading, f"{count} names both ways beside encodings.idna; "

@@ -1,10 +1,13 @@
 """What the Python checks share: where the tree and kvlhost are, the Windows form
-of a path, and kvlhost's batch mode (all requests at once, or one at a time)."""
+of a path, one kvlhost command, kvlhost's batch mode (all requests at once, or one at
+a time), and the comparison of results with what a table or a peer expects."""
 
+import argparse
+import glob
 import json
 import os
+import shutil
 import subprocess
-import sys
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 RUN = os.path.join(ROOT, "scripts", "wine-run.sh")
@@ -16,9 +19,46 @@ def windows_path(path):
     return "Z:" + str(path).replace("/", "\\")
 
 
-def host_argument():
-    """The kvlhost a check runs: its first argument, or the one the build made."""
-    return sys.argv[1] if len(sys.argv) > 1 else HOST
+def arguments(**options):
+    """KVLHOST (the build's when not given) and the check's own --options, name=default
+    (a default of False makes a flag)."""
+    parser = argparse.ArgumentParser()
+    parser.add_argument("kvlhost", nargs="?", default=HOST)
+    for name, default in options.items():
+        parser.add_argument("--" + name, **({"action": "store_true"} if default is False else
+                                            {"type": type(default), "default": default}))
+    return parser.parse_args()
+
+
+def message_files():
+    """The .eml files of examples/ and tests/data/messages/."""
+    return sorted(glob.glob(os.path.join(ROOT, "examples", "*.eml")) +
+                  glob.glob(os.path.join(ROOT, "tests", "data", "messages", "*.eml")))
+
+
+def run(host, *args, stdin=b"", locale=None, cwd=None, timeout=120):
+    """One kvlhost command: its exit status, standard output and error (bytes)."""
+    return subprocess.run([RUN, host, *args], input=stdin, capture_output=True, timeout=timeout, cwd=cwd,
+                          env=environment(locale))
+
+
+def plugin_copy(host, folder):
+    """A copy of the build's KVL.zrp in folder: its Windows path."""
+    shutil.copy(os.path.join(os.path.dirname(host), "KVL.zrp"), folder)
+    return windows_path(os.path.join(folder, "KVL.zrp"))
+
+
+def mismatches(cases, results):
+    """A line for each case (a tuple whose last member is the expected result) that its result misses."""
+    return [f"{case[:-1]}: {result!r}, expected {case[-1]!r}" for case, result in zip(cases, results, strict=True)
+            if result != case[-1]]
+
+
+def unexplained(found, listed):
+    """The differences from a peer (key -> what differs) that `listed` does not explain,
+    and the listed ones that agree now."""
+    return ([f"{key}: {what}" for key, what in sorted(found.items()) if key not in listed] +
+            [f"{key} is listed as differing but agrees now" for key in sorted(listed.keys() - found.keys())])
 
 
 def finish(failures, summary, shown=None):
@@ -37,8 +77,7 @@ def batch_replies(host, requests, *options, locale=None, cwd=None, timeout=300):
     """Each request's reply, through one kvlhost batch session; ends the check when one is missing.
     The last request has no line end: kvlhost answers what stands before the end of input too."""
     lines = "\n".join(json.dumps(request) for request in requests)
-    done = subprocess.run([RUN, host, "batch", *options], input=lines.encode(), capture_output=True,
-                          timeout=timeout, cwd=cwd, env=environment(locale))
+    done = run(host, "batch", *options, stdin=lines.encode(), locale=locale, cwd=cwd, timeout=timeout)
     replies = [json.loads(line) for line in done.stdout.decode().splitlines()]
     if len(replies) != len(requests):
         raise SystemExit(f"{len(replies)} replies for {len(requests)} requests"
@@ -59,13 +98,10 @@ class Session:
         self.process = subprocess.Popen([RUN, host, "batch", *options], stdin=subprocess.PIPE,
                                         stdout=subprocess.PIPE, cwd=cwd, env=environment(locale))
 
-    def ask(self, request):
-        self.process.stdin.write((json.dumps(request) + "\n").encode())
+    def call(self, macro, *args):
+        self.process.stdin.write((json.dumps({"macro": macro, "args": list(args)}) + "\n").encode())
         self.process.stdin.flush()
         return json.loads(self.process.stdout.readline())
-
-    def call(self, macro, *args):
-        return self.ask({"macro": macro, "args": list(args)})
 
     def close(self):
         self.process.stdin.close()

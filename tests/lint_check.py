@@ -10,23 +10,22 @@ line at all, status 0). Prints each failure and a closing count; exits 1 on any.
 """
 import glob
 import os
-import subprocess
 import sys
+from pathlib import Path
 
-from kvlhost import HOST, ROOT, RUN
+from kvlhost import ROOT, arguments, finish, run
 
 LINT = os.path.join(ROOT, "tests", "data", "lint")
 EXAMPLES = os.path.join(ROOT, "examples")
 
 
-def check(host, folder, *files):
-    done = subprocess.run([RUN, host, "check", *files], cwd=folder, capture_output=True, timeout=120)
-    return done.returncode, done.stdout.decode("utf-8"), done.stderr.decode("utf-8", "replace")
-
-
 def main():
-    host = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else HOST)
+    host = os.path.abspath(arguments().kvlhost)
     failures, cases = [], 0
+
+    def check(folder, *files):
+        done = run(host, "check", *files, cwd=folder)
+        return done.returncode, done.stdout.decode("utf-8"), done.stderr.decode("utf-8", "replace")
 
     def expect(what, actual, wanted):
         nonlocal cases
@@ -39,30 +38,23 @@ def main():
         failures.append(f"only {len(templates)} templates in {LINT}")
     for path in templates:
         name = os.path.basename(path)
-        with open(path[:-len(".tpl")] + ".expected", encoding="utf-8") as golden:
-            wanted = golden.read()
-        status, out, _ = check(host, LINT, name)
-        expect(name, out, wanted)
-        expect(name + " exit status", status, 1 if ": error: " in wanted else 0)
+        wanted = Path(path[:-len(".tpl")] + ".expected").read_text(encoding="utf-8")
+        status, out, _ = check(LINT, name)
+        expect(name, (status, out), (1 if ": error: " in wanted else 0, wanted))
 
-    with open(os.path.join(LINT, "unset-variable.expected"), encoding="utf-8") as golden:
-        after_missing = golden.read()
-    status, out, _ = check(host, LINT, "no-such-file.tpl", "unset-variable.tpl")
+    after_missing = Path(LINT, "unset-variable.expected").read_text(encoding="utf-8")
+    status, out, _ = check(LINT, "no-such-file.tpl", "unset-variable.tpl")
     expect("missing file", (status, out), (1, "no-such-file.tpl: error: cannot read the file\n" + after_missing))
 
-    status, out, err = check(host, LINT)
+    status, out, err = check(LINT)
     expect("no file", (status, out, "kvlhost --help shows the usage" in err), (2, "", True))
 
     examples = sorted(os.path.basename(p) for p in glob.glob(os.path.join(EXAMPLES, "*.tpl")))
-    status, out, err = check(host, EXAMPLES, *examples)
-    expect("examples " + " ".join(examples), (status, out), (0, ""))
+    status, out, err = check(EXAMPLES, *examples)
     plural = "" if len(examples) == 1 else "s"
-    expect("examples summary", err.strip(), f"kvlhost: checked {len(examples)} template{plural}: 0 errors, 0 warnings")
-
-    for failure in failures:
-        print(failure)
-    print(f"{cases - len(failures)} passed, {len(failures)} failed")
-    return 1 if failures else 0
+    expect("examples " + " ".join(examples), (status, out, err.strip()),
+           (0, "", f"kvlhost: checked {len(examples)} template{plural}: 0 errors, 0 warnings"))
+    return finish(failures, f"{cases - len(failures)} passed, {len(failures)} failed")
 
 
 if __name__ == "__main__":
