@@ -53,15 +53,6 @@ inline std::string ControlText(HWND dialog, int id) {
   return control ? WindowText(control) : "<none>";
 }
 
-// True once `ready` holds, checked every 20 ms for up to `seconds`.
-inline bool WaitUntil(const std::function<bool()>& ready, int seconds = 5) {
-  for (int i = 0; i < seconds * 50; ++i) {
-    if (ready()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return ready();
-}
-
 // A control's rectangle in its window's client area.
 inline kvl::dialogs::PixelRect PlaceOf(HWND window, int id) {
   RECT rect{};

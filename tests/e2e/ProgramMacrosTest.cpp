@@ -52,22 +52,14 @@ double SecondsFor(const std::function<void()>& run) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-bool WaitForText(const std::function<std::string()>& read, const std::string& part, int seconds) {
-  for (int i = 0; i < seconds * 10; ++i) {
-    if (read().find(part) != std::string::npos) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  return false;
-}
-
 // The quoted program path with blanks stays whole and quoted; each window mode arrives.
 TEST_F(ProgramMacros, RunStartsProgramsInEachWindowMode) {
-  const auto read = [this] { return log(); };
   for (const auto& [mode, shown] : std::vector<std::pair<std::string, std::string>>{
            {"max", "3"}, {"hide", "0"}, {" MIN ", "2"}, {"other", "1"}}) {
     const std::string tag = "mode" + shown;
     EXPECT_EQ(plugin.call("KVL_Run", {probe() + " -x file.txt " + tag, mode}), "") << mode;
-    EXPECT_TRUE(WaitForText(read, "-x file.txt " + tag + "\n" + shown + "\n", 10)) << mode << ": " << log();
+    const std::string logged = "-x file.txt " + tag + "\n" + shown + "\n";
+    EXPECT_TRUE(kvltest::WaitUntil([&] { return log().find(logged) != std::string::npos; }, 10)) << mode << ": " << log();
   }
   EXPECT_NE(log().find(probe()), std::string::npos);
   EXPECT_EQ(plugin.call("KVL_Run", {probe()}), "");  // without parameters
@@ -132,14 +124,14 @@ TEST_F(ProgramMacros, RunTakesProgramNamesThatFitAPathBuffer) {
     const std::string line = std::string(1, '"').append(program.string()).append("\" run").append(std::to_string(length));
     EXPECT_EQ(plugin.call("KVL_Run", {line}), length == 259 ? "" : kNoSuccess);
   }
-  EXPECT_TRUE(kvltest::WaitForFile((deep / "probe-log.txt").string(), 10));
-  EXPECT_TRUE(WaitForText([&] { return kvltest::FileText(deep / "probe-log.txt"); }, "run259", 10));
+  const auto ran259 = [&] { return kvltest::FileText(deep / "probe-log.txt").find("run259") != std::string::npos; };
+  EXPECT_TRUE(kvltest::WaitUntil(ran259, 10));
   EXPECT_EQ(plugin.call("KVL_Run", {"C:\\" + std::string(1000, 'p')}), kNoSuccess);
   // "PROGRAM" PARAMETERS: two quotes, a blank, the two parts.
   const std::string program = probe();
   const std::string fits = "x" + std::string(32766 - (program.size() + 2) - 1 - 1, 'a');
   EXPECT_EQ(plugin.call("KVL_Run", {program + " " + fits}), "");
-  EXPECT_TRUE(WaitForText([this] { return log(); }, fits, 10));
+  EXPECT_TRUE(kvltest::WaitUntil([&] { return log().find(fits) != std::string::npos; }, 10));
   EXPECT_EQ(plugin.call("KVL_Run", {program + " " + fits + "a"}), kNoSuccess);
 }
 

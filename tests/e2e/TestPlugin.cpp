@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <fstream>
-#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -61,14 +60,6 @@ void ExpectResults(LoadedPlugin& plugin, const std::vector<MacroCase>& rows) {
 std::string FileText(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-bool WaitForFile(const std::string& path, int seconds) {
-  for (int i = 0; i < seconds * 10; ++i) {
-    if (std::filesystem::exists(path)) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  return false;
 }
 
 }  // namespace kvltest

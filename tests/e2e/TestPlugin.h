@@ -1,8 +1,11 @@
 #pragma once
 // A private copy of KVL.zrp in a fresh folder, loaded the way the mail client
 // loads it, so each test controls the files beside the plug-in.
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -72,7 +75,18 @@ class PluginTest : public ::testing::Test {
 // A file's whole content; empty when it cannot be read.
 std::string FileText(const std::filesystem::path& path);
 
+// True once `ready` holds, checked every 20 ms for up to `seconds`.
+inline bool WaitUntil(const std::function<bool()>& ready, int seconds = 5) {
+  for (int i = 0; i < seconds * 50; ++i) {
+    if (ready()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return ready();
+}
+
 // Waits up to `seconds` for a file to appear (programs the plug-in opens run on their own).
-bool WaitForFile(const std::string& path, int seconds);
+inline bool WaitForFile(const std::string& path, int seconds) {
+  return WaitUntil([&path] { return std::filesystem::exists(path); }, seconds);
+}
 
 }  // namespace kvltest
