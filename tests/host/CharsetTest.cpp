@@ -9,7 +9,6 @@
 #include <thread>
 #include <vector>
 
-
 // Byte strings were made with Python's codecs; every byte is escaped.
 namespace kvlhost {
 namespace {
@@ -166,7 +165,6 @@ TEST(Charset, UsesComWhateverTheThreadAlreadyDid) {
   EXPECT_EQ(inMultithreaded, kIsoJapanese);
   EXPECT_EQ(withoutCom, kIsoJapanese);
 }
-
 
 std::string PlatformConverted(std::string_view text, UINT from, UINT to) {
   const int wideLength = MultiByteToWideChar(from, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);

@@ -29,16 +29,17 @@ struct PluginUnderTest {
 };
 #endif
 
-// An engine whose warnings and findings are kept, over the real plug-in or a stand-in.
+// An engine whose warnings and findings are kept, over the real plug-in (loaded only
+// when no stand-in is given) or a stand-in.
 struct Engine {
   explicit Engine(const kvlhost::MacroRunner* standIn = nullptr, std::string subject = "s")
-      : engine(session, standIn ? standIn : plugin.runner()) {
+      : engine(session, standIn ? standIn : plugin.emplace().runner()) {
     session.items = {{223, std::move(subject)}, {241, "body text"}, {219, "eve@example.org"}};
     session.templateName = "my.tpl";
     session.warn = [this](const std::string& message) { warnings.push_back(message); };
     session.report = [this](const std::string& line) { findings.push_back(line); };
   }
-  PluginUnderTest plugin;
+  std::optional<PluginUnderTest> plugin;
   HostSession session;
   TemplateEngine engine;
   std::vector<std::string> warnings, findings;
