@@ -68,6 +68,7 @@ def checks(host, version, folder):
     not_a_file = r": it is not a file \(a device, a pipe or a folder\)\n"
     expect(["expand", "-", "--message", "\\\\.\\NUL"], 1, "", r"kvlhost: cannot read message \\\\\.\\NUL" + not_a_file)
     expect(["check", "\\\\.\\COM1"], 1, "\\\\.\\COM1: error: cannot read the file\n")
+
     def expect_message(name, raw, template, out, err, locale=None):
         """expand - of `template` on a message file `name` that holds `raw`."""
         (folder / name).write_bytes(raw)

@@ -37,8 +37,9 @@ def message_files():
 
 
 def run(host, *args, stdin=b"", locale=None, cwd=None, timeout=120):
-    """One kvlhost command: its exit status, standard output and error (bytes)."""
-    return subprocess.run([RUN, host, *args], input=stdin, capture_output=True, timeout=timeout, cwd=cwd,
+    """One kvlhost command: its exit status, standard output and error (bytes); a relative
+    KVLHOST holds in any working folder."""
+    return subprocess.run([RUN, os.path.abspath(host), *args], input=stdin, capture_output=True, timeout=timeout, cwd=cwd,
                           env=environment(locale))
 
 
@@ -95,7 +96,7 @@ class Session:
     plug-in and the host lasts between them, as in the mail client)."""
 
     def __init__(self, host, *options, locale=None, cwd=None):
-        self.process = subprocess.Popen([RUN, host, "batch", *options], stdin=subprocess.PIPE,
+        self.process = subprocess.Popen([RUN, os.path.abspath(host), "batch", *options], stdin=subprocess.PIPE,
                                         stdout=subprocess.PIPE, cwd=cwd, env=environment(locale))
 
     def call(self, macro, *args):
