@@ -130,7 +130,7 @@ TEST(RegexBinding, TemplateForms) {
   EXPECT_NE(ErrorOf([&] { replace("x", "x", "$99999999999"); }), "");
 
   const auto regex = CreateRegex("\\d", {});
-  EXPECT_EQ(regex->Replace("a1b22", [](const IMatch& m) { return "<" + m.Value() + ">"; }), "a<1>b<2><2>");
+  EXPECT_EQ(regex->Replace("a1b22", [](const IMatch& m) { return std::string("<") + m.Value() + ">"; }), "a<1>b<2><2>");
   EXPECT_EQ(regex->Replace("a1", MatchEvaluator()), "a1");
 }
 
