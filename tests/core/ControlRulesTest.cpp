@@ -76,11 +76,6 @@ TEST(PluginState, InitialisationReadsTheListAndFinalisationDeletesRecordedFiles)
   EXPECT_FALSE(std::filesystem::exists(attached));
 }
 
-TEST(PluginState, RandomDrawsStayInRange) {
-  for (std::uint32_t range : {1u, 2u, 100u, 0xFFFFFFFFu})
-    for (int i = 0; i < 1000; ++i) EXPECT_LT(DrawRandom(range), range);
-}
-
 }  // namespace
 
 // A handler's optional arguments: the last one given (n) and the first one absent (n + 1).

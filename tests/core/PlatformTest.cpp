@@ -1,4 +1,4 @@
-// Folder and path services on the real file system.
+// Folder and path services on the real file system; INI files are KVL_IniGet's (SystemMacrosTest).
 #include <windows.h>
 
 #include <array>
@@ -30,24 +30,12 @@ TEST(Platform, ShortPathsComeBackWithTheirLongNames) {
   std::filesystem::remove_all(folder);
 }
 
-TEST(Platform, TemporaryFoldersEndInABackslashAndExist) {
-  const std::string temp = GetTempFolder(true);
-  ASSERT_FALSE(temp.empty());
-  EXPECT_EQ(temp.back(), '\\');
-  EXPECT_TRUE(FolderExists(temp));
+// The temporary folder itself is KVL_TempDir's (FileMacrosTest).
+TEST(Platform, ThePluginsTemporaryFolderIsMadeOnce) {
   const std::string own = PluginTempFolder(false);
   EXPECT_EQ(own, GetTempFolder(false) + "KVL\\");
   EXPECT_TRUE(FolderExists(own));
   EXPECT_EQ(PluginTempFolder(false), own);  // a second call finds the folder
-}
-
-TEST(Platform, IniLookupFallsBackToTheDefault) {
-  const std::string ini = GetTempFolder(false) + "kvl-platform-test.ini";
-  std::ofstream(ini) << "[Execute]\r\nstart=go.bat\r\n";
-  EXPECT_EQ(IniReadString(ini, "EXECUTE", "Start", "none"), "go.bat");
-  EXPECT_EQ(IniReadString(ini, "Execute", "Exit", "none"), "none");
-  EXPECT_EQ(IniReadString(ini + ".missing", "Execute", "Start", ""), "");
-  std::filesystem::remove(ini);
 }
 
 }  // namespace

@@ -39,6 +39,7 @@ TEST_F(RegexMacros, IsMatchReplaceAndGrepModes) {
       {"KVL_RERepl", {"Re: RE: x", "re: ", "", "1"}, "x"}, {"KVL_RERepl", {"Re: RE: x", "re: ", "", "2"}, "Re: RE: x"},
       {"KVL_RERepl", {"a(b", "(", "x"}, kNoSuccess}, {"KVL_RERepl", {"ab", "(a)", "$2"}, kNoSuccess},
       {"KVL_RERepl", {"ab", "(?<n>a)", "${x}"}, kNoSuccess}, {"KVL_RERepl", {"caf\xE9", "\xE9", "e"}, "cafe"},
+      {"KVL_ReX", {"id 12-34", "(\\d+)-(\\d+)"}, "12"}, {"KVL_ReX", {"nothing", "(\\d+)"}, ""},
       {"KVL_Grep", {text, "bet"}, "beta\n"}, {"KVL_Grep", {text, "bet", " m "}, "beta\n"},
       {"KVL_Grep", {text, "bet", "N"}, "alpha\ngamma\n"}, {"KVL_Grep", {text, "bet", "B"}, "alpha\n"},
       {"KVL_Grep", {text, "bet", "BI"}, "alpha\nbeta\n"}, {"KVL_Grep", {text, "bet", "A"}, "gamma\n"},
@@ -48,22 +49,6 @@ TEST_F(RegexMacros, IsMatchReplaceAndGrepModes) {
       // A line for which the host produces nothing counts as not matching.
       {"KVL_Grep", {"a\nb", "x*", "N"}, "a\nb\n"},
   });
-}
-
-TEST_F(RegexMacros, QuotesTravelAsCharacterTwo) {
-  plugin.session.processed.clear();
-  EXPECT_EQ(plugin.call("KVL_Grep", {"say \"hi\"\nno", "hi"}), "say \"hi\"\n");
-  ASSERT_FALSE(plugin.session.processed.empty());
-  EXPECT_EQ(plugin.session.processed[0], "%SETPATTREGEXP=\"hi\"%REGEXPMATCH=\"say \x02hi\x02\n\"");
-
-  plugin.session.processed.clear();
-  EXPECT_EQ(plugin.call("KVL_ReX", {"id \"12-34\"", "(\\d+)-(\\d+)"}), "12");
-  EXPECT_EQ(plugin.session.processed[0],
-            "%SETPATTREGEXP=\"(\\d+)-(\\d+)\"%REGEXPBLINDMATCH=\"id \x02" "12-34\x02\"%SUBPATT=\"1\"");
-  EXPECT_EQ(plugin.call("KVL_ReX", {"id \"12-34\"", "(\\d+)-(\\d+)", "2"}), "34");
-  // The host sees the text's quotes as character 2; they come back in the result.
-  EXPECT_EQ(plugin.call("KVL_ReX", {"id \"12-34\"", "\\x02\\d+-\\d+\\x02", "0"}), "\"12-34\"");
-  EXPECT_EQ(plugin.call("KVL_ReX", {"nothing", "(\\d+)"}), "");
 }
 
 TEST_F(RegexMacros, PatternsAndTextsStayInsideTheirQuotes) {

@@ -4,6 +4,7 @@
 // Input: option byte, match-option byte (its high half chooses the budget), start byte,
 // then pattern NUL subject NUL template.
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "regex/PCRE.h"
@@ -86,34 +87,29 @@ void Search(const IRegex& regex, std::string_view subject, std::string_view temp
   }
 }
 
+// The answer of a search within a budget, or none when its steps run out.
+std::optional<bool> Within(const IRegex& regex, std::string_view subject, std::int32_t start, MatchOptions options,
+                           StepBudget& budget) {
+  try {
+    return regex.IsMatch(subject, start, options, budget);
+  } catch (const ERegexStepLimit&) {
+    return std::nullopt;
+  }
+}
+
 // A search within a budget answers as one without whenever it ends; the steps it took
 // are enough for it again, and one fewer stops it.
 void SearchWithin(const IRegex& regex, std::string_view subject, std::int32_t start, MatchOptions options,
                   unsigned long steps) {
   StepBudget budget(steps);
-  bool found = false;
-  try {
-    found = regex.IsMatch(subject, start, options, budget);
-  } catch (const ERegexStepLimit&) {
-    return;
-  }
-  Expect(found == regex.IsMatch(subject, start, options), "a search within a budget answers as one without");
+  const std::optional<bool> found = Within(regex, subject, start, options, budget);
+  if (!found) return;
+  Expect(*found == regex.IsMatch(subject, start, options), "a search within a budget answers as one without");
   const unsigned long taken = steps - budget.left();
   if (taken == 0) return;
   StepBudget exact(taken), fewer(taken - 1);
-  bool enough = false;
-  try {
-    enough = regex.IsMatch(subject, start, options, exact) == found;
-  } catch (const ERegexStepLimit&) {
-  }
-  Expect(enough, "the steps a search took are enough for it");
-  bool stopped = false;
-  try {
-    regex.IsMatch(subject, start, options, fewer);
-  } catch (const ERegexStepLimit&) {
-    stopped = true;
-  }
-  Expect(stopped, "one step fewer than a search took stops it");
+  Expect(Within(regex, subject, start, options, exact) == found, "the steps a search took are enough for it");
+  Expect(!Within(regex, subject, start, options, fewer), "one step fewer than a search took stops it");
 }
 
 }  // namespace

@@ -24,13 +24,11 @@ using namespace kvl::regex;
 // ---- pcretest's files ------------------------------------------------------
 
 struct SubjectCase {
-  int lineNumber = 0;
   std::string line;                 // as written, escapes and all
   std::vector<std::string> output;  // pcretest's result lines
 };
 
 struct PatternCase {
-  int lineNumber = 0;
   std::string pattern;                // between the delimiters
   std::string flags;                  // after the closing delimiter, white space dropped
   std::vector<std::string> preamble;  // output before the first subject, e.g. "Failed: ..."
@@ -51,12 +49,6 @@ bool LooksLikeOutput(std::string_view line) {
   return end != std::string_view::npos && end >= 2 && kMarks.find(line[end]) != std::string_view::npos;
 }
 
-struct LineReader {
-  std::istream& in;
-  int number = 0;
-  bool Next(std::string& line) { return std::getline(in, line) && ++number > 0; }
-};
-
 // As pcretest: a backslash protects the next character, the line break included.
 std::size_t FindDelimiter(std::string_view text, char delimiter) {
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -67,14 +59,14 @@ std::size_t FindDelimiter(std::string_view text, char delimiter) {
 }
 
 // Reads a pattern that starts on 'line' and may go on over the next lines; false at an unterminated end.
-bool ReadPattern(LineReader& reader, std::string_view line, PatternCase& pattern) {
+bool ReadPattern(std::istream& in, std::string_view line, PatternCase& pattern) {
   line = line.substr(line.find_first_not_of(" \t\v\f\r"));
   const char delimiter = line[0];
   std::string text = std::string(line.substr(1)) + '\n';
   std::size_t end;
   std::string more;
   while ((end = FindDelimiter(text, delimiter)) == std::string::npos) {
-    if (!reader.Next(more)) return false;
+    if (!std::getline(in, more)) return false;
     text += more + '\n';
   }
   pattern.pattern = text.substr(0, end);
@@ -89,13 +81,13 @@ bool ReadPattern(LineReader& reader, std::string_view line, PatternCase& pattern
 
 // Subject lines and their results run up to the next blank line. Subjects need not be
 // indented, but pcretest prints at least one line for each.
-void ReadSubjects(LineReader& reader, PatternCase& pattern) {
+void ReadSubjects(std::istream& in, PatternCase& pattern) {
   std::string line;
   bool afterSubject = false;
-  while (reader.Next(line) && !IsBlank(line)) {
+  while (std::getline(in, line) && !IsBlank(line)) {
     const bool isOutput = afterSubject || LooksLikeOutput(line);
     afterSubject = !isOutput;
-    if (!isOutput) pattern.subjects.push_back({reader.number, line, {}});
+    if (!isOutput) pattern.subjects.push_back({line, {}});
     else if (pattern.subjects.empty()) pattern.preamble.push_back(line);
     else pattern.subjects.back().output.push_back(line);
   }
@@ -104,15 +96,13 @@ void ReadSubjects(LineReader& reader, PatternCase& pattern) {
 // pcretest's output: each pattern, its subjects and what pcretest printed for them.
 std::vector<PatternCase> ReadPcretestOutput(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  LineReader reader{in};
   std::vector<PatternCase> patterns;
   std::string line;
-  while (reader.Next(line)) {
+  while (std::getline(in, line)) {
     if (IsBlank(line) || kvl::Trimmed(line).starts_with("< ")) continue;  // "< forbid ..." is a command
     PatternCase pattern;
-    pattern.lineNumber = reader.number;
-    if (!ReadPattern(reader, line, pattern)) break;
-    ReadSubjects(reader, pattern);
+    if (!ReadPattern(in, line, pattern)) break;
+    ReadSubjects(in, pattern);
     patterns.push_back(std::move(pattern));
   }
   return patterns;
@@ -123,8 +113,6 @@ std::vector<PatternCase> ReadPcretestOutput(const std::string& path) {
 struct Subject {
   std::string text;
   MatchOptions options;
-  int start = 0;
-  std::string unsupported;  // the first control the binding cannot express
 };
 
 // Reads up to maxDigits digits at text[pos] and moves pos past them.
@@ -135,7 +123,7 @@ unsigned ReadNumber(std::string_view text, std::size_t& pos, int base, std::size
   return value;
 }
 
-// \x{...} or \o{...}; anything else after the brace leaves pos alone.
+// \x{...}; anything else after the brace leaves pos alone.
 bool ReadBraced(std::string_view text, std::size_t& pos, int base, unsigned& value) {
   if (pos >= text.size() || text[pos] != '{') return false;
   std::size_t end = pos + 1;
@@ -145,11 +133,9 @@ bool ReadBraced(std::string_view text, std::size_t& pos, int base, unsigned& val
   return true;
 }
 
-// pcretest's controls without a match option here: copied, got and listed strings, DFA,
-// match limits, offset vector size, partial matching, newline conventions and the like.
-bool IsUnsupportedControl(char c) { return std::string_view("CDFGJLMOPQqRSY<").find(c) != std::string_view::npos; }
-
-// One byte or one control after a backslash at line[pos - 1]; pos moves past it.
+// One byte or one control after a backslash at line[pos - 1]; pos moves past it. The
+// only control these subjects use is \B; any other would read as its letter, and the
+// results would tell.
 void DecodeEscape(std::string_view line, std::size_t& pos, Subject& subject) {
   const char c = line[pos++];
   unsigned value = 0;
@@ -161,33 +147,19 @@ void DecodeEscape(std::string_view line, std::size_t& pos, Subject& subject) {
       --pos;
       subject.text += static_cast<char>(ReadNumber(line, pos, 8, 3));
       break;
-    case 'o': subject.text += ReadBraced(line, pos, 8, value) ? static_cast<char>(value) : 'o'; break;
     case 'x':
       if (ReadBraced(line, pos, 16, value)) subject.text += static_cast<char>(value);  // 8-bit: the low byte
       else subject.text += static_cast<char>(ReadNumber(line, pos, 16, 2));
       break;
-    case 'A': subject.options = subject.options | MatchOption::Anchored; break;
     case 'B': subject.options = subject.options | MatchOption::NotBol; break;
-    case 'Z': subject.options = subject.options | MatchOption::NotEol; break;
-    case '?': subject.options = subject.options | MatchOption::NoUtf8Check; break;
-    case 'N':  // a second \N asks for "not empty at the start", which has no option here
-      if (subject.options.has(MatchOption::NotEmpty)) subject.unsupported = "\\N\\N";
-      subject.options = subject.options | MatchOption::NotEmpty;
-      break;
-    case '>':
-      if (pos < line.size() && line[pos] == '-') subject.unsupported = "\\>-";
-      subject.start = static_cast<int>(ReadNumber(line, pos, 10, 9));
-      break;
-    default:
-      if (IsUnsupportedControl(c)) subject.unsupported = std::string("\\") + c;
-      else subject.text += c;  // \\, \$ and any other character stand for themselves
+    default: subject.text += c;  // \\, \$ and any other character stand for themselves
   }
 }
 
 Subject DecodeSubject(std::string_view line) {
   line = kvl::Trimmed(line);
   Subject subject;
-  for (std::size_t pos = 0; pos < line.size() && subject.unsupported.empty();) {
+  for (std::size_t pos = 0; pos < line.size();) {
     if (line[pos] != '\\') subject.text += line[pos++];
     else if (++pos < line.size()) DecodeEscape(line, pos, subject);  // a lone final backslash adds nothing
   }
@@ -220,8 +192,7 @@ std::string Printed(const ICaptureGroup& group, std::string_view subject) {
   const std::string value = group.Value();
   const auto index = static_cast<std::size_t>(group.Index());
   if (group.Index() < 0 || index > subject.size() || subject.substr(index, group.Length()) != value)
-    return AsPcretestPrints(value) + " <not at offset " + std::to_string(group.Index()) + " length " +
-           std::to_string(group.Length()) + ">";
+    return AsPcretestPrints(value) + " <not at its offset " + std::to_string(group.Index()) + ">";
   return AsPcretestPrints(value);
 }
 
@@ -234,19 +205,14 @@ int PrintedGroupCount(const std::vector<std::string>& output) {
 
 // The lines pcretest would print for this match. It stops at the last group that is set;
 // a group past those it printed may also read as set but empty.
-std::vector<std::string> Transcript(const IMatch* match, std::string_view subject, int expectedGroups) {
-  if (match == nullptr || !match->Success()) return {"No match"};
-  const auto groups = match->Groups();
-  const int count = std::max(groups ? groups->Count() : 0, expectedGroups);
-  std::vector<std::string> lines{GroupPrefix(0) + Printed(*match, subject)};
+std::vector<std::string> Transcript(const IMatch& match, std::string_view subject, int expectedGroups) {
+  if (!match.Success()) return {"No match"};
+  const auto groups = match.Groups();
+  const int count = std::max(groups->Count(), expectedGroups);
+  std::vector<std::string> lines{GroupPrefix(0) + Printed(match, subject)};
   std::size_t shown = 1;
   for (int i = 1; i < count; ++i) {
-    const auto group = groups ? groups->Items(i) : nullptr;
-    if (!group) {
-      lines.push_back(GroupPrefix(i) + "<no group object>");
-      shown = lines.size();
-      continue;
-    }
+    const auto group = groups->Items(i);
     lines.push_back(GroupPrefix(i) + Printed(*group, subject));
     if (group->Success() && (i < expectedGroups || group->Length() > 0)) shown = lines.size();
   }
@@ -279,15 +245,14 @@ RegexOptions OptionsFromFlags(std::string_view flags, std::string& unsupported) 
 }
 
 std::string Where(const PatternCase& pattern) {
-  return "pattern at line " + std::to_string(pattern.lineNumber) + ": /" + AsPcretestPrints(pattern.pattern) + "/" +
-         pattern.flags;
+  return "pattern /" + AsPcretestPrints(pattern.pattern) + "/" + pattern.flags;
 }
 
-// Runs patterns and subjects, counts them and what was left out, and reports the first
-// mismatches.
+// Runs patterns and subjects, counts them and the patterns left out, and reports the
+// first mismatches.
 struct SuiteRun {
   int failures = 0, patternsRun = 0, subjectsRun = 0;
-  std::map<std::string, int> skips;  // reason -> patterns or subjects left out
+  std::map<std::string, int> skips;  // reason -> patterns left out
 
   void Run(const PatternCase& pattern) {
     std::string unsupported;
@@ -313,34 +278,20 @@ struct SuiteRun {
     const std::string expected = pattern.preamble.empty() ? "compiles" : Joined(pattern.preamble);
     try {
       auto regex = CreateRegex(pattern.pattern, options, "C", 0);
-      Compare(Where(pattern), expected, regex ? "compiles" : "null regex");
+      Compare(Where(pattern), expected, "compiles");
       return regex;
     } catch (const ERegexException& e) {
-      if (!expected.starts_with("Failed:"))
-        Compare(Where(pattern), expected, std::string("ERegexException: ") + e.what());
-    } catch (const std::exception& e) {
-      Compare(Where(pattern), expected, std::string("exception: ") + e.what());
+      if (!expected.starts_with("Failed:")) Compare(Where(pattern), expected, std::string("error: ") + e.what());
     }
     return nullptr;
   }
 
   void RunSubject(const IRegex& regex, const PatternCase& pattern, const SubjectCase& subjectCase) {
     const Subject subject = DecodeSubject(subjectCase.line);
-    if (!subject.unsupported.empty()) {
-      ++skips["subject control " + subject.unsupported];
-      return;
-    }
     ++subjectsRun;
-    std::string got;
-    try {
-      const auto match = regex.Match(subject.text, subject.start, subject.options);
-      got = Joined(Transcript(match.get(), subject.text, PrintedGroupCount(subjectCase.output)));
-    } catch (const std::exception& e) {
-      got = std::string("exception: ") + e.what();
-    }
-    Compare(Where(pattern) + "\n  subject at line " + std::to_string(subjectCase.lineNumber) + ": " +
-                std::string(kvl::Trimmed(subjectCase.line)),
-            Joined(subjectCase.output), got);
+    const auto match = regex.Match(subject.text, subject.options);
+    Compare(Where(pattern) + "\n  subject: " + std::string(kvl::Trimmed(subjectCase.line)), Joined(subjectCase.output),
+            Joined(Transcript(*match, subject.text, PrintedGroupCount(subjectCase.output))));
   }
 };
 
@@ -352,9 +303,9 @@ TEST(PcreSuite, Testoutput1ThroughTheBinding) {
   std::printf("[ PCRE     ] %d patterns and %d subjects run, %d failed\n", run.patternsRun, run.subjectsRun,
               run.failures);
   for (const auto& [reason, count] : run.skips) std::printf("[ PCRE     ]   skipped %4d: %s\n", count, reason.c_str());
-  // The suite must not pass by running nothing.
-  EXPECT_GE(run.patternsRun, 500);
-  EXPECT_GE(run.subjectsRun, 2000);
+  // The suite must not pass by running less: PCRE 8.39's file, every case the binding can express.
+  EXPECT_EQ(run.patternsRun, 1124);
+  EXPECT_EQ(run.subjectsRun, 2316);
   EXPECT_EQ(run.failures, 0);
 }
 

@@ -9,23 +9,17 @@ namespace {
 
 using namespace kvl;
 
-std::string Upper(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) c = AsciiUpper(c);
-  return out;
-}
-
 TEST(Replace, OnePassAndRepetition) {
   EXPECT_EQ(ReplaceAll("aaa", "aa", "a"), "aa");
   EXPECT_EQ(ReplaceAll("abc", "", "x"), "abc");
-  EXPECT_EQ(ReplaceAll("xAbCx abc", "abc", "-", Upper), "x-x -");
+  EXPECT_EQ(ReplaceAll("xAbCx abc", "abc", "-", AsciiUppered), "x-x -");
   EXPECT_EQ(ReplaceRepeatedly("aaa", "aa", "a", nullptr, nullptr), "a");
   EXPECT_EQ(ReplaceRepeatedly("a    b", "  ", " ", nullptr, nullptr), "a b");
   // Nested pairs need as many passes as the nesting is deep.
   EXPECT_EQ(ReplaceRepeatedly("((()))()", "()", "", nullptr, nullptr), "");
   // A replacement holding the search text is applied once instead of for ever.
   EXPECT_EQ(ReplaceRepeatedly("ab", "a", "aa", nullptr, nullptr), "aab");
-  EXPECT_EQ(ReplaceRepeatedly("xAx", "a", "[A]", Upper, AsciiLowered), "x[A]x");
+  EXPECT_EQ(ReplaceRepeatedly("xAx", "a", "[A]", AsciiUppered, AsciiLowered), "x[A]x");
 }
 
 // Stretches between matches of every length up to three 16-byte blocks, results that
