@@ -180,6 +180,8 @@ TEST_F(FileMacros, PathsUpTo259CharactersReachThePlatformLongerOnesAreRefused) {
              {"KVL_FileLong", {file}, file, ""},
              {"KVL_CRC32", {"FN", file, "{H}"}, "0E6A295A\r\n", "00000000\r\n"},
              {"KVL_IniGet", {file, "S", "k", "none"}, "v", "none"},
+             {"KVL_IniSet", {file, "S", "n", "w"}, "", kNoSuccess},
+             {"KVL_IniGet", {file, "S", "n", "none"}, "w", "none"},
              {"KVL_FileAddLn", {file, "x"}, "1", "0"},
              {"KVL_FileCopy", {file, At("copy.txt")}, "1", "0"},
              {"KVL_FileCopy", {At("a.ini"), sibling + "c"}, "1", "0"},
