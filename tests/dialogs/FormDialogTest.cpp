@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <functional>
 
+#include "core/platform.h"
+#include "dialogs/FormLogic.h"
 #include "tests/dialogs/WindowDriver.h"
 #include "tests/e2e/TestPlugin.h"
 
@@ -26,15 +28,6 @@ std::wstring Wide(const std::string& text) {
   out.resize(static_cast<std::size_t>(
       MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), static_cast<int>(out.size()))));
   return out;
-}
-
-// The document file the plug-in writes for the browser.
-std::string DocumentPath() {
-  char temp[MAX_PATH] = {};
-  GetTempPathA(MAX_PATH, temp);
-  char longForm[MAX_PATH] = {};
-  GetLongPathNameA(temp, longForm, MAX_PATH);
-  return std::string(longForm) + "KVL\\KVL_FrmDlg_Doc.html";
 }
 
 std::string FileUrl(std::string path) {
@@ -78,8 +71,7 @@ IDispatch* EventSink(HWND window) {
 // the body and the other texts as references to VARIANTs, Cancel as a VARIANT_BOOL
 // by reference. Answers whether the sink set Cancel.
 bool DeliverNavigation(HWND window, const std::string& address, const std::string& body) {
-  VARIANT url, flags, frame, post, headers;
-  for (VARIANT* v : {&url, &flags, &frame, &post, &headers}) VariantInit(v);
+  VARIANT url{}, flags{}, frame{}, post{}, headers{};  // all zero: VT_EMPTY
   url.vt = VT_BSTR;
   url.bstrVal = SysAllocString(Wide(address).c_str());
   flags.vt = VT_I4;
@@ -97,8 +89,7 @@ bool DeliverNavigation(HWND window, const std::string& address, const std::strin
     post.parray = bytes;
   }
   VARIANT_BOOL cancel = VARIANT_FALSE;
-  VARIANT args[7];
-  for (VARIANT& v : args) VariantInit(&v);
+  VARIANT args[7]{};
   args[6].vt = VT_DISPATCH;
   VARIANT* byReference[] = {nullptr, &headers, &post, &frame, &flags, &url};
   for (int i = 1; i <= 5; ++i) {
@@ -118,11 +109,9 @@ bool DeliverNavigation(HWND window, const std::string& address, const std::strin
 // WindowClosing: IsChildWindow, then Cancel by reference. Answers Cancel.
 bool DeliverWindowClosing(HWND window) {
   VARIANT_BOOL cancel = VARIANT_FALSE;
-  VARIANT args[2];
-  VariantInit(&args[1]);
+  VARIANT args[2]{};
   args[1].vt = VT_BOOL;
   args[1].boolVal = VARIANT_FALSE;
-  VariantInit(&args[0]);
   args[0].vt = VT_BYREF | VT_BOOL;
   args[0].pboolVal = &cancel;
   DISPPARAMS params{args, nullptr, 2, 0};
@@ -164,39 +153,29 @@ class FormDialogs : public kvltest::WindowTest {
     });
   }
   std::string form;
-  const std::string document = DocumentPath();
+  // The document file the plug-in writes for the browser.
+  const std::string document = kvl::PluginTempFolder(true) + std::string(kvl::dialogs::kFormDocumentName);
 };
 
 TEST_F(FormDialogs, AcceptedSubmissionComesBackAndTheDocumentGoes) {
   EXPECT_EQ(plugin.call("KVL_FrmDlgDef", {"user", "Anna", "city", "Bonn"}), "");
   EXPECT_EQ(plugin.call("KVL_FrmDlgDef", {"user", "Bob", "odd"}), kvltest::kCountError);
   EXPECT_EQ(plugin.call("KVL_FrmDlgRet", {"name", "-"}), "-");
-  std::string shownDocument, shape;
-  bool linkCancelled = true, postCancelled = true, stayedAfterLink = false, stayedAfterPlainPost = false;
-  bool browserFillsTheWindow = false;
   EXPECT_EQ(show({form}, "KVL Input Form", [&](HWND window) {
-              shownDocument = kvltest::FileText(document);
+              EXPECT_EQ(kvltest::FileText(document),
+                        "<form method=post><a href=x >Anna</a><input name=kvl_frmdlg_ok type=submit></form>");
               RECT client{}, control{};
               GetClientRect(window, &client);
-              if (const HWND browser = GetWindow(window, GW_CHILD)) {
-                GetClientRect(browser, &control);
-                browserFillsTheWindow = EqualRect(&client, &control) && client.right > 0;
-              }
-              shape = Shape(window);
-              linkCancelled = DeliverNavigation(window, "http://example.com/", "");
-              stayedAfterLink = StaysOpen(window);
+              GetClientRect(GetWindow(window, GW_CHILD), &control);
+              EXPECT_TRUE(EqualRect(&client, &control) && client.right > 0) << "the browser fills the window";
+              EXPECT_EQ(Shape(window), "300x250 --S");
+              EXPECT_FALSE(DeliverNavigation(window, "http://example.com/", ""));  // the dialog never cancels a navigation
+              EXPECT_TRUE(StaysOpen(window));
               DeliverNavigation(window, document, "");  // the initial load
               DeliverNavigation(window, FileUrl(document), "city=Paris");
-              stayedAfterPlainPost = StaysOpen(window);
-              postCancelled = DeliverNavigation(window, FileUrl(document), "name=Anna+Smith&code=x%2By&kvl_frmdlg_ok=OK");
+              EXPECT_TRUE(StaysOpen(window));
+              EXPECT_FALSE(DeliverNavigation(window, FileUrl(document), "name=Anna+Smith&code=x%2By&kvl_frmdlg_ok=OK"));
             }), "1");
-  EXPECT_EQ(shownDocument, "<form method=post><a href=x >Anna</a><input name=kvl_frmdlg_ok type=submit></form>");
-  EXPECT_EQ(shape, "300x250 --S");
-  EXPECT_TRUE(browserFillsTheWindow);
-  EXPECT_FALSE(linkCancelled);  // the dialog never cancels a navigation
-  EXPECT_FALSE(postCancelled);
-  EXPECT_TRUE(stayedAfterLink);
-  EXPECT_TRUE(stayedAfterPlainPost);
   EXPECT_FALSE(std::filesystem::exists(document));
   EXPECT_EQ(plugin.call("KVL_FrmDlgRet", {"NAME"}), "Anna Smith");
   EXPECT_EQ(plugin.call("KVL_FrmDlgRet", {"code"}), "x+y");
@@ -209,54 +188,46 @@ TEST_F(FormDialogs, CancelEscapeCloseBoxAndScriptCloseAnswerNothing) {
   // Definitions: a removed name and an emptied list both read as empty.
   plugin.call("KVL_FrmDlgDef", {"user", "Anna"});
   plugin.call("KVL_FrmDlgDef", {"USER", ""});
-  std::string shownDocument, nested;
   EXPECT_EQ(show({form, "Order"}, "Order", [&](HWND window) {
-              shownDocument = kvltest::FileText(document);
-              OnWindowThread(window, [&] { nested = plugin.call("KVL_FrmDlg", {form, "Other", "900"}); });
+              EXPECT_NE(kvltest::FileText(document).find("x ></a>"), std::string::npos);
+              OnWindowThread(window, [&] {  // one form at a time...
+                EXPECT_EQ(plugin.call("KVL_FrmDlg", {form, "Other", "900"}), kvltest::kNoSuccess);
+              });
               DeliverNavigation(window, FileUrl(document), "name=Anna&kvl_frmdlg_ok=OK");
             }), "1");
-  EXPECT_NE(shownDocument.find("x ></a>"), std::string::npos) << shownDocument;
-  EXPECT_EQ(nested, " *** Action not successfully *** ");  // one form at a time...
   EXPECT_EQ(plugin.call("KVL_FrmDlgRet", {"name"}), "Anna");
-  std::string shape;
   EXPECT_EQ(show({form, "Order"}, "Order", [&](HWND window) {
-              shape = Shape(window);
-              DeliverNavigation(window, FileUrl(DocumentPath()), "name=Bob&kvl_frmdlg_cancel=Cancel");
+              EXPECT_EQ(Shape(window), "300x250 --S");  // ...and the refused call kept its size to itself
+              DeliverNavigation(window, FileUrl(document), "name=Bob&kvl_frmdlg_cancel=Cancel");
             }), "0");
-  EXPECT_EQ(shape, "300x250 --S");  // ...and the refused call kept its size to itself
   EXPECT_EQ(plugin.call("KVL_FrmDlgRet", {"name", "-"}), "-");
   EXPECT_EQ(plugin.call("KVL_FrmDlgRet"), "");
-  EXPECT_EQ(show({form, "Order"}, "Order", [](HWND window) {
-              DeliverNavigation(window, FileUrl(DocumentPath()), "name=Bob");  // kept until the end...
+  EXPECT_EQ(show({form, "Order"}, "Order", [&](HWND window) {
+              DeliverNavigation(window, FileUrl(document), "name=Bob");  // kept until the end...
               PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
             }), "0");
   EXPECT_EQ(plugin.call("KVL_FrmDlgRet", {"name", "-"}), "-");  // ...which takes it away
   EXPECT_EQ(show({form, "Order"}, "Order", [](HWND window) { PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0); }),
             "0");
-  bool refused = false;
-  EXPECT_EQ(show({form, "Order"}, "Order", [&](HWND window) { refused = DeliverWindowClosing(window); }), "0");
-  EXPECT_TRUE(refused);  // the browser is told not to close the page itself
+  // The browser is told not to close the page itself.
+  EXPECT_EQ(show({form, "Order"}, "Order", [](HWND window) { EXPECT_TRUE(DeliverWindowClosing(window)); }), "0");
   EXPECT_FALSE(std::filesystem::exists(document));
 }
 
 TEST_F(FormDialogs, SizesCarryOverFramesFollowTheFlagsAndAMissingFileShowsEmpty) {
-  std::string shape, shownDocument = "<unread>";
-  const auto look = [&](HWND window) {
-    shape = Shape(window);
-    shownDocument = kvltest::FileText(DocumentPath());
-    PostMessageA(window, WM_KEYUP, VK_ESCAPE, 0);
+  // The window's shape and the start of the document it shows.
+  const auto look = [&](const std::string& shape, const std::string& shown) {
+    return [&, shape, shown](HWND window) {
+      EXPECT_EQ(Shape(window), shape);
+      EXPECT_EQ(kvltest::FileText(document).substr(0, 5), shown);
+      PostMessageA(window, WM_KEYUP, VK_ESCAPE, 0);
+    };
   };
-  EXPECT_EQ(show({folder.path() + "missing.html", "F", "600", "149", "1", "1"}, "F", look), "0");
-  EXPECT_EQ(shape, "600x250 RMS");
-  EXPECT_EQ(shownDocument, "");
-  EXPECT_EQ(show({form, "F"}, "F", look), "0");  // kept from the last call
-  EXPECT_EQ(shape, "600x250 RMS");
-  EXPECT_NE(shownDocument.find("<form"), std::string::npos);
+  EXPECT_EQ(show({folder.path() + "missing.html", "F", "600", "149", "1", "1"}, "F", look("600x250 RMS", "")), "0");
+  EXPECT_EQ(show({form, "F"}, "F", look("600x250 RMS", "<form")), "0");  // kept from the last call
   // Given but empty reads as 0: a width below the least, and both switches off.
-  EXPECT_EQ(show({form, "F", "", "200", "", "0"}, "F", look), "0");
-  EXPECT_EQ(shape, "300x200 --S");
-  EXPECT_EQ(show({form, "F", "200", "150"}, "F", look), "0");
-  EXPECT_EQ(shape, "200x150 --S");
+  EXPECT_EQ(show({form, "F", "", "200", "", "0"}, "F", look("300x200 --S", "<form")), "0");
+  EXPECT_EQ(show({form, "F", "200", "150"}, "F", look("200x150 --S", "<form")), "0");
 }
 
 TEST_F(FormDialogs, ADocumentThatCannotBeWrittenShowsNoWindow) {
@@ -268,7 +239,7 @@ TEST_F(FormDialogs, ADocumentThatCannotBeWrittenShowsNoWindow) {
       PostMessageA(window, WM_CLOSE, 0, 0);
     }
   });
-  EXPECT_EQ(plugin.call("KVL_FrmDlg", {form}), " *** Action not successfully *** ");
+  EXPECT_EQ(plugin.call("KVL_FrmDlg", {form}), kvltest::kNoSuccess);
   watch.get();
   EXPECT_FALSE(windowSeen);
   std::filesystem::remove(document);

@@ -1,5 +1,5 @@
-// The text and choice windows' rules without a window: the maximum length, the counter,
-// the layout around the prompt, choice items, ticking and what a confirmed choice answers.
+// The text and choice windows' rules without a window: the maximum length, the layout
+// around the prompt, choice items, ticking and what a confirmed choice answers.
 #include <gtest/gtest.h>
 
 #include <tuple>
@@ -15,14 +15,6 @@ TEST(TextWindowRules, MaximumLengthOutsideItsRangeIsTheLongest) {
                                                  {1, 1},           {10, 10},        {99999, 99999},
                                                  {100000, 100000}, {100001, 100000}};
   for (const auto& [requested, maximum] : maxima) EXPECT_EQ(EffectiveMaxLength(requested), maximum) << requested;
-}
-
-TEST(TextWindowRules, CounterShowsLengthMaximumAndRemaining) {
-  EXPECT_EQ(CounterText(0, 250), "0 / 250 (250)");
-  EXPECT_EQ(CounterText(5, 10), "5 / 10 (5)");
-  EXPECT_EQ(CounterText(10, 10), "10 / 10 (0)");
-  EXPECT_EQ(CounterText(std::string("ab\r\ncd").size(), 100000), "6 / 100000 (99994)");
-  EXPECT_EQ(CounterText(12, 10), "12 / 10 (-2)");  // a longer initial text is kept
 }
 
 TEST(TextWindowRules, LayoutFollowsThePromptsHeight) {
@@ -50,15 +42,8 @@ TEST(TextWindowRules, LayoutFollowsThePromptsHeight) {
   EXPECT_EQ(LayOutWindow(WindowKind::Text, -5, 1000).body.top, 12);
 }
 
-TEST(ChoiceItems, ValueMarkAndLabel) {
-  const std::vector<ChoiceItem> items = ParseChoiceItems("a$X$Apple|b$$Banana|c$x$Cherry");
-  ASSERT_EQ(items.size(), 3u);
-  EXPECT_EQ(items[0].value + items[1].value + items[2].value, "abc");
-  EXPECT_EQ(items[0].label + "," + items[1].label + "," + items[2].label, "Apple,Banana,Cherry");
-  EXPECT_TRUE(items[0].preTicked);
-  EXPECT_FALSE(items[1].preTicked);
-  EXPECT_TRUE(items[2].preTicked);
-
+// The plain items' values, labels and marks show in the live windows (TextWindowsTest).
+TEST(ChoiceItems, OddItems) {
   const std::vector<ChoiceItem> odd = ParseChoiceItems("plain|v$XX$L|v$ x$L|v$X$L$more||");
   ASSERT_EQ(odd.size(), 6u);
   EXPECT_EQ(odd[0].value, "plain");  // no "$": an empty entry
@@ -72,22 +57,14 @@ TEST(ChoiceItems, ValueMarkAndLabel) {
   EXPECT_EQ(ParseChoiceItems("").size(), 1u);
 }
 
+// Clicks on the live windows tick and untick (TextWindowsTest); here a tick moving on and no entry.
 TEST(ChoiceItems, TickingSingleAndSeveral) {
-  std::vector<bool> several{true, false, true};
-  ToggleEntry(several, 1, false);
-  EXPECT_EQ(several, (std::vector<bool>{true, true, true}));
-  ToggleEntry(several, 0, false);
-  EXPECT_EQ(several, (std::vector<bool>{false, true, true}));
-  ToggleEntry(several, 3, false);  // no such entry
-  EXPECT_EQ(several, (std::vector<bool>{false, true, true}));
-
-  std::vector<bool> single{true, false, true};
-  ToggleEntry(single, 1, true);
-  EXPECT_EQ(single, (std::vector<bool>{false, true, false}));
-  ToggleEntry(single, 1, true);  // the ticked entry stays the one
-  EXPECT_EQ(single, (std::vector<bool>{false, true, false}));
+  std::vector<bool> single{false, true, false};
   ToggleEntry(single, 2, true);
   EXPECT_EQ(single, (std::vector<bool>{false, false, true}));
+  std::vector<bool> several{true, false, true};
+  ToggleEntry(several, 3, false);  // no such entry
+  EXPECT_EQ(several, (std::vector<bool>{true, false, true}));
 }
 
 TEST(ChoiceItems, ResultByModeForSingleAndSeveral) {

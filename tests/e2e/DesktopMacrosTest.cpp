@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "dialogs/WindowHandles.h"
 #include "tests/dialogs/WindowDriver.h"
 
 namespace {
@@ -29,11 +30,6 @@ void PumpFor(int milliseconds) {
     Sleep(10);
   }
 }
-
-struct WindowCloser {
-  void operator()(HWND window) const { DestroyWindow(window); }
-};
-using Window = std::unique_ptr<std::remove_pointer_t<HWND>, WindowCloser>;
 
 class DesktopMacros : public kvltest::PluginTest {
  protected:
@@ -57,9 +53,7 @@ class DesktopMacros : public kvltest::PluginTest {
     SetWindowTextA(edit, "");
     EXPECT_EQ(plugin.call("KVL_SendKeys", {keys, wait}), "");
     PumpFor(150);
-    std::array<char, 1024> text{};
-    GetWindowTextA(edit, text.data(), text.size());
-    return text.data();
+    return kvltest::WindowText(edit);
   }
   // The texts of the message boxes that the keys brought up, each closed by a second thread.
   Strings messages(const std::string& keys) {
@@ -80,7 +74,7 @@ class DesktopMacros : public kvltest::PluginTest {
     return texts;
   }
 
-  Window frame;
+  kvl::dialogs::UniqueWindow frame;
   HWND edit = nullptr;
 };
 
@@ -107,18 +101,15 @@ TEST_F(DesktopMacros, KeyPressesOfACallAreBoundedBeforeAnyIsSent) {
   EXPECT_EQ(GetWindowTextLengthA(edit), 0);
 }
 
+// Which strings make which messages is the key-string reader's (KeyStringsTest); here each
+// message is a box of its own, a character the real layout lacks makes one, and a stop stops.
 TEST_F(DesktopMacros, MessagesForBadKeysAndStop) {
-  EXPECT_EQ(messages("{XYZ}"), Strings{"Invalid Key Name"});
-  EXPECT_EQ(messages("{TAB -1}"), Strings{"Invalid Key Name"});
   EXPECT_EQ(messages("{TAB 65536}{TAB abc}"), (Strings{"Invalid Key Name", "Invalid Key Name"}));
   EXPECT_EQ(messages("\xA4"), Strings{"Invalid KeyName"});
-  EXPECT_EQ(messages("a{ENTER"), Strings{"No Close"});
   // After the box the rest of the string is not sent, and no Shift stays down.
   SetWindowTextA(edit, "");
   EXPECT_EQ(messages("+(a{ENTER b"), Strings{"No Close"});
-  std::array<char, 16> text{};
-  GetWindowTextA(edit, text.data(), text.size());
-  EXPECT_STREQ(text.data(), "A");
+  EXPECT_EQ(kvltest::WindowText(edit), "A");
   EXPECT_EQ(typed("b"), "b");
 }
 

@@ -13,8 +13,7 @@ TEST_F(ExtractionMacros, AddressesAndLinksOfASentence) {
       // Duplicates stay, in order; the separator joins them and follows none. (The address
       // and link rules themselves are tested on the extraction routines.)
       {"KVL_XtrEMLs", {"a@bb.cc x@yy.zz a@bb.cc", "; "}, "a@bb.cc; x@yy.zz; a@bb.cc"},
-      {"KVL_XtrEMLs", {"a@bb.cc x@yy.zz", ""}, "a@bb.ccx@yy.zz"}, {"KVL_XtrEMLs", {"a.b@cdefgh"}, ""},
-      {"KVL_XtrEMLs", {"@example.com and anna@ and @"}, ""},
+      {"KVL_XtrEMLs", {"a@bb.cc x@yy.zz", ""}, "a@bb.ccx@yy.zz"}, {"KVL_XtrEMLs", {"@example.com and anna@ and @"}, ""},
       // Without a prefix both schemes, in order; query strings and fragments stay whole,
       // the sentence's final "." goes.
       {"KVL_XtrURLs", {"See HTTP://Example.com/a?x=1&y=%20#top or https://example.org."},

@@ -42,13 +42,12 @@ TEST(Lifecycle, ConfigurationAndVersionReachTheMacros) {
   kvltest::PluginFolder folder;
   folder.write("KVL.ini", "[Const]\r\nGreeting=Hello\\tWorld\\w\r\n");
   kvltest::LoadedPlugin plugin(folder.pluginPath());
-  EXPECT_EQ(plugin.call("KVL_PlugPath"), folder.path());
-  EXPECT_EQ(plugin.call("KVL_PlugVer", {"ignored"}), "1.0.0.0");
-  EXPECT_EQ(plugin.call("KVL_Const", {"greeting"}), "Hello\\tWorld\\w");
-  EXPECT_EQ(plugin.call("KVL_Const", {"Greeting", "1"}), "Hello\tWorld\r\n");
-  EXPECT_EQ(plugin.call("KVL_Const", {"Greeting", "2"}), "Hello\\tWorld\\w");  // only 1 unescapes
-  EXPECT_EQ(plugin.call("KVL_Const", {"Missing", "1", "fallback\\t"}), "fallback\t");
-  EXPECT_EQ(plugin.call("KVL_Const", {"Missing"}), "");
+  kvltest::ExpectResults(plugin, {
+      {"KVL_PlugPath", {}, folder.path()}, {"KVL_PlugVer", {"ignored"}, "1.0.0.0"},
+      {"KVL_Const", {"greeting"}, "Hello\\tWorld\\w"}, {"KVL_Const", {"Greeting", "1"}, "Hello\tWorld\r\n"},
+      {"KVL_Const", {"Greeting", "2"}, "Hello\\tWorld\\w"},  // only 1 unescapes
+      {"KVL_Const", {"Missing", "1", "fallback\\t"}, "fallback\t"}, {"KVL_Const", {"Missing"}, ""},
+  });
 }
 
 }  // namespace

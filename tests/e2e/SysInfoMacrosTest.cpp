@@ -6,6 +6,7 @@
 #include <chrono>
 #include <regex>
 
+#include "core/TextUtil.h"
 #include "tests/e2e/TestPlugin.h"
 
 namespace {
@@ -55,13 +56,8 @@ TEST_F(SysInfoMacros, EveryCodeAnswersUnderWine) {
     EXPECT_NE(info(code), "") << code;
   EXPECT_EQ(info("$osp$"), "NT");
   EXPECT_TRUE(std::regex_match(info("$lip$"), std::regex("[0-9]+\\.[0-9]+\\.[0-9]+\\.[0-9]+"))) << info("$lip$");
-  const std::string cvn = info("$cvn$");
   const std::string cns = info("$cns$");
-  EXPECT_EQ(cns, [&] {
-    std::string lowered = cns;
-    for (char& c : lowered) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return lowered;
-  }());
+  EXPECT_EQ(cns, kvl::AsciiLowered(cns));
   TIME_ZONE_INFORMATION zone{};
   const DWORD kind = GetTimeZoneInformation(&zone);
   EXPECT_EQ(info("$tzn$"), kind == TIME_ZONE_ID_STANDARD ? "Normalzeit" : kind == TIME_ZONE_ID_DAYLIGHT ? "Sommerzeit" : "");
@@ -77,10 +73,9 @@ TEST_F(SysInfoMacros, BeepReturnsAfterAShortTone) {
 
 TEST_F(SysInfoMacros, LookupsOfThisMachine) {
   expectResults({
-      {"KVL_Host2IP", {"localhost"}, "127.0.0.1"}, {"KVL_Host2IP", {"LocalHost"}, "127.0.0.1"},
-      {"KVL_Host2IP", {""}, info("$lip$")}, {"KVL_IP2Host", {"127.0.0.1"}, "localhost"},
-      {"KVL_IP2Host", {"127.5.5.5"}, "localhost"}, {"KVL_IP2Host", {}, info("$lhn$")},
-      {"KVL_IP2Host", {" "}, info("$lhn$")},
+      {"KVL_Host2IP", {"LocalHost"}, "127.0.0.1"}, {"KVL_Host2IP", {""}, info("$lip$")},
+      {"KVL_IP2Host", {"127.0.0.1"}, "localhost"}, {"KVL_IP2Host", {"127.5.5.5"}, "localhost"},
+      {"KVL_IP2Host", {}, info("$lhn$")}, {"KVL_IP2Host", {" "}, info("$lhn$")},
       // Not resolvable, not an address, longer than any host name.
       {"KVL_Host2IP", {"no-such-host.invalid"}, ""}, {"KVL_IP2Host", {"abc"}, ""},
       {"KVL_Host2IP", {std::string(256, 'a')}, ""}, {"KVL_Host2IP", {std::string("local\0host", 10)}, ""},

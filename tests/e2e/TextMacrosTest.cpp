@@ -49,8 +49,6 @@ TEST_F(TextMacros, AsciiFoldingAndLocaleFoldingDiffer) {
       {"KVL_StrRepl", {"x\xC4x\xE4", "\xE4", "ae", "1"}, "xaexae"}, {"KVL_StrRepl", {"x\xC4x\xE4", "\xE4", "ae"}, "x\xC4xae"},
       // ... while the repeat flag's "still there?" test folds ASCII only, so this stops after one pass.
       {"KVL_StrRepl", {"\xC9\xC9\xC9\xC9", "\xE9\xE9", "\xC9", "1", "1"}, "\xC9\xC9"},
-      // Methods are upper-cased by the locale too.
-      {"KVL_Encode", {"Gr\xFC\xDF" "e", "q"}, "Gr=FC=DFe"},
   });
 }
 
@@ -111,10 +109,7 @@ TEST_F(TextMacros, EncodingsThroughTheExports) {
       {"KVL_Encode", {"a b?", "Q", "1"}, "a_b=3F"}, {"KVL_Encode", {"a b?", "Q", "2"}, "a b?"},
       {"KVL_Decode", {"a_b", "Q", "1"}, "a b"}, {"KVL_Decode", {"a_b", "Q", "1", "1"}, kCountError},
       {"KVL_Decode", {"x", "U"}, kValueError},
-      // Codes 32 to 126 stay as they are; 31 and 127 are escaped.
-      {"KVL_Encode", {"\x1F ~\x7F", "Q"}, "=1F ~=7F"},
       {"KVL_Encode", {line, "Q"}, line.substr(0, 75) + "=\r\n" + line.substr(75)},
-      {"KVL_Decode", {"YW Jj", "B"}, ""}, {"KVL_UrlEnc", {"a b&c", "+&"}, "a+b&amp;c"},
       {"KVL_UrlDec", {"50%zz off"}, "50 off"}, {"KVL_HtmlEnc", {"<\xE9>", "H"}, "&lt;\xE9&gt;"},
       {"KVL_HtmlEnc", {"caf\xE9"}, "caf"},  // no SpecialChars.lst: dropped
       {"KVL_HtmlDec", {"&#65;&amp;", "HE"}, "A&"}, {"KVL_HtmlDec", {"&#65;&amp;", "H"}, "&#65;&"},

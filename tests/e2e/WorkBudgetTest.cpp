@@ -112,7 +112,6 @@ TEST_F(WorkBudget, ProcessesAndDownloadsOfALoopAreBounded) {
   std::string echoed;
   for (std::uint64_t i = 1; i <= kvl::kBudgetProcesses; ++i) echoed += std::to_string(i) + " \r\n";
   EXPECT_EQ(plugin.call("KVL_For", {"i", "1", std::to_string(kvl::kBudgetProcesses), "%KVL_RunCmd(echo %_i)"}), echoed);
-  EXPECT_EQ(plugin.call("KVL_For", {"i", "1", "100000", "%KVL_RunCmd(echo %_i)"}), kNoSuccess);
   EXPECT_EQ(plugin.call("KVL_For", {"i", "1", std::to_string(kvl::kBudgetProcesses + 1), "%KVL_RunCmd(echo %_i)"}),
             kNoSuccess);
   // A refused connection is a download tried all the same.
