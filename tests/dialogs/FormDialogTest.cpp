@@ -12,7 +12,6 @@
 #include <functional>
 
 #include "core/platform.h"
-#include "dialogs/FormLogic.h"
 #include "tests/dialogs/WindowDriver.h"
 #include "tests/e2e/TestPlugin.h"
 
@@ -153,8 +152,8 @@ class FormDialogs : public kvltest::WindowTest {
     });
   }
   std::string form;
-  // The document file the plug-in writes for the browser.
-  const std::string document = kvl::PluginTempFolder(true) + std::string(kvl::dialogs::kFormDocumentName);
+  // The document file the plug-in writes for the browser, under its documented name.
+  const std::string document = kvl::PluginTempFolder(true) + "KVL_FrmDlg_Doc.html";
 };
 
 TEST_F(FormDialogs, AcceptedSubmissionComesBackAndTheDocumentGoes) {
