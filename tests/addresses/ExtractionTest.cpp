@@ -97,7 +97,7 @@ TEST(ConvertDomains, DomainEndsAndTheWalkAfterAConversion) {
   EXPECT_EQ(ConvertDomainsWith("no address", Bracketed), "no address");
 }
 
-// Seconds for one call, the best of three.
+// Seconds for one call, the best of five.
 template <typename Run>
 double Seconds(Run&& run) {
   double best = 1e9;
